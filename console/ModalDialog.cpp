@@ -1,0 +1,48 @@
+#include "console/ModalDialog.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QShowEvent>
+
+namespace console {
+
+ModalDialog::ModalDialog(const QString& caption, QSize clientSize, bool closeButton,
+                         QWidget* parent)
+    : QDialog(parent), m_closeButton(closeButton) {
+    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    if (closeButton)
+        flags |= Qt::WindowCloseButtonHint;
+    setWindowFlags(flags);
+    setWindowTitle(caption);
+    setFixedSize(clientSize);
+    setModal(true);
+}
+
+void ModalDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return; // restored by the window system, not a new showing
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    onShown();
+}
+
+void ModalDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && !m_closeButton) {
+        event->ignore();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void ModalDialog::closeEvent(QCloseEvent* event) {
+    if (event->spontaneous() && !m_closeButton) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+} // namespace console

@@ -1,0 +1,30 @@
+// Common frame of the console's dialogs: fixed size, centred, shown modally, loaded on each showing.
+#pragma once
+
+#include <QDialog>
+#include <QSize>
+
+namespace console {
+
+// A fixed-size dialog centred on the screen. Without a title-bar close button it
+// is left only through its own buttons: Escape and the window manager's close
+// request are ignored. Each showing calls onShown() once, before the operator
+// can touch the dialog; returning to it from a nested dialog does not.
+class ModalDialog : public QDialog {
+    Q_OBJECT
+public:
+    ModalDialog(const QString& caption, QSize clientSize, bool closeButton,
+                QWidget* parent = nullptr);
+
+protected:
+    virtual void onShown() {}
+
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    bool m_closeButton = false;
+};
+
+} // namespace console

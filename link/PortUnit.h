@@ -1,0 +1,66 @@
+// The port module: the console's single serial connection to the station.
+#pragma once
+
+#include "link/StationFrame.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+
+class QSerialPort;
+
+namespace station {
+
+// Outcome of an open: on failure, the device that was tried and the system's reason.
+struct OpenResult {
+    bool ok = false;
+    QString device; // the device path or name handed to the serial port
+    QString reason; // the system's reason when !ok
+};
+
+// Maps a stored port name to the device to open. A name starting with "/" is a
+// device path used as it is; "Com<N>" (any letter case, N >= 1) is the file
+// "com<N>" in appDir when it exists (a link the user or the simulator made),
+// otherwise /dev/ttyS<N-1>; anything else is passed on unchanged. On Windows the
+// stored name is the device name.
+QString resolvePortDevice(const QString& storedName, const QString& appDir);
+
+// Owns the QSerialPort. Never shows anything: results come back as values and a
+// lost device as the signal lost().
+class PortUnit : public QObject {
+    Q_OBJECT
+public:
+    explicit PortUnit(QObject* parent = nullptr);
+    ~PortUnit() override;
+
+    // Opens `device` exclusively for reading and writing at `baudRate`, 8 data
+    // bits, no parity, one stop bit; other line settings stay as the driver has
+    // them. Closes a port that was open before.
+    OpenResult open(const QString& device, std::uint32_t baudRate);
+    void close();
+    bool isOpen() const;
+
+    // Writes one whole frame and pushes it to the driver before returning, so the
+    // bytes reach the wire even if the caller then blocks the thread.
+    void writeFrame(const StationFrame& frame);
+
+    // Bytes waiting to be read, including what the driver holds but Qt has not
+    // pulled yet.
+    std::int64_t bytesWaiting();
+    // Takes up to maxBytes of what is waiting, without waiting for more.
+    QByteArray readWaiting(std::int64_t maxBytes);
+
+signals:
+    // The device failed while open (unplugged adapter, vanished pty). Emitted once
+    // per open; the port is already closed when it is emitted.
+    void lost(const QString& reason);
+
+private:
+    void onError(int error);
+
+    QSerialPort* m_port = nullptr;
+    bool m_lostReported = false;
+};
+
+} // namespace station

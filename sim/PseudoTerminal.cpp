@@ -1,0 +1,94 @@
+#include "sim/PseudoTerminal.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace sim {
+
+namespace {
+
+QString systemError(const char* what) {
+    return QStringLiteral("%1: %2").arg(QString::fromLatin1(what),
+                                        QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+int baudFromSpeed(speed_t speed) {
+    switch (speed) {
+    case B9600: return 9600;
+    case B19200: return 19200;
+    case B38400: return 38400;
+    case B57600: return 57600;
+    case B115200: return 115200;
+    case B4800: return 4800;
+    case B2400: return 2400;
+    case B1200: return 1200;
+    default: return -1;
+    }
+}
+
+} // namespace
+
+PseudoTerminal::PseudoTerminal() {
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (m_master < 0) {
+        m_error = systemError("posix_openpt");
+        return;
+    }
+    if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
+        m_error = systemError("grantpt/unlockpt");
+        close();
+        return;
+    }
+    char name[128] = {};
+    if (::ptsname_r(m_master, name, sizeof name) != 0) {
+        m_error = systemError("ptsname");
+        close();
+        return;
+    }
+    m_slavePath = QString::fromLocal8Bit(name);
+
+    // Raw mode on both ends: every byte passes untouched, nothing is echoed.
+    m_slaveKeeper = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (m_slaveKeeper >= 0) {
+        termios tio{};
+        if (::tcgetattr(m_slaveKeeper, &tio) == 0) {
+            ::cfmakeraw(&tio);
+            ::tcsetattr(m_slaveKeeper, TCSANOW, &tio);
+        }
+    }
+    termios mtio{};
+    if (::tcgetattr(m_master, &mtio) == 0) {
+        ::cfmakeraw(&mtio);
+        ::tcsetattr(m_master, TCSANOW, &mtio);
+    }
+}
+
+PseudoTerminal::~PseudoTerminal() {
+    close();
+}
+
+void PseudoTerminal::close() {
+    if (m_slaveKeeper >= 0) {
+        ::close(m_slaveKeeper);
+        m_slaveKeeper = -1;
+    }
+    if (m_master >= 0) {
+        ::close(m_master);
+        m_master = -1;
+    }
+}
+
+int PseudoTerminal::slaveBaudRate() const {
+    if (m_slaveKeeper < 0)
+        return -1;
+    termios tio{};
+    if (::tcgetattr(m_slaveKeeper, &tio) != 0)
+        return -1;
+    return baudFromSpeed(::cfgetospeed(&tio));
+}
+
+} // namespace sim
