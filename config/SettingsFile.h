@@ -48,9 +48,11 @@ public:
 
     const QString& path() const { return m_path; }
 
-    QString ReadString(const QString& section, const QString& key, const QString& defaultValue) const;
+    QString ReadString(const QString& section, const QString& key,
+                       const QString& defaultValue) const;
     void WriteString(const QString& section, const QString& key, const QString& value);
-    std::int32_t ReadInteger(const QString& section, const QString& key, std::int32_t defaultValue) const;
+    std::int32_t ReadInteger(const QString& section, const QString& key,
+                             std::int32_t defaultValue) const;
     void WriteInteger(const QString& section, const QString& key, std::int32_t value);
 
 private:
