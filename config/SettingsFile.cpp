@@ -14,11 +14,12 @@
 #include <QStringList>
 
 // Plain char storage: the text handed to the parser is always UTF-8, decoded
-// and encoded by us, so the parser needs no converter of its own.
+// and encoded by us, so the parser needs no converter of its own. Debian's
+// header compiles its template bodies only where asked; this is the one place.
 #define SI_NO_CONVERSION
+#define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
-#include <optional>
 #include <string>
 
 namespace config {
@@ -70,9 +71,6 @@ QString valueFromStored(const QString& stored) {
     return isQuoted(stored) ? stored.mid(1, stored.size() - 2) : stored;
 }
 
-// The lines that the parser keeps nothing of when they follow the last key or
-// section: comments, lines without '=' and blank lines. They are written back
-// after the parser's output so that a comment at the end of the file survives.
 // Blanks as the parser knows them (QString::trimmed() knows more).
 QStringView trimBlanks(QStringView line) {
     while (!line.isEmpty() && isBlank(line.front()))
@@ -82,6 +80,11 @@ QStringView trimBlanks(QStringView line) {
     return line;
 }
 
+// What the parser keeps of a file is its keys, its sections and the comments
+// above them. Two parts of a hand-edited file fall outside that and are kept
+// here: the comment block at the very top (the parser holds it but does not
+// hand it out), and the lines after the last key or section, which the parser
+// drops: comments there, lines without '=', and blank lines.
 bool isCommentLine(QStringView line) {
     const QStringView t = trimBlanks(line);
     return !t.isEmpty() && (t.front() == u';' || t.front() == u'#');
@@ -96,8 +99,8 @@ bool isEntryLine(QStringView line) {
     return t.indexOf(u'=') > 0;
 }
 
-// Start of the leading comment block, which the parser keeps as the file's own comment.
-qsizetype fileCommentEnd(const QStringList& lines) {
+// End of the comment lines at the top (each starting in the first column).
+qsizetype headEnd(const QStringList& lines) {
     qsizetype i = 0;
     while (i < lines.size() && !lines[i].isEmpty() &&
            (lines[i].front() == u';' || lines[i].front() == u'#'))
@@ -116,26 +119,43 @@ bool yieldsEntries(const std::string& text) {
     return !sections.empty();
 }
 
-std::string trailingLines(const QString& text) {
-    const QStringList lines = text.split(u'\n');
-    qsizetype start = fileCommentEnd(lines);
-    for (qsizetype i = lines.size() - 1; i >= start; --i) {
-        if (isEntryLine(lines[i])) {
-            start = i + 1;
-            break;
-        }
-    }
-    qsizetype end = lines.size();
+std::string joinLines(const QStringList& lines, qsizetype start, qsizetype end) {
     while (start < end && trimBlanks(lines[start]).isEmpty())
         ++start;
     while (end > start && trimBlanks(lines[end - 1]).isEmpty())
         --end;
-    if (start == end)
-        return {};
-    const std::string tail = lines.sliced(start, end - start).join(u'\n').toStdString();
+    return start == end ? std::string()
+                        : lines.sliced(start, end - start).join(u'\n').toStdString();
+}
+
+struct OuterLines {
+    std::string head;
+    std::string tail;
+};
+
+OuterLines outerLines(const QString& text) {
+    const QStringList lines = text.split(u'\n');
+    const qsizetype head = headEnd(lines);
+    qsizetype tailStart = head;
+    for (qsizetype i = lines.size() - 1; i >= head; --i) {
+        if (isEntryLine(lines[i])) {
+            tailStart = i + 1;
+            break;
+        }
+    }
+    OuterLines outer{joinLines(lines, 0, head), joinLines(lines, tailStart, lines.size())};
     // A section name split over lines ("[" then "name]") is an entry to the
     // parser though not to the test above; such a tail is left to the parser.
-    return yieldsEntries(tail) ? std::string() : tail;
+    if (yieldsEntries(outer.tail))
+        outer.tail.clear();
+    return outer;
+}
+
+void appendComment(std::string& out, const char* comment) {
+    if (comment) {
+        out += comment;
+        out += '\n';
+    }
 }
 
 bool writeInPlace(const QString& path, const QByteArray& bytes) {
@@ -192,13 +212,15 @@ ScopedAppDirectoryOverride::~ScopedAppDirectoryOverride() {
 
 // The parsed file. Keys may repeat in a hand-edited file: the first one is
 // read, and a write replaces them all by one key in the first one's place.
+// Keys above the first section header belong to the unnamed section, which
+// stays on top.
 struct SettingsFile::Document {
     Ini ini{true, true, false};
-    std::string tail;
+    OuterLines outer;
 
     void load(const QString& path) {
         ini.Reset();
-        tail.clear();
+        outer = {};
         if (!QFileInfo(path).isFile())
             return;
         QFile file(path);
@@ -206,27 +228,72 @@ struct SettingsFile::Document {
             return;
         QString text = decodeFileText(file.readAll());
         // The parser takes CR, LF and CR LF as line ends alike; one form here
-        // keeps the tail's lines the same as the parser's.
+        // keeps our view of the lines the same as the parser's.
         text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
         text.replace(u'\r', u'\n');
         if (ini.LoadData(text.toStdString()) < 0) {
             ini.Reset();
             return;
         }
-        tail = trailingLines(text);
+        outer = outerLines(text);
     }
 
-    std::optional<QByteArray> serialise() const {
+    // The parser's own writer puts blanks around '=' and two empty lines
+    // between sections; this one writes "key=value", one empty line between
+    // sections, and each comment right above its key or section.
+    QByteArray serialise() const {
         std::string out;
-        if (ini.Save(out, false) < 0)
-            return std::nullopt;
-        if (!tail.empty()) {
+        if (!outer.head.empty()) {
+            out += outer.head;
+            out += '\n';
+        }
+        Ini::TNamesDepend sections;
+        ini.GetAllSections(sections);
+        sections.sort(Ini::Entry::LoadOrder());
+        sections.sort(
+            [](const Ini::Entry& a, const Ini::Entry& b) { return !*a.pItem && *b.pItem; });
+        for (const Ini::Entry& section : sections) {
             if (!out.empty())
-                out += "\n";
-            out += tail;
-            out += "\n";
+                out += '\n';
+            appendComment(out, section.pComment);
+            if (*section.pItem) {
+                out += '[';
+                out += section.pItem;
+                out += "]\n";
+            }
+            Ini::TNamesDepend keys;
+            ini.GetAllKeys(section.pItem, keys);
+            keys.sort(Ini::Entry::LoadOrder());
+            for (const Ini::Entry& key : keys) {
+                Ini::TNamesDepend values;
+                ini.GetAllValues(section.pItem, key.pItem, values);
+                for (const Ini::Entry& value : values) {
+                    appendComment(out, value.pComment);
+                    out += key.pItem;
+                    out += '=';
+                    out += value.pItem;
+                    out += '\n';
+                }
+            }
+        }
+        if (!outer.tail.empty()) {
+            if (!out.empty())
+                out += '\n';
+            out += outer.tail;
+            out += '\n';
         }
         return QByteArray::fromStdString(out);
+    }
+
+    // The key as the file spells it, so that a write in other letter case
+    // replaces it without renaming it.
+    std::string keyName(const std::string& section, const std::string& key) const {
+        if (const Ini::TKeyVal* keys = ini.GetSection(section.c_str())) {
+            const auto found = keys->find(Ini::Entry(key.c_str()));
+            if (found != keys->end())
+                return found->first.pItem;
+        }
+        return key;
     }
 };
 
@@ -247,10 +314,11 @@ QString SettingsFile::ReadString(const QString& section, const QString& key,
 }
 
 void SettingsFile::WriteString(const QString& section, const QString& key, const QString& value) {
-    const SI_Error rc = m_doc->ini.SetValue(section.toUtf8().constData(), key.toUtf8().constData(),
-                                            storedForm(value).toUtf8().constData(), nullptr, true);
-    const std::optional<QByteArray> bytes = rc < 0 ? std::nullopt : m_doc->serialise();
-    if (!bytes || !writeWholeFile(m_path, *bytes)) {
+    const std::string sectionName = section.toStdString();
+    const std::string keyName = m_doc->keyName(sectionName, key.toStdString());
+    const SI_Error rc = m_doc->ini.SetValue(sectionName.c_str(), keyName.c_str(),
+                                            storedForm(value).toStdString().c_str(), nullptr, true);
+    if (rc < 0 || !writeWholeFile(m_path, m_doc->serialise())) {
         // What is on disk is what later reads must see.
         m_doc->load(m_path);
         throw WriteError(fullPath(m_path));
