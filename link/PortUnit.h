@@ -4,11 +4,10 @@
 #include "link/StationFrame.h"
 
 #include <QObject>
+#include <QSerialPort>
 #include <QString>
 
 #include <cstdint>
-
-class QSerialPort;
 
 namespace station {
 
@@ -25,6 +24,10 @@ struct OpenResult {
 // otherwise /dev/ttyS<N-1>; anything else is passed on unchanged. On Windows the
 // stored name is the device name.
 QString resolvePortDevice(const QString& storedName, const QString& appDir);
+
+// Whether an error reported while the port is open means the device is gone (an
+// unplugged adapter, a vanished pty) rather than one failed transfer.
+bool isFatalPortError(QSerialPort::SerialPortError error);
 
 // Owns the QSerialPort. Never shows anything: results come back as values and a
 // lost device as the signal lost().
@@ -53,14 +56,22 @@ public:
 
 signals:
     // The device failed while open (unplugged adapter, vanished pty). Emitted once
-    // per open; the port is already closed when it is emitted.
+    // per open, from the event loop right after the failure is seen; the port is
+    // already closed when it is emitted. A close by the caller emits nothing.
     void lost(const QString& reason);
 
 private:
-    void onError(int error);
+    void onError(QSerialPort::SerialPortError error);
+    QString deviceFailure() const;
+    void markLost(const QString& reason);
+    void reportLost();
+    void pullFromDriver();
 
     QSerialPort* m_port = nullptr;
-    bool m_lostReported = false;
+    // Set when the device failed; from then on the port is treated as closed and
+    // lost() follows from the event loop.
+    bool m_lostPending = false;
+    QString m_lostReason;
 };
 
 } // namespace station

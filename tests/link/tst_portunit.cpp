@@ -1,0 +1,400 @@
+// The port against a real pseudo-terminal: line settings, frames on the wire, waiting
+// bytes, open failures and a device that disappears while open.
+#include "link/PortUnit.h"
+#include "sim/PseudoTerminal.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <memory>
+#include <poll.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace station;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto kArrivalTimeout = 5s; // generous: two cores, other builds alongside
+
+QByteArray bytesOf(const StationFrame& frame) {
+    return QByteArray(reinterpret_cast<const char*>(frame.data()), int(frame.size()));
+}
+
+// Reads from the pty master until `count` bytes came or the time is up.
+QByteArray readMaster(int fd, int count, std::chrono::milliseconds timeout) {
+    QByteArray received;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (received.size() < count) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left <= 0ms)
+            break;
+        pollfd pfd{fd, POLLIN, 0};
+        if (::poll(&pfd, 1, int(left.count())) <= 0)
+            continue;
+        char buffer[256];
+        const ssize_t n = ::read(fd, buffer, std::min<int>(sizeof buffer, count - received.size()));
+        if (n > 0)
+            received.append(buffer, n);
+        else if (n == 0 || errno != EAGAIN)
+            break;
+    }
+    return received;
+}
+
+void writeMaster(int fd, const QByteArray& bytes) {
+    QCOMPARE(::write(fd, bytes.constData(), bytes.size()), ssize_t(bytes.size()));
+}
+
+// Polls without running the event loop, as the poll tick does right after its write.
+template <typename Predicate> bool becomesTrueWithoutEventLoop(Predicate predicate) {
+    const auto deadline = std::chrono::steady_clock::now() + kArrivalTimeout;
+    while (!predicate()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+QString systemReason(int error) {
+    return qt_error_string(error);
+}
+
+} // namespace
+
+class TestPortUnit : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void resolvesStoredNames_data();
+    void resolvesStoredNames();
+    void fatalErrors_data();
+    void fatalErrors();
+
+    void opensWithLineSettings_data();
+    void opensWithLineSettings();
+    void frameIsOnTheWireDuringABlockingPause();
+    void waitingBytesAreCountedAndRead_data();
+    void waitingBytesAreCountedAndRead();
+    void failedOpenReportsDeviceAndReason_data();
+    void failedOpenReportsDeviceAndReason();
+    void openClosesThePreviousPort();
+    void vanishedDeviceIsLostOnce_data();
+    void vanishedDeviceIsLostOnce();
+    void closeByCallerIsQuiet();
+
+private:
+    std::unique_ptr<sim::PseudoTerminal> m_pty;
+    QTemporaryDir m_appDir;
+};
+
+void TestPortUnit::init() {
+    m_pty = std::make_unique<sim::PseudoTerminal>();
+    QVERIFY2(m_pty->isOpen(), qPrintable(m_pty->error()));
+}
+
+void TestPortUnit::cleanup() {
+    m_pty.reset();
+}
+
+void TestPortUnit::resolvesStoredNames_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("expected"); // "@" stands for the application directory
+
+    QVERIFY(m_appDir.isValid());
+    const QString dir = m_appDir.path();
+    if (!QFileInfo::exists(dir + "/com1")) {
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), dir + "/com1"));
+        QVERIFY(QFile::link(dir + "/no-such-device", dir + "/com3"));
+    }
+
+    QTest::newRow("device path") << "/dev/pts/7"
+                                 << "/dev/pts/7";
+    QTest::newRow("link in app dir") << "Com1"
+                                     << "@/com1";
+    QTest::newRow("upper case") << "COM1"
+                                << "@/com1";
+    QTest::newRow("lower case") << "com1"
+                                << "@/com1";
+    QTest::newRow("dangling link still chosen") << "Com3"
+                                                << "@/com3";
+    QTest::newRow("no link: ttyS") << "Com2"
+                                   << "/dev/ttyS1";
+    QTest::newRow("two digits") << "cOm10"
+                                << "/dev/ttyS9";
+    QTest::newRow("Com0 unchanged") << "Com0"
+                                    << "Com0";
+    QTest::newRow("no number") << "Com"
+                               << "Com";
+    QTest::newRow("not a number") << "Comx"
+                                  << "Comx";
+    QTest::newRow("trailing space") << "Com1 "
+                                    << "Com1 ";
+    QTest::newRow("trailing newline") << "Com1\n"
+                                      << "Com1\n";
+    QTest::newRow("other name") << "ttyUSB0"
+                                << "ttyUSB0";
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void TestPortUnit::resolvesStoredNames() {
+    QFETCH(QString, stored);
+    QFETCH(QString, expected);
+    expected.replace(QLatin1Char('@'), m_appDir.path());
+    QCOMPARE(resolvePortDevice(stored, m_appDir.path()), expected);
+}
+
+void TestPortUnit::fatalErrors_data() {
+    QTest::addColumn<QSerialPort::SerialPortError>("error");
+    QTest::addColumn<bool>("fatal");
+
+    // The device is gone: the link cannot go on.
+    QTest::newRow("resource error (unplugged)") << QSerialPort::ResourceError << true;
+    QTest::newRow("device node vanished") << QSerialPort::DeviceNotFoundError << true;
+    // A bounded wait that ran out or one failed transfer says nothing about the device.
+    QTest::newRow("timeout") << QSerialPort::TimeoutError << false;
+    QTest::newRow("read error") << QSerialPort::ReadError << false;
+    QTest::newRow("write error") << QSerialPort::WriteError << false;
+    QTest::newRow("not open") << QSerialPort::NotOpenError << false;
+    QTest::newRow("no error") << QSerialPort::NoError << false;
+    QTest::newRow("unsupported operation") << QSerialPort::UnsupportedOperationError << false;
+    QTest::newRow("unknown") << QSerialPort::UnknownError << false;
+}
+
+void TestPortUnit::fatalErrors() {
+    QFETCH(QSerialPort::SerialPortError, error);
+    QFETCH(bool, fatal);
+    QCOMPARE(isFatalPortError(error), fatal);
+}
+
+void TestPortUnit::opensWithLineSettings_data() {
+    QTest::addColumn<int>("baud");
+    QTest::addColumn<int>("speed");
+
+    QTest::newRow("19200") << 19200 << int(B19200);
+    QTest::newRow("9600") << 9600 << int(B9600);
+    QTest::newRow("115200") << 115200 << int(B115200);
+}
+
+void TestPortUnit::opensWithLineSettings() {
+    QFETCH(int, baud);
+    QFETCH(int, speed);
+
+    PortUnit unit;
+    const OpenResult result = unit.open(m_pty->slavePath(), std::uint32_t(baud));
+    QVERIFY2(result.ok, qPrintable(result.reason));
+    QCOMPARE(result.device, m_pty->slavePath());
+    QVERIFY(unit.isOpen());
+
+    QCOMPARE(m_pty->slaveBaudRate(), baud);
+    // Read the line settings back as another user of the tty sees them.
+    const int fd =
+        ::open(QFile::encodeName(m_pty->slavePath()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    termios settings{};
+    const int got = ::tcgetattr(fd, &settings);
+    ::close(fd);
+    QCOMPARE(got, 0);
+    QCOMPARE(int(::cfgetospeed(&settings)), speed);
+    QCOMPARE(int(::cfgetispeed(&settings)), speed);
+    QCOMPARE(settings.c_cflag & CSIZE, tcflag_t(CS8));
+    QCOMPARE(settings.c_cflag & PARENB, tcflag_t(0));
+    QCOMPARE(settings.c_cflag & CSTOPB, tcflag_t(0));
+}
+
+void TestPortUnit::frameIsOnTheWireDuringABlockingPause() {
+    PortUnit unit;
+    QVERIFY(unit.open(m_pty->slavePath(), 19200).ok);
+    const StationFrame frame = buildProfileFrame(2, ProfileValues{180, 150, 160, 60, 235, 30});
+
+    // The station side reads on its own thread while this one blocks as the
+    // transfer does; nothing runs the event loop until the pause is over.
+    std::atomic<bool> arrived = false;
+    QByteArray received;
+    std::thread station([&] {
+        received = readMaster(m_pty->masterFd(), int(kFrameSize), kArrivalTimeout);
+        arrived = true;
+    });
+    unit.writeFrame(frame);
+    QThread::sleep(2);
+    const bool arrivedDuringPause = arrived;
+    station.join();
+
+    QVERIFY(arrivedDuringPause);
+    QCOMPARE(received.toHex(' '), bytesOf(frame).toHex(' '));
+    // Exactly one frame: nothing before, after or around it.
+    QCOMPARE(readMaster(m_pty->masterFd(), 1, 200ms), QByteArray());
+}
+
+void TestPortUnit::waitingBytesAreCountedAndRead_data() {
+    QTest::addColumn<int>("sent");
+    QTest::addColumn<int>("maxBytes");
+
+    QTest::newRow("a few") << 7 << 50;
+    QTest::newRow("one frame") << 50 << 50;
+    QTest::newRow("more than a frame") << 120 << 50;
+    QTest::newRow("max zero") << 5 << 0;
+}
+
+void TestPortUnit::waitingBytesAreCountedAndRead() {
+    QFETCH(int, sent);
+    QFETCH(int, maxBytes);
+
+    PortUnit unit;
+    QVERIFY(unit.open(m_pty->slavePath(), 19200).ok);
+    QCOMPARE(unit.bytesWaiting(), 0);
+
+    QByteArray bytes(sent, '\0');
+    for (int i = 0; i < sent; ++i)
+        bytes[i] = char(i * 7 + 1);
+    writeMaster(m_pty->masterFd(), bytes);
+
+    // The count includes what the driver holds before the event loop has run.
+    QVERIFY(becomesTrueWithoutEventLoop([&] { return unit.bytesWaiting() == sent; }));
+    const int taken = std::min(sent, maxBytes);
+    QCOMPARE(unit.readWaiting(maxBytes), bytes.left(taken));
+    QCOMPARE(unit.bytesWaiting(), sent - taken);
+    QCOMPARE(unit.readWaiting(sent), bytes.mid(taken));
+    QCOMPARE(unit.readWaiting(50), QByteArray());
+}
+
+void TestPortUnit::failedOpenReportsDeviceAndReason_data() {
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<uint>("baud");
+    QTest::addColumn<bool>("holdFirst");     // another PortUnit holds the device already
+    QTest::addColumn<QString>("reasonPart"); // the system's reason, as far as fixed
+
+    QVERIFY(m_appDir.isValid());
+    const QString regular = m_appDir.filePath("regular-file");
+    QFile file(regular);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("not a tty");
+    file.close();
+
+    QTest::newRow("missing path") << "/nonexistent-dir/ttyS0" << 19200u << false
+                                  << systemReason(ENOENT);
+    QTest::newRow("regular file") << regular << 19200u << false << systemReason(ENOTTY);
+    QTest::newRow("/dev/null") << "/dev/null" << 19200u << false << systemReason(ENOTTY);
+    QTest::newRow("busy") << "<pty>" << 19200u << true << systemReason(EBUSY);
+    QTest::newRow("baud 0 refused") << "<pty>" << 0u << false << QString();
+    QTest::newRow("baud beyond range refused") << "<pty>" << 3000000000u << false << QString();
+}
+
+void TestPortUnit::failedOpenReportsDeviceAndReason() {
+    QFETCH(QString, device);
+    QFETCH(uint, baud);
+    QFETCH(bool, holdFirst);
+    QFETCH(QString, reasonPart);
+    if (device == "<pty>")
+        device = m_pty->slavePath();
+
+    PortUnit holder;
+    if (holdFirst)
+        QVERIFY(holder.open(device, 19200).ok);
+
+    PortUnit unit;
+    const OpenResult result = unit.open(device, baud);
+    QVERIFY(!result.ok);
+    QCOMPARE(result.device, device);
+    QVERIFY(!result.reason.isEmpty());
+    QVERIFY2(result.reason.contains(reasonPart), qPrintable(result.reason));
+    QVERIFY(!unit.isOpen());
+    unit.writeFrame(buildStatusFrame(0, 0)); // harmless on the port that did not open
+    QCOMPARE(unit.bytesWaiting(), 0);
+
+    // Nothing of the failed open stays behind: once free, the device opens.
+    holder.close();
+    if (device == m_pty->slavePath()) {
+        const OpenResult again = unit.open(device, 19200);
+        QVERIFY2(again.ok, qPrintable(again.reason));
+    }
+}
+
+void TestPortUnit::openClosesThePreviousPort() {
+    PortUnit unit;
+    QVERIFY(unit.open(m_pty->slavePath(), 19200).ok);
+    QVERIFY(!unit.open("/nonexistent-dir/ttyS0", 19200).ok);
+    QVERIFY(!unit.isOpen());
+
+    PortUnit other;
+    const OpenResult result = other.open(m_pty->slavePath(), 19200);
+    QVERIFY2(result.ok, qPrintable(result.reason));
+}
+
+void TestPortUnit::vanishedDeviceIsLostOnce_data() {
+    QTest::addColumn<QString>("nextUse"); // what the console does right after the unplug
+
+    QTest::newRow("event loop only") << "none";
+    QTest::newRow("write a frame") << "write";
+    QTest::newRow("read waiting bytes") << "read";
+}
+
+void TestPortUnit::vanishedDeviceIsLostOnce() {
+    QFETCH(QString, nextUse);
+
+    PortUnit unit;
+    QSignalSpy lost(&unit, &PortUnit::lost);
+    QVERIFY(unit.open(m_pty->slavePath(), 19200).ok);
+    writeMaster(m_pty->masterFd(), "station");
+
+    m_pty->close(); // the adapter is pulled
+    if (nextUse == "write") {
+        for (int i = 0; i < 3; ++i)
+            unit.writeFrame(buildStatusFrame(0, 1));
+    } else if (nextUse == "read") {
+        unit.bytesWaiting();
+        unit.readWaiting(50);
+    }
+
+    QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 5000);
+    QVERIFY(!unit.isOpen());
+    // A hung-up tty answers every request with an I/O error; that is the reason given.
+    QCOMPARE(lost.first().first().toString(), systemReason(EIO));
+
+    // The port is closed for good: further use does nothing and raises nothing.
+    unit.writeFrame(buildStatusFrame(0, 1));
+    QCOMPARE(unit.bytesWaiting(), 0);
+    QCOMPARE(unit.readWaiting(50), QByteArray());
+    QTest::qWait(300);
+    QCOMPARE(lost.count(), 1);
+
+    // A new device after the unplug opens and is watched again.
+    sim::PseudoTerminal replacement;
+    QVERIFY(unit.open(replacement.slavePath(), 19200).ok);
+    replacement.close();
+    QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 2, 5000);
+}
+
+void TestPortUnit::closeByCallerIsQuiet() {
+    PortUnit neverOpened;
+    neverOpened.close();
+    QVERIFY(!neverOpened.isOpen());
+
+    PortUnit unit;
+    QSignalSpy lost(&unit, &PortUnit::lost);
+    QVERIFY(unit.open(m_pty->slavePath(), 19200).ok);
+    unit.close();
+    QVERIFY(!unit.isOpen());
+    unit.close();
+    m_pty->close();
+    QTest::qWait(300);
+    QCOMPARE(lost.count(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestPortUnit)
+#include "tst_portunit.moc"
