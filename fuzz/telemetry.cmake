@@ -1,0 +1,2 @@
+# Any byte stream decoded as station telemetry; outgoing frames built from fuzzed values.
+irconsole_fuzz_target(telemetry ${CMAKE_CURRENT_SOURCE_DIR}/telemetry.cpp irconsole_link)
