@@ -18,26 +18,38 @@ QString systemError(const char* what) {
 
 int baudFromSpeed(speed_t speed) {
     switch (speed) {
-    case B9600: return 9600;
-    case B19200: return 19200;
-    case B38400: return 38400;
-    case B57600: return 57600;
-    case B115200: return 115200;
-    case B4800: return 4800;
-    case B2400: return 2400;
-    case B1200: return 1200;
-    default: return -1;
+    case B9600:
+        return 9600;
+    case B19200:
+        return 19200;
+    case B38400:
+        return 38400;
+    case B57600:
+        return 57600;
+    case B115200:
+        return 115200;
+    case B4800:
+        return 4800;
+    case B2400:
+        return 2400;
+    case B1200:
+        return 1200;
+    default:
+        return -1;
     }
 }
 
 } // namespace
 
 PseudoTerminal::PseudoTerminal() {
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    // Close-on-exec, so a child process (a console under test) never holds our end
+    // and a hang-up really reaches the other side.
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (m_master < 0) {
         m_error = systemError("posix_openpt");
         return;
     }
+    ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
     if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
         m_error = systemError("grantpt/unlockpt");
         close();
@@ -52,13 +64,16 @@ PseudoTerminal::PseudoTerminal() {
     m_slavePath = QString::fromLocal8Bit(name);
 
     // Raw mode on both ends: every byte passes untouched, nothing is echoed.
-    m_slaveKeeper = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (m_slaveKeeper >= 0) {
-        termios tio{};
-        if (::tcgetattr(m_slaveKeeper, &tio) == 0) {
-            ::cfmakeraw(&tio);
-            ::tcsetattr(m_slaveKeeper, TCSANOW, &tio);
-        }
+    m_slaveKeeper = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (m_slaveKeeper < 0) {
+        m_error = systemError("open slave");
+        close();
+        return;
+    }
+    termios tio{};
+    if (::tcgetattr(m_slaveKeeper, &tio) == 0) {
+        ::cfmakeraw(&tio);
+        ::tcsetattr(m_slaveKeeper, TCSANOW, &tio);
     }
     termios mtio{};
     if (::tcgetattr(m_master, &mtio) == 0) {

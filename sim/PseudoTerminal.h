@@ -26,7 +26,9 @@ public:
 
 private:
     int m_master = -1;
-    int m_slaveKeeper = -1; // keeps the slave open so early writes are not lost
+    // Keeps the slave open: early writes are not lost, and the master never sees a
+    // hang-up when the console closes its end, so it can reconnect.
+    int m_slaveKeeper = -1;
     QString m_slavePath;
     QString m_error;
 };
