@@ -1,13 +1,780 @@
 #include "console/Form.h"
 
+#include "config/Errors.h"
+#include "config/IntegerText.h"
+#include "config/SettingsFile.h"
+#include "console/ErrorBox.h"
+
+#include <QAction>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QDialog>
+#include <QEvent>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QMenuBar>
+#include <QMetaObject>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <chrono>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The run clock and the poll both tick once a second.
+constexpr auto kTimerInterval = 1000ms;
+
+// The window as designed: 1008 x 710 of bands below the menu bar; its outer
+// frame never smaller than 1024 x 768.
+constexpr int kDesignedClientWidth = 1008;
+constexpr int kDesignedClientHeight = 710;
+constexpr QSize kMinimumOuterSize(1024, 768);
+
+constexpr int kPanel2Height = 73;
+constexpr int kPanel4Height = 48;
+constexpr int kPanel3Height = 54;
+constexpr int kPanel1Height = 35;
+
+constexpr int kFontPx = 11;
+constexpr int kFontPxMedium = 13;
+constexpr int kFontPxLarge = 16;
+
+const QColor kRed(255, 0, 0);
+const QColor kBlue(0, 0, 255);
+const QColor kWhite(255, 255, 255);
+const QColor kBlack(0, 0, 0);
+
+// Chart axes: seconds of run time across, degrees Celsius up.
+constexpr double kChartSeconds = 900;
+constexpr double kChartDegrees = 300;
+
+const QString kSectionConnect = QStringLiteral("Connect");
+const QString kSectionGlobal = QStringLiteral("Global");
+
+const QString kIdle = QStringLiteral("Простой");
+const QString kSoldering = QStringLiteral("Пайка");
+const QString kConnected = QStringLiteral("Подключен");
+const QString kNotConnected = QStringLiteral("Не подключен");
+const QString kFanOn = QStringLiteral("Вентилятор (вкл.)");
+const QString kFanOff = QStringLiteral("Вентилятор (выкл.)");
+const QString kFirmwareQmr = QStringLiteral("Прошивка от QMR");
+const QString kFirmwareOther = QStringLiteral("Прошивка не от QMR");
+
+const QString kNoLink = QStringLiteral("Нет соединения со станцией!");
+const QString kProprietary = QStringLiteral("Выбрана проприетарная прошивка, действие невозможно!");
+const QString kChangeWhileSoldering = QStringLiteral("Не рекомендуется менять профиль при пайке!");
+const QString kOpenFailed = QStringLiteral("Не удалось открыть порт %1 (%2): %3");
+const QString kLinkLost = QStringLiteral("Соединение со станцией потеряно: %1");
+
+// The fan request the station would be sent for "on".
+constexpr std::int32_t kFanRequestOn = 64;
+
+constexpr int kProfileCount = 10;
+
+// Firmware variants and flags as the settings file holds them.
+constexpr std::int32_t kHexQmr = 0;
+constexpr std::int32_t kHexProprietary = 1;
+constexpr std::int32_t kFlagOff = 0;
+constexpr std::int32_t kFlagOn = 1;
+
+QFont fontPx(const QWidget* widget, int px) {
+    QFont font = widget->font();
+    font.setPixelSize(px);
+    return font;
+}
+
+void setTextColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(role, colour);
+    widget->setPalette(palette);
+}
+
+void setBackground(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QLabel* makeLabel(QWidget* panel, const char* name, QRect geometry, int px,
+                  Qt::Alignment horizontal = Qt::AlignHCenter, const QString& text = {}) {
+    auto* label = new QLabel(text, panel);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(geometry);
+    label->setFont(fontPx(label, px));
+    label->setAlignment(horizontal | Qt::AlignVCenter);
+    return label;
+}
+
+QPushButton* makeButton(QWidget* panel, const char* name, QRect geometry, const QString& text) {
+    auto* button = new QPushButton(text, panel);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(geometry);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QFrame* makePanel(QWidget* parent, const char* name, int height) {
+    auto* panel = new QFrame(parent);
+    panel->setObjectName(QLatin1String(name));
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setFixedHeight(height);
+    return panel;
+}
+
+} // namespace
+
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QStringLiteral("Программа управления инфракрасной паяльной станцией"));
-    resize(1008, 710);
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(kFontPx);
+    setFont(font);
+
+    auto* central = new QWidget(this);
+    setBackground(central, central->palette().color(QPalette::Button));
+    auto* bands = new QVBoxLayout(central);
+    bands->setContentsMargins(0, 0, 0, 0);
+    bands->setSpacing(0);
+    setCentralWidget(central);
+
+    buildMenu();
+    buildPanel2();
+    buildPanel4();
+    buildPanel3();
+    buildChart();
+    buildPanel1();
+    bands->addWidget(Panel2);
+    bands->addWidget(Panel4);
+    bands->addWidget(Panel3);
+    bands->addWidget(Chart1, 1);
+    bands->addWidget(Panel1);
+
+    buildTimers();
+    bindHandlers();
+
+    const QSize designed(kDesignedClientWidth,
+                         kDesignedClientHeight + menuBar()->sizeHint().height());
+    setMinimumSize(designed);
+    keepOuterSizeAtLeastMinimum();
+    resize(designed.expandedTo(minimumSize()));
 }
+
+TForm1::~TForm1() = default;
 
 void TForm1::setDialogs(QDialog* form2, QDialog* form3, QDialog* form4, QDialog* form6) {
     m_form2 = form2;
     m_form3 = form3;
     m_form4 = form4;
     m_form6 = form6;
+}
+
+// ---- building the window ----
+
+void TForm1::buildMenu() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    auto item = [bar](const char* name, const QString& caption) {
+        QAction* action = bar->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        return action;
+    };
+    N3 = item("N3", QStringLiteral("Общие настройки"));
+    N4 = item("N4", QStringLiteral("Редактор профилей"));
+    N6 = item("N6", QStringLiteral("Выйти из программы"));
+    N2 = item("N2", QStringLiteral("?"));
+}
+
+void TForm1::buildPanel2() {
+    Panel2 = makePanel(centralWidget(), "Panel2", kPanel2Height);
+
+    Label3 = makeLabel(Panel2, "Label3", {7, 4, 95, 37}, kFontPxMedium, Qt::AlignHCenter,
+                       QStringLiteral("Термопрофиль"));
+    setBackground(Label3, Label3->palette().color(QPalette::Midlight));
+
+    ComboBox1 = new QComboBox(Panel2);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setGeometry(7, 38, 95, 24);
+    ComboBox1->setFont(fontPx(ComboBox1, kFontPxMedium));
+    ComboBox1->setEditable(false);
+    for (int number = 0; number < kProfileCount; ++number)
+        ComboBox1->addItem(QString::number(number));
+    ComboBox1->setCurrentIndex(-1); // nothing is selected until the start-up initialisation
+    {
+        QPalette palette = ComboBox1->palette();
+        palette.setColor(QPalette::Base, palette.color(QPalette::Button));
+        ComboBox1->setPalette(palette);
+    }
+
+    Works = makeLabel(Panel2, "Works", {106, 4, 121, 27}, kFontPxMedium);
+    FTimer = makeLabel(Panel2, "FTimer", {106, 37, 121, 27}, kFontPxLarge);
+    setTextColour(FTimer, QPalette::WindowText, kBlue);
+    setBackground(FTimer, kWhite);
+
+    TimerToZero = makeButton(Panel2, "TimerToZero", {232, 37, 34, 27}, QStringLiteral("<0>"));
+
+    auto target = [this](const char* name, int top) {
+        auto* edit = new QLineEdit(Panel2);
+        edit->setObjectName(QLatin1String(name));
+        edit->setGeometry(272, top, 121, 27);
+        edit->setFont(fontPx(edit, kFontPxLarge));
+        edit->setAlignment(Qt::AlignCenter);
+        edit->setReadOnly(true);
+        setTextColour(edit, QPalette::Text, kBlue);
+        return edit;
+    };
+    EditTemperatureUP = target("EditTemperatureUP", 4);
+    EditTemperatureDown = target("EditTemperatureDown", 37);
+
+    auto measured = [this](const char* name, int top) {
+        QLabel* label = makeLabel(Panel2, name, {399, top, 121, 27}, kFontPxLarge);
+        setTextColour(label, QPalette::WindowText, kRed);
+        setBackground(label, kWhite);
+        return label;
+    };
+    INTemperatureUP = measured("INTemperatureUP", 4);
+    INTemperatureDown = measured("INTemperatureDown", 37);
+
+    FormTextUp = makeLabel(Panel2, "FormTextUp", {526, 4, 239, 27}, kFontPxMedium, Qt::AlignLeft,
+                           QStringLiteral("температура верхнего нагревателя, °C"));
+    FormTextDown = makeLabel(Panel2, "FormTextDown", {526, 37, 239, 27}, kFontPxMedium,
+                             Qt::AlignLeft, QStringLiteral("температура нижнего нагревателя, °C"));
+}
+
+void TForm1::buildPanel4() {
+    Panel4 = makePanel(centralWidget(), "Panel4", kPanel4Height);
+
+    constexpr int kHeadingTop = 0;
+    constexpr int kValueTop = 24;
+    constexpr int kRowHeight = 20;
+    constexpr int kNameWidth = 247;
+    constexpr int kValueWidth = 90;
+
+    auto value = [this](const char* name, QRect geometry) {
+        QLabel* label = makeLabel(Panel4, name, geometry, kFontPxMedium);
+        setTextColour(label, QPalette::WindowText, kBlack);
+        setBackground(label, kWhite);
+        return label;
+    };
+
+    makeLabel(Panel4, "Label38", {5, kHeadingTop, kNameWidth, kRowHeight}, kFontPxMedium,
+              Qt::AlignHCenter, QStringLiteral("Наименование профиля"));
+    Label37 = value("Label37", {7, kValueTop, kNameWidth, kRowHeight});
+
+    // The value columns; "Т" and "В" in the headings are Cyrillic letters.
+    struct Column {
+        int headingLeft;
+        int valueLeft;
+        const char* heading;
+        const char* caption;
+        const char* valueName;
+        QLabel* TForm1::*member;
+    };
+    const Column columns[] = {
+        {258, 260, "Label10", "Т0", "Label4", &TForm1::Label4},
+        {356, 356, "Label11", "ТВ", "Label5", &TForm1::Label5},
+        {452, 452, "Label12", "Т1", "Label6", &TForm1::Label6},
+        {548, 548, "Label13", "S1", "Label7", &TForm1::Label7},
+        {644, 644, "Label14", "Т3", "Label8", &TForm1::Label8},
+        {740, 740, "Label15", "S3", "Label9", &TForm1::Label9},
+    };
+    for (const Column& column : columns) {
+        makeLabel(Panel4, column.heading,
+                  {column.headingLeft, kHeadingTop, kValueWidth, kRowHeight}, kFontPxMedium,
+                  Qt::AlignHCenter, QString::fromUtf8(column.caption));
+        this->*column.member =
+            value(column.valueName, {column.valueLeft, kValueTop, kValueWidth, kRowHeight});
+    }
+}
+
+void TForm1::buildPanel3() {
+    Panel3 = makePanel(centralWidget(), "Panel3", kPanel3Height);
+
+    constexpr int kHeadingTop = 6;
+    constexpr int kValueTop = 31;
+    constexpr int kRowHeight = 20;
+    constexpr int kFirstLeft = 7;
+    constexpr int kStep = 66;
+    constexpr int kWidth = 60;
+
+    struct Column {
+        const char* heading;
+        const char* caption;
+        const char* valueName;
+        QLabel* TForm1::*member;
+    };
+    const Column columns[] = {
+        {"Label24", "P1", "Label23", &TForm1::Label23},
+        {"Label25", "P2", "Label16", &TForm1::Label16},
+        {"Label26", "pGain", "Label17", &TForm1::Label17},
+        {"Label27", "iGain", "Label18", &TForm1::Label18},
+        {"Label28", "dGain", "Label19", &TForm1::Label19},
+        {"Label29", "Tpid", "Label20", &TForm1::Label20},
+        {"Label30", "pBH", "Label21", &TForm1::Label21},
+        {"Label31", "kBH", "Label22", &TForm1::Label22},
+        {"Label32", "Δ°t1", "Label34", &TForm1::Label34},
+        {"Label33", "Δ°t2", "Label35", &TForm1::Label35},
+    };
+    QList<QLabel*> headings;
+    int left = kFirstLeft;
+    for (const Column& column : columns) {
+        headings << makeLabel(Panel3, column.heading, {left, kHeadingTop, kWidth, kRowHeight},
+                              kFontPxMedium, Qt::AlignHCenter, QString::fromUtf8(column.caption));
+        QLabel* value = makeLabel(Panel3, column.valueName, {left, kValueTop, kWidth, kRowHeight},
+                                  kFontPxMedium);
+        setTextColour(value, QPalette::WindowText, kBlack);
+        setBackground(value, kWhite);
+        this->*column.member = value;
+        left += kStep;
+    }
+    // The order in which the firmware switch hides and shows them: values, then
+    // the headings Label24 to Label33.
+    m_pidLabels = {Label16, Label17, Label18, Label19, Label20,
+                   Label21, Label22, Label23, Label34, Label35};
+    m_pidLabels += headings;
+}
+
+void TForm1::buildChart() {
+    auto* chart = new QChart;
+    chart->legend()->hide();
+    chart->setTitle(QString());
+
+    auto series = [chart](const char* name, const QColor& colour) {
+        auto* line = new QLineSeries(chart);
+        line->setObjectName(QLatin1String(name));
+        line->setColor(colour);
+        line->setPointsVisible(false);
+        chart->addSeries(line);
+        return line;
+    };
+    Series1 = series("Series1", kRed);
+    Series2 = series("Series2", kBlue);
+
+    auto* seconds = new QValueAxis(chart);
+    seconds->setRange(0, kChartSeconds);
+    seconds->setTitleText(QStringLiteral("Время пайки (сек.)"));
+    auto* degrees = new QValueAxis(chart);
+    degrees->setRange(0, kChartDegrees);
+    degrees->setTitleText(QStringLiteral("Температура (°C)"));
+    chart->addAxis(seconds, Qt::AlignBottom);
+    chart->addAxis(degrees, Qt::AlignLeft);
+    for (QLineSeries* line : {Series1, Series2}) {
+        line->attachAxis(seconds);
+        line->attachAxis(degrees);
+    }
+
+    Chart1 = new QChartView(chart, centralWidget());
+    Chart1->setObjectName(QStringLiteral("Chart1"));
+    Chart1->setRubberBand(QChartView::NoRubberBand);
+}
+
+void TForm1::buildPanel1() {
+    Panel1 = makePanel(centralWidget(), "Panel1", kPanel1Height);
+
+    constexpr int kTop = 4;
+    constexpr int kHeight = 25;
+    constexpr int kButtonWidth = 110;
+    auto button = [this](const char* name, int left, const QString& text) {
+        return makeButton(Panel1, name, {left, kTop, kButtonWidth, kHeight}, text);
+    };
+    ButtonConnect = button("ButtonConnect", 7, QStringLiteral("Подключение"));
+    Button1 = button("Button1", 116, QStringLiteral("Передать профиль"));
+    Button3 = button("Button3", 225, QStringLiteral("Вентилятор"));
+    ButtonStart = button("ButtonStart", 334, QStringLiteral("Старт"));
+    ButtonStop = button("ButtonStop", 443, QStringLiteral("Стоп"));
+    Button2 = button("Button2", 552, QStringLiteral("Настройка порта"));
+
+    auto boxed = [this](const char* name, int left) {
+        QLabel* label = makeLabel(Panel1, name, {left, kTop, 50, kHeight}, kFontPxMedium);
+        setTextColour(label, QPalette::WindowText, kBlack);
+        setBackground(label, kWhite);
+        return label;
+    };
+    Label1 = boxed("Label1", 663);
+    Label2 = boxed("Label2", 715);
+
+    TextLinks = makeLabel(Panel1, "TextLinks", {770, kTop, 91, kHeight}, kFontPxMedium);
+    setTextColour(TextLinks, QPalette::WindowText, kBlue);
+    Label36 =
+        makeLabel(Panel1, "Label36", {867, kTop, 134, kHeight}, kFontPxMedium, Qt::AlignRight);
+    setTextColour(Label36, QPalette::WindowText, kBlue);
+}
+
+void TForm1::buildTimers() {
+    auto timer = [this](const char* name) {
+        auto* t = new QTimer(this);
+        t->setObjectName(QLatin1String(name));
+        t->setInterval(kTimerInterval);
+        t->setTimerType(Qt::PreciseTimer);
+        return t;
+    };
+    Timer1 = timer("Timer1");
+    Timer2 = timer("Timer2");
+}
+
+void TForm1::bindHandlers() {
+    // Every handler runs behind the one boundary that turns an error into the error box.
+    auto guarded = [this](void (TForm1::*handler)()) {
+        return [this, handler] {
+            console::runHandler(this, [this, handler] { (this->*handler)(); });
+        };
+    };
+    connect(ComboBox1, &QComboBox::activated, this, guarded(&TForm1::ComboBox1Change));
+    connect(ButtonConnect, &QPushButton::clicked, this, guarded(&TForm1::ButtonConnectClick));
+    connect(Button1, &QPushButton::clicked, this, guarded(&TForm1::Button1Click));
+    connect(Button2, &QPushButton::clicked, this, guarded(&TForm1::Button2Click));
+    connect(Button3, &QPushButton::clicked, this, guarded(&TForm1::Button3Click));
+    connect(ButtonStart, &QPushButton::clicked, this, guarded(&TForm1::ButtonStartClick));
+    connect(ButtonStop, &QPushButton::clicked, this, guarded(&TForm1::ButtonStopClick));
+    connect(TimerToZero, &QPushButton::clicked, this, guarded(&TForm1::SendProfil));
+    connect(Timer1, &QTimer::timeout, this, guarded(&TForm1::Timer1Timer));
+    connect(Timer2, &QTimer::timeout, this, guarded(&TForm1::Timer2Timer));
+    connect(N2, &QAction::triggered, this, guarded(&TForm1::N2Click));
+    connect(N3, &QAction::triggered, this, guarded(&TForm1::N3Click));
+    connect(N4, &QAction::triggered, this, guarded(&TForm1::N4Click));
+    connect(N6, &QAction::triggered, this, guarded(&TForm1::N6Click));
+    connect(&m_port, &station::PortUnit::lost, this, &TForm1::PortLost);
+}
+
+// ---- window events ----
+
+bool TForm1::event(QEvent* event) {
+    const bool handled = QMainWindow::event(event);
+    // Start-up initialisation belongs to the first activation only: coming back
+    // from a dialog or a message box activates the window again.
+    if (event->type() == QEvent::WindowActivate && !m_formCreated) {
+        m_formCreated = true;
+        console::runHandler(this, [this] { FormCreate(); });
+    }
+    return handled;
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (m_centred || event->spontaneous())
+        return;
+    m_centred = true;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    keepOuterSizeAtLeastMinimum();
+    // The console starts as the active window; without a window manager nobody
+    // else would make it so, and its start-up initialisation waits for that.
+    activateWindow();
+}
+
+void TForm1::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    keepOuterSizeAtLeastMinimum();
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    keepOuterSizeAtLeastMinimum();
+}
+
+// The limit is on the outer frame; the window system adds its frame (if any)
+// around our client area, so the client's minimum is what is left of it, and
+// never less than the designed client area.
+void TForm1::keepOuterSizeAtLeastMinimum() {
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const QSize designed(kDesignedClientWidth,
+                         kDesignedClientHeight + menuBar()->sizeHint().height());
+    const QSize wanted = (kMinimumOuterSize - frame).expandedTo(designed);
+    if (minimumSize() != wanted)
+        setMinimumSize(wanted);
+}
+
+// ---- start-up and profile ----
+
+void TForm1::FormCreate() {
+    config::SettingsFile ini;
+
+    TGrafikX = 0;
+    TGrafikX1 = 0;
+    TGrafikY = 0;
+    TSecundes = 0;
+    TMinutes = 0;
+    THours = 0;
+    TSecundesL = QStringLiteral("0");
+    TMinutesL = QStringLiteral("0");
+    THoursL = QStringLiteral("0");
+
+    StatusConnect = 0;
+    INTemperatureUP->setText(QStringLiteral("0"));
+    INTemperatureDown->setText(QStringLiteral("0"));
+    TextLinks->setText(kNotConnected);
+    setWorks(kIdle, kBlue);
+    FTimer->setText(QStringLiteral("00:00:00"));
+    Series1->clear();
+    Series2->clear();
+
+    Label1->setText(ini.ReadString(kSectionConnect, QStringLiteral("Comport"), {}));
+    Label2->setText(ini.ReadString(kSectionConnect, QStringLiteral("BaudRate"), {}));
+
+    const std::int32_t hex = ini.ReadInteger(kSectionGlobal, QStringLiteral("Hex"), 0);
+    if (hex == kHexQmr) {
+        Label36->setText(kFirmwareQmr);
+        InVisibleSettingPID();
+    } else if (hex == kHexProprietary) {
+        Label36->setText(kFirmwareOther);
+        VisibleSettingPID();
+    }
+
+    const std::int32_t visibleProfil =
+        ini.ReadInteger(kSectionGlobal, QStringLiteral("VisibleProfil"), 0);
+    if (visibleProfil == kFlagOn)
+        Panel4->show();
+    else if (visibleProfil == kFlagOff)
+        Panel4->hide();
+
+    SoldDesold = 0;
+    ComboBox1->setCurrentIndex(0); // the program's own choice: not an operator change
+    ReadProfil();
+
+    FanActiv = 0;
+    Button3->setText(kFanOff);
+}
+
+void TForm1::ReadProfil() {
+    NumberProfil = ComboBox1->currentText();
+    config::SettingsFile ini;
+
+    const QString profile = QStringLiteral("Profil") + NumberProfil;
+    auto show = [&ini, &profile](const char* key, std::initializer_list<QWidget*> where) {
+        const QString text = QString::number(ini.ReadInteger(profile, QLatin1String(key), 0));
+        for (QWidget* widget : where) {
+            if (auto* label = qobject_cast<QLabel*>(widget))
+                label->setText(text);
+            else if (auto* edit = qobject_cast<QLineEdit*>(widget))
+                edit->setText(text);
+        }
+    };
+    show("T0", {Label4});
+    show("TB", {Label5, EditTemperatureDown});
+    show("T1", {Label6});
+    show("S1", {Label7});
+    show("T3", {Label8, EditTemperatureUP});
+    show("S3", {Label9});
+    Label37->setText(ini.ReadString(profile, QStringLiteral("Name"), {}));
+
+    NumberProfilTx = static_cast<std::uint8_t>(std::max(ComboBox1->currentIndex(), 0));
+
+    auto global = [&ini](const char* key) {
+        return ini.ReadInteger(kSectionGlobal, QLatin1String(key), 0);
+    };
+    Label23->setText(QString::number(global("EditP1")));
+    Label16->setText(QString::number(global("EditP2")));
+    Label17->setText(QString::number(global("EditpGain")));
+    Label18->setText(QString::number(global("EditiGain")));
+    Label19->setText(QString::number(global("EditdGain")));
+    Label20->setText(QString::number(global("EditTpid")));
+    Label21->setText(QString::number(global("EditpBH")));
+    Label22->setText(QString::number(global("EditkBH")));
+    CorrectTB = global("Correct1");
+    Label34->setText(QString::number(CorrectTB));
+    CorrectTH = global("Correct2");
+    Label35->setText(QString::number(CorrectTH));
+    EnableFan = global("EnableFan");
+    AutoStart = global("AutoStart");
+    TempEnableFan = global("TempEnableFan");
+
+    if (AutoStart == kFlagOff) {
+        ButtonStart->show();
+        ButtonStop->show();
+    } else if (AutoStart == kFlagOn) {
+        ButtonStart->hide();
+        ButtonStop->hide();
+    }
+}
+
+void TForm1::ComboBox1Change() {
+    if (Works->text() == kSoldering)
+        console::showMessage(this, kChangeWhileSoldering);
+    ReadProfil();
+}
+
+// ---- firmware variant ----
+
+void TForm1::InVisibleSettingPID() {
+    setPidStripVisible(false);
+    StatusQMR = 1;
+}
+
+void TForm1::VisibleSettingPID() {
+    setPidStripVisible(true);
+    StatusQMR = 0;
+}
+
+void TForm1::setPidStripVisible(bool visible) {
+    for (QLabel* label : std::as_const(m_pidLabels))
+        label->setVisible(visible);
+    Panel3->setVisible(visible);
+}
+
+// ---- run state ----
+
+void TForm1::setWorks(const QString& caption, const QColor& colour) {
+    setTextColour(Works, QPalette::WindowText, colour);
+    Works->setText(caption);
+}
+
+void TForm1::Start() {
+    if (StatusConnect == 0) {
+        console::showMessage(this, kNoLink);
+        return;
+    }
+    setWorks(kSoldering, kRed);
+    // A second start keeps the running clock as it is.
+    if (!Timer1->isActive())
+        Timer1->start();
+}
+
+void TForm1::Stop() {
+    if (StatusConnect == 0) {
+        console::showMessage(this, kNoLink);
+        return;
+    }
+    setWorks(kIdle, kBlue);
+    Timer1->stop();
+}
+
+void TForm1::ButtonStartClick() {
+    Start();
+}
+
+void TForm1::ButtonStopClick() {
+    Stop();
+}
+
+void TForm1::Button3Click() {
+    if (StatusFan == 0) {
+        FanActiv = kFanRequestOn;
+        StatusFan = 1;
+        Button3->setText(kFanOn);
+    } else {
+        StatusFan = 0;
+        FanActiv = 0;
+        Button3->setText(kFanOff);
+    }
+}
+
+// ---- the link ----
+
+void TForm1::ButtonConnectClick() {
+    if (StatusQMR != 0)
+        Connect();
+    else
+        console::showMessage(this, kProprietary);
+}
+
+void TForm1::Connect() {
+    if (StatusConnect == 0) {
+        PortInit(); // an error here leaves the console disconnected
+        StatusConnect = 1;
+    } else {
+        StatusConnect = 0;
+        KillComm();
+    }
+}
+
+void TForm1::PortInit() {
+    config::SettingsFile ini;
+    NumberPort = ini.ReadString(kSectionConnect, QStringLiteral("Comport"), {});
+    BaudRate = static_cast<std::uint32_t>(
+        config::textToInt64(ini.ReadString(kSectionConnect, QStringLiteral("BaudRate"), {})));
+
+    const station::OpenResult opened =
+        m_port.open(station::resolvePortDevice(NumberPort, config::appDirectory()), BaudRate);
+    if (!opened.ok) {
+        m_port.close();
+        TextLinks->setText(kNotConnected);
+        Timer2->stop();
+        throw config::AppError(kOpenFailed.arg(NumberPort, opened.device, opened.reason));
+    }
+    TextLinks->setText(kConnected);
+    Timer2->start();
+}
+
+void TForm1::KillComm() {
+    m_port.close();
+    TextLinks->setText(kNotConnected);
+    Timer2->stop();
+    INTemperatureUP->setText(QStringLiteral("0"));
+    INTemperatureDown->setText(QStringLiteral("0"));
+}
+
+// The device went away under an open link: close it the way a disconnect does
+// (a run goes on), then tell the operator once.
+void TForm1::PortLost(const QString& reason) {
+    if (StatusConnect == 0)
+        return;
+    StatusConnect = 0;
+    KillComm();
+    // The report waits for the event loop, so the handler that noticed the loss
+    // (a poll tick in the middle of a write) finishes first.
+    QMetaObject::invokeMethod(
+        this, [this, reason] { console::showError(this, kLinkLost.arg(reason)); },
+        Qt::QueuedConnection);
+}
+
+// ---- the poll, the transfer, the run clock: filled with the exchange and the chart ----
+
+void TForm1::Timer2Timer() {}
+
+void TForm1::Button1Click() {}
+
+void TForm1::Timer1Timer() {}
+
+void TForm1::SendProfil() {}
+
+// ---- dialogs and menu ----
+
+void TForm1::showModal(QDialog* dialog) {
+    if (dialog)
+        dialog->exec();
+}
+
+void TForm1::Button2Click() {
+    showModal(m_form4);
+}
+
+void TForm1::N2Click() {
+    showModal(m_form3);
+}
+
+void TForm1::N3Click() {
+    showModal(m_form2);
+}
+
+void TForm1::N4Click() {
+    showModal(m_form6);
+}
+
+void TForm1::N6Click() {
+    close();
+}
+
+// ---- what the dialogs change ----
+
+void TForm1::SetFirmwareCaption(const QString& text) {
+    Label36->setText(text);
+}
+
+void TForm1::SetProfileStripVisible(bool visible) {
+    Panel4->setVisible(visible);
+}
+
+void TForm1::SetConnectionLabels(const QString& port, const QString& speed) {
+    Label1->setText(port);
+    Label2->setText(speed);
 }

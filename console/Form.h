@@ -1,21 +1,192 @@
-// The main window: the operator's console (placeholder until the console lands).
+// The main window: the operator's console with its state, commands, link and layout.
 #pragma once
 
-#include <QMainWindow>
+#include "link/PortUnit.h"
 
+#include <QMainWindow>
+#include <QString>
+
+#include <cstdint>
+
+class QAction;
+class QChartView;
+class QComboBox;
 class QDialog;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QLineSeries;
+class QPushButton;
+class QTimer;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
 
     // The dialogs the menu and Button2 open; they are created after the main window.
     void setDialogs(QDialog* form2, QDialog* form3, QDialog* form4, QDialog* form6);
 
+    // Start-up initialisation; runs by itself once, on the window's first activation.
+    void FormCreate();
+    // Loads the selected profile and the station-wide values into the display and the state.
+    void ReadProfil();
+    // Firmware-variant display: QMR hides the station-settings strip and allows connecting.
+    void InVisibleSettingPID();
+    void VisibleSettingPID();
+    // Run state: refused with a message while there is no link.
+    void Start();
+    void Stop();
+    // The link: Connect toggles, PortInit opens, KillComm closes (the one close path).
+    void Connect();
+    void PortInit();
+    void KillComm();
+
+    // What the dialogs change on the main window without reaching into its widgets.
+    void SetFirmwareCaption(const QString& text);                        // Label36
+    void SetProfileStripVisible(bool visible);                           // Panel4
+    void SetConnectionLabels(const QString& port, const QString& speed); // Label1, Label2
+
+    // Console state.
+    std::int32_t StatusConnect = 0;
+    std::int32_t StatusQMR = 0;
+    QString NumberProfil;
+    std::uint8_t NumberProfilTx = 0;
+    std::uint8_t SoldDesold = 0;
+    std::int32_t StatusFan = 0;
+    std::int32_t FanActiv = 0;
+    std::int32_t EnableFan = 0;
+    std::int32_t TempEnableFan = 0;
+    std::int32_t AutoStart = 0;
+    std::int32_t CorrectTB = 0;
+    std::int32_t CorrectTH = 0;
+
+    // Run clock and chart state.
+    std::int32_t TGrafikX = 0;
+    std::int32_t TGrafikX1 = 0;
+    std::int32_t TGrafikY = 0;
+    std::int32_t TSecundes = 0;
+    std::int32_t TMinutes = 0;
+    std::int32_t THours = 0;
+    QString TSecundesL;
+    QString TMinutesL;
+    QString THoursL;
+
+    // The port as last taken from the settings by PortInit.
+    QString NumberPort;
+    std::uint32_t BaudRate = 0;
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    // Handlers of the window's controls.
+    void ComboBox1Change();
+    void ButtonConnectClick();
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void ButtonStartClick();
+    void ButtonStopClick();
+    void SendProfil();
+    void Timer1Timer();
+    void Timer2Timer();
+    void N2Click();
+    void N3Click();
+    void N4Click();
+    void N6Click();
+
+    void PortLost(const QString& reason);
+    void showModal(QDialog* dialog);
+    void setWorks(const QString& caption, const QColor& colour);
+    void setPidStripVisible(bool visible);
+    void keepOuterSizeAtLeastMinimum();
+
+    void buildMenu();
+    void buildPanel2();
+    void buildPanel4();
+    void buildPanel3();
+    void buildChart();
+    void buildPanel1();
+    void buildTimers();
+    void bindHandlers();
+
+    // Bands, top to bottom.
+    QFrame* Panel2 = nullptr;
+    QFrame* Panel4 = nullptr;
+    QFrame* Panel3 = nullptr;
+    QChartView* Chart1 = nullptr;
+    QFrame* Panel1 = nullptr;
+
+    QLineSeries* Series1 = nullptr;
+    QLineSeries* Series2 = nullptr;
+
+    // Panel2.
+    QLabel* Label3 = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+    QLabel* Works = nullptr;
+    QLabel* FTimer = nullptr;
+    QPushButton* TimerToZero = nullptr;
+    QLineEdit* EditTemperatureUP = nullptr;
+    QLineEdit* EditTemperatureDown = nullptr;
+    QLabel* INTemperatureUP = nullptr;
+    QLabel* INTemperatureDown = nullptr;
+    QLabel* FormTextUp = nullptr;
+    QLabel* FormTextDown = nullptr;
+
+    // Panel4: profile name and values.
+    QLabel* Label37 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLabel* Label8 = nullptr;
+    QLabel* Label9 = nullptr;
+
+    // Panel3: station-wide values, and every label the firmware switch hides, in its order.
+    QLabel* Label16 = nullptr;
+    QLabel* Label17 = nullptr;
+    QLabel* Label18 = nullptr;
+    QLabel* Label19 = nullptr;
+    QLabel* Label20 = nullptr;
+    QLabel* Label21 = nullptr;
+    QLabel* Label22 = nullptr;
+    QLabel* Label23 = nullptr;
+    QLabel* Label34 = nullptr;
+    QLabel* Label35 = nullptr;
+    QList<QLabel*> m_pidLabels;
+
+    // Panel1.
+    QPushButton* ButtonConnect = nullptr;
+    QPushButton* Button1 = nullptr;
+    QPushButton* Button3 = nullptr;
+    QPushButton* ButtonStart = nullptr;
+    QPushButton* ButtonStop = nullptr;
+    QPushButton* Button2 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* TextLinks = nullptr;
+    QLabel* Label36 = nullptr;
+
+    QAction* N3 = nullptr;
+    QAction* N4 = nullptr;
+    QAction* N6 = nullptr;
+    QAction* N2 = nullptr;
+
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;
+
+    station::PortUnit m_port;
+
     QDialog* m_form2 = nullptr;
     QDialog* m_form3 = nullptr;
     QDialog* m_form4 = nullptr;
     QDialog* m_form6 = nullptr;
+
+    bool m_formCreated = false;
+    bool m_centred = false;
 };

@@ -1,0 +1,50 @@
+// What the main-window tests share: settings texts, starting a console, finding its controls.
+#pragma once
+
+#include "console/Form.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+
+class QDialog;
+
+namespace consoletest {
+
+// Every key the console reads, with values that differ from the defaults:
+// the proprietary firmware (settings strip shown), the profile strip shown,
+// profile 0 and profile 3 filled.
+extern const QByteArray kFullSettings;
+
+// A settings file that holds only these [Global] lines (and nothing else).
+QByteArray globalOnly(const QByteArray& lines);
+
+// Builds the main window, shows it and waits until its first activation has
+// run the start-up initialisation. Null (with a test failure) if it never did.
+std::unique_ptr<TForm1> startConsole();
+
+// A named child of the window; the test fails when it is missing.
+template <typename T> T* control(const QObject& window, const char* name) {
+    T* found = window.findChild<T*>(QLatin1String(name));
+    if (!found)
+        qWarning("no control %s", name);
+    return found;
+}
+
+// While alive, closes every modal dialog (not message boxes) as soon as it is
+// shown and remembers the captions of those it closed.
+class DialogCloser : public QObject {
+public:
+    DialogCloser();
+    const QStringList& closed() const { return m_closed; }
+
+private:
+    void poll();
+    QTimer m_timer;
+    QStringList m_closed;
+};
+
+} // namespace consoletest

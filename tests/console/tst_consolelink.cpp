@@ -1,0 +1,216 @@
+// The main window's link: connect and disconnect over a real pseudo-terminal, and the failures.
+#include "sim/PseudoTerminal.h"
+#include "tests/console/ConsoleFixture.h"
+#include "tests/support/ModalWatcher.h"
+#include "tests/support/TestDirs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <optional>
+
+using consoletest::control;
+
+namespace {
+
+QString label(const TForm1& form, const char* name) {
+    return control<QLabel>(form, name)->text();
+}
+
+QByteArray connectSettings(const QByteArray& comport, const QByteArray& baudRate) {
+    return "[Connect]\nComport=" + comport + "\nBaudRate=" + baudRate + "\n[Global]\nHex=0\n";
+}
+
+} // namespace
+
+class TestConsoleLink : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void twoPressesConnectThenDisconnect();
+    void badSpeedRefusesUntilCorrected_data();
+    void badSpeedRefusesUntilCorrected();
+    void missingPortIsReportedAndStaysDisconnected();
+    void vanishedDeviceClosesTheLinkAndSaysSoOnce();
+    void vanishedDeviceAfterDisconnectSaysNothing();
+
+private:
+    void linkPortAs(const QString& name);
+
+    std::optional<testsupport::TempAppDir> m_dir;
+    std::optional<sim::PseudoTerminal> m_pty;
+};
+
+void TestConsoleLink::init() {
+    m_dir.emplace();
+    m_pty.emplace();
+    QVERIFY2(m_pty->isOpen(), qPrintable(m_pty->error()));
+}
+
+void TestConsoleLink::cleanup() {
+    m_pty.reset();
+    m_dir.reset();
+}
+
+// "ComN" names the link comN beside the executable, as the simulator sets it up.
+void TestConsoleLink::linkPortAs(const QString& name) {
+    QVERIFY(QFile::link(m_pty->slavePath(), QDir(m_dir->path()).filePath(name)));
+}
+
+void TestConsoleLink::twoPressesConnectThenDisconnect() {
+    linkPortAs(QStringLiteral("com1"));
+    m_dir->writeSettings(connectSettings("Com1", "19200"));
+    auto form = consoletest::startConsole();
+    QVERIFY(form);
+    auto* connectButton = control<QPushButton>(*form, "ButtonConnect");
+    auto* poll = control<QTimer>(*form, "Timer2");
+    testsupport::ModalWatcher watcher;
+
+    connectButton->click();
+    QCOMPARE(form->StatusConnect, 1);
+    QCOMPARE(label(*form, "TextLinks"), QStringLiteral("Подключен"));
+    QVERIFY(poll->isActive());
+    QCOMPARE(form->NumberPort, QStringLiteral("Com1"));
+    QCOMPARE(form->BaudRate, 19200u);
+    QCOMPARE(m_pty->slaveBaudRate(), 19200);
+
+    // What the poll would have shown meanwhile.
+    control<QLabel>(*form, "INTemperatureUP")->setText(QStringLiteral("188"));
+    control<QLabel>(*form, "INTemperatureDown")->setText(QStringLiteral("142"));
+
+    connectButton->click();
+    QCOMPARE(form->StatusConnect, 0);
+    QCOMPARE(label(*form, "TextLinks"), QStringLiteral("Не подключен"));
+    QVERIFY(!poll->isActive());
+    QCOMPARE(label(*form, "INTemperatureUP"), QStringLiteral("0"));
+    QCOMPARE(label(*form, "INTemperatureDown"), QStringLiteral("0"));
+    QVERIFY(watcher.boxes().isEmpty());
+
+    // The port was really let go: it can be taken again at once.
+    connectButton->click();
+    QCOMPARE(label(*form, "TextLinks"), QStringLiteral("Подключен"));
+    QVERIFY(watcher.boxes().isEmpty());
+}
+
+void TestConsoleLink::badSpeedRefusesUntilCorrected_data() {
+    QTest::addColumn<QByteArray>("speed");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("letters") << QByteArray("fast")
+                             << QStringLiteral("'fast' is not a valid integer value.");
+    QTest::newRow("empty") << QByteArray() << QStringLiteral("'' is not a valid integer value.");
+}
+
+void TestConsoleLink::badSpeedRefusesUntilCorrected() {
+    QFETCH(QByteArray, speed);
+    QFETCH(QString, message);
+
+    linkPortAs(QStringLiteral("com2"));
+    m_dir->writeSettings(connectSettings("Com2", speed));
+    auto form = consoletest::startConsole();
+    QVERIFY(form);
+    auto* connectButton = control<QPushButton>(*form, "ButtonConnect");
+    testsupport::ModalWatcher watcher;
+
+    connectButton->click();
+    QCOMPARE(watcher.texts(), QStringList{message});
+    QCOMPARE(watcher.boxes().first().icon, QMessageBox::Critical);
+    QCOMPARE(watcher.boxes().first().title, QCoreApplication::applicationName());
+    QCOMPARE(form->StatusConnect, 0);
+    QCOMPARE(form->NumberPort, QStringLiteral("Com2")); // taken before the speed failed
+    QCOMPARE(label(*form, "TextLinks"), QStringLiteral("Не подключен"));
+    QVERIFY(!control<QTimer>(*form, "Timer2")->isActive());
+
+    m_dir->writeSettings(connectSettings("Com2", "9600"));
+    connectButton->click();
+    QCOMPARE(watcher.boxes().size(), 1);
+    QCOMPARE(form->StatusConnect, 1);
+    QCOMPARE(label(*form, "TextLinks"), QStringLiteral("Подключен"));
+    QCOMPARE(m_pty->slaveBaudRate(), 9600);
+}
+
+void TestConsoleLink::missingPortIsReportedAndStaysDisconnected() {
+    const QString device = QDir(m_dir->path()).filePath(QStringLiteral("no-such-port"));
+    m_dir->writeSettings(connectSettings(device.toUtf8(), "19200"));
+    auto form = consoletest::startConsole();
+    QVERIFY(form);
+    testsupport::ModalWatcher watcher;
+
+    control<QPushButton>(*form, "ButtonConnect")->click();
+    QCOMPARE(watcher.boxes().size(), 1);
+    const testsupport::SeenBox box = watcher.boxes().first();
+    const QString expectedStart = QStringLiteral("Не удалось открыть порт %1 (%1): ").arg(device);
+    QVERIFY2(box.text.startsWith(expectedStart), qPrintable(box.text));
+    QVERIFY2(box.text.size() > expectedStart.size() + 1, "the system's reason is missing");
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(form->StatusConnect, 0);
+    QCOMPARE(label(*form, "TextLinks"), QStringLiteral("Не подключен"));
+    QVERIFY(!control<QTimer>(*form, "Timer2")->isActive());
+}
+
+void TestConsoleLink::vanishedDeviceClosesTheLinkAndSaysSoOnce() {
+    linkPortAs(QStringLiteral("com1"));
+    m_dir->writeSettings(connectSettings("Com1", "19200"));
+    auto form = consoletest::startConsole();
+    QVERIFY(form);
+    control<QPushButton>(*form, "ButtonConnect")->click();
+    QCOMPARE(label(*form, "TextLinks"), QStringLiteral("Подключен"));
+    form->Start();
+    control<QLabel>(*form, "INTemperatureUP")->setText(QStringLiteral("188"));
+    control<QLabel>(*form, "FTimer")->setText(QStringLiteral("00:02:03"));
+    testsupport::ModalWatcher watcher;
+
+    m_pty->close(); // the adapter is pulled out
+
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.boxes().size(), 1, 10000);
+    QVERIFY2(watcher.boxes().first().text.startsWith(
+                 QStringLiteral("Соединение со станцией потеряно: ")),
+             qPrintable(watcher.boxes().first().text));
+    QCOMPARE(watcher.boxes().first().icon, QMessageBox::Critical);
+    QCOMPARE(form->StatusConnect, 0);
+    QCOMPARE(label(*form, "TextLinks"), QStringLiteral("Не подключен"));
+    QVERIFY(!control<QTimer>(*form, "Timer2")->isActive());
+    QCOMPARE(label(*form, "INTemperatureUP"), QStringLiteral("0"));
+    QCOMPARE(label(*form, "INTemperatureDown"), QStringLiteral("0"));
+    // The run and its clock are not the link's business.
+    QCOMPARE(label(*form, "Works"), QStringLiteral("Пайка"));
+    QCOMPARE(label(*form, "FTimer"), QStringLiteral("00:02:03"));
+    QVERIFY(control<QTimer>(*form, "Timer1")->isActive());
+
+    // One report per failure, and the next press opens afresh (and fails to: it's gone).
+    QTest::qWait(1500);
+    QCOMPARE(watcher.boxes().size(), 1);
+    control<QPushButton>(*form, "ButtonConnect")->click();
+    QCOMPARE(watcher.boxes().size(), 2);
+    const QString dangling = QDir(m_dir->path()).filePath(QStringLiteral("com1"));
+    QVERIFY2(watcher.boxes().last().text.startsWith(
+                 QStringLiteral("Не удалось открыть порт Com1 (%1): ").arg(dangling)),
+             qPrintable(watcher.boxes().last().text));
+    QCOMPARE(label(*form, "TextLinks"), QStringLiteral("Не подключен"));
+}
+
+void TestConsoleLink::vanishedDeviceAfterDisconnectSaysNothing() {
+    linkPortAs(QStringLiteral("com1"));
+    m_dir->writeSettings(connectSettings("Com1", "19200"));
+    auto form = consoletest::startConsole();
+    QVERIFY(form);
+    auto* connectButton = control<QPushButton>(*form, "ButtonConnect");
+    connectButton->click();
+    connectButton->click();
+    testsupport::ModalWatcher watcher;
+
+    m_pty->close();
+    QTest::qWait(1500);
+    QVERIFY(watcher.boxes().isEmpty());
+    QCOMPARE(label(*form, "TextLinks"), QStringLiteral("Не подключен"));
+}
+
+QTEST_MAIN(TestConsoleLink)
+#include "tst_consolelink.moc"
