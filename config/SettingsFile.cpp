@@ -133,6 +133,21 @@ struct OuterLines {
     std::string tail;
 };
 
+// A line that opens a section name but never closes it is skipped by the
+// parser, yet it leaves the parser's idea of the current section pointing at
+// the broken text, so the keys below it would land in a section whose name
+// runs over lines (and grows with every write). Such lines are blanked before
+// parsing: the keys below them stay in the section above.
+std::string parserText(const QString& text) {
+    QStringList lines = text.split(u'\n');
+    for (QString& line : lines) {
+        const QStringView t = trimBlanks(line);
+        if (t.startsWith(u'[') && !t.contains(u']'))
+            line.clear();
+    }
+    return lines.join(u'\n').toStdString();
+}
+
 OuterLines outerLines(const QString& text) {
     const QStringList lines = text.split(u'\n');
     const qsizetype head = headEnd(lines);
@@ -151,8 +166,12 @@ OuterLines outerLines(const QString& text) {
     return outer;
 }
 
+// A comment on the first line of the file would read back as the file's own
+// comment rather than the entry's; an empty first line keeps it with its entry.
 void appendComment(std::string& out, const char* comment) {
     if (comment) {
+        if (out.empty())
+            out += '\n';
         out += comment;
         out += '\n';
     }
@@ -231,7 +250,7 @@ struct SettingsFile::Document {
         // keeps our view of the lines the same as the parser's.
         text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
         text.replace(u'\r', u'\n');
-        if (ini.LoadData(text.toStdString()) < 0) {
+        if (ini.LoadData(parserText(text)) < 0) {
             ini.Reset();
             return;
         }
@@ -253,6 +272,12 @@ struct SettingsFile::Document {
         sections.sort(
             [](const Ini::Entry& a, const Ini::Entry& b) { return !*a.pItem && *b.pItem; });
         for (const Ini::Entry& section : sections) {
+            Ini::TNamesDepend keys;
+            ini.GetAllKeys(section.pItem, keys);
+            keys.sort(Ini::Entry::LoadOrder());
+            // The unnamed section has no header of its own: without keys it leaves no trace.
+            if (!*section.pItem && keys.empty())
+                continue;
             if (!out.empty())
                 out += '\n';
             appendComment(out, section.pComment);
@@ -261,9 +286,6 @@ struct SettingsFile::Document {
                 out += section.pItem;
                 out += "]\n";
             }
-            Ini::TNamesDepend keys;
-            ini.GetAllKeys(section.pItem, keys);
-            keys.sort(Ini::Entry::LoadOrder());
             for (const Ini::Entry& key : keys) {
                 Ini::TNamesDepend values;
                 ini.GetAllValues(section.pItem, key.pItem, values);

@@ -108,6 +108,8 @@ private slots:
     void writeKeepsTheRestOfAHandEditedFile();
     void keysMatchInAnyLetterCase();
     void repeatedKeyReadsTheFirstAndWriteLeavesOne();
+    void unclosedSectionHeaderIsSkipped();
+    void keysAboveTheFirstHeaderStayOnTop();
     void integersRoundTrip_data();
     void integersRoundTrip();
     void storedIntegerForms_data();
@@ -309,6 +311,34 @@ void TestSettingsFile::repeatedKeyReadsTheFirstAndWriteLeavesOne() {
     QCOMPARE(settings.ReadString("Profil0", "Name", ""), QStringLiteral("first"));
     settings.WriteInteger("Profil0", "T0", 9);
     QCOMPARE(fileBytes(), QByteArray("[Profil0]\nT0=9\nName=first\n\n[Profil1]\nT0=5\n"));
+}
+
+// A header without its closing bracket names no section: the keys below it
+// stay in the section above, and writes do not make the damage grow.
+void TestSettingsFile::unclosedSectionHeaderIsSkipped() {
+    m_dir->writeSettings("[Profil0]\nT0=1\n[Profil1\nT1=2\n[\nGlobal]\nHex=1\n");
+    SettingsFile settings;
+    QCOMPARE(settings.ReadInteger("Profil0", "T1", 0), 2);
+    QCOMPARE(settings.ReadInteger("Profil0", "Hex", 0), 1);
+    QCOMPARE(settings.ReadInteger("Profil1", "T1", 0), 0);
+    QCOMPARE(settings.ReadInteger("Global", "Hex", 0), 0);
+    settings.WriteInteger("Profil0", "T0", 5);
+    const QByteArray expected = "[Profil0]\nT0=5\nT1=2\nHex=1\n";
+    QCOMPARE(fileBytes(), expected);
+    SettingsFile().WriteInteger("Profil0", "T0", 5);
+    QCOMPARE(fileBytes(), expected);
+}
+
+// Keys above the first header (and under an empty "[]") have no section name;
+// they are kept, together and on top, where they mean the same.
+void TestSettingsFile::keysAboveTheFirstHeaderStayOnTop() {
+    m_dir->writeSettings("; note\norphan=1\n[Profil0]\nT0=1\n[]\nlate=2\n[Profil1]\n[ ]\n");
+    SettingsFile settings;
+    settings.WriteInteger("Profil0", "T0", 5);
+    QCOMPARE(fileBytes(),
+             QByteArray("; note\n\norphan=1\nlate=2\n\n[Profil0]\nT0=5\n\n[Profil1]\n"));
+    QCOMPARE(SettingsFile().ReadInteger("Profil0", "T0", 0), 5);
+    QCOMPARE(SettingsFile().ReadString("", "late", ""), QStringLiteral("2"));
 }
 
 void TestSettingsFile::integersRoundTrip_data() {

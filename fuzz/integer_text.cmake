@@ -1,0 +1,2 @@
+# Conversions of typed and stored integer text.
+irconsole_fuzz_target(integer_text ${CMAKE_CURRENT_SOURCE_DIR}/integer_text.cpp irconsole_config)
