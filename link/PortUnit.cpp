@@ -28,10 +28,12 @@ constexpr auto kLineDataBits = QSerialPort::Data8;
 constexpr auto kLineParity = QSerialPort::NoParity;
 constexpr auto kLineStopBits = QSerialPort::OneStop;
 
+#ifdef Q_OS_UNIX
 // QSerialPort puts a bare name under /dev; the path it ends up opening.
 QString systemLocation(const QString& device) {
     return device.startsWith(QLatin1Char('/')) ? device : QStringLiteral("/dev/") + device;
 }
+#endif
 
 // Qt reports a port held by someone else as a failed lock, a permission error.
 // When the device itself is accessible to us, say that it is busy.

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -195,6 +196,13 @@ void TestPortUnit::opensWithLineSettings() {
     QFETCH(int, baud);
     QFETCH(int, speed);
 
+    // Another user of the tty reads the line settings back; it opens first, since
+    // the port is exclusive once the console holds it.
+    const int fd =
+        ::open(QFile::encodeName(m_pty->slavePath()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    const auto closeFd = qScopeGuard([fd] { ::close(fd); });
+
     PortUnit unit;
     const OpenResult result = unit.open(m_pty->slavePath(), std::uint32_t(baud));
     QVERIFY2(result.ok, qPrintable(result.reason));
@@ -202,14 +210,8 @@ void TestPortUnit::opensWithLineSettings() {
     QVERIFY(unit.isOpen());
 
     QCOMPARE(m_pty->slaveBaudRate(), baud);
-    // Read the line settings back as another user of the tty sees them.
-    const int fd =
-        ::open(QFile::encodeName(m_pty->slavePath()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    QVERIFY(fd >= 0);
     termios settings{};
-    const int got = ::tcgetattr(fd, &settings);
-    ::close(fd);
-    QCOMPARE(got, 0);
+    QCOMPARE(::tcgetattr(fd, &settings), 0);
     QCOMPARE(int(::cfgetospeed(&settings)), speed);
     QCOMPARE(int(::cfgetispeed(&settings)), speed);
     QCOMPARE(settings.c_cflag & CSIZE, tcflag_t(CS8));
