@@ -119,8 +119,8 @@ OpenResult PortUnit::open(const QString& device, std::uint32_t baudRate) {
     // QSerialPort locks the device and asks the driver for exclusive use: no one
     // else may hold the port while the console does.
     if (!m_port->open(QIODevice::ReadWrite)) {
+        // A failed open leaves nothing open: QSerialPort releases descriptor and lock.
         result.reason = openFailureReason(*m_port, device);
-        m_port->close();
         m_port->clearError();
         return result;
     }
