@@ -450,9 +450,13 @@ void TForm1::bindHandlers() {
 
 bool TForm1::event(QEvent* event) {
     const bool handled = QMainWindow::event(event);
+    if (event->type() != QEvent::WindowActivate)
+        return handled;
+    // By the time the window is active, the window manager has framed it.
+    keepOuterSizeAtLeastMinimum();
     // Start-up initialisation belongs to the first activation only: coming back
     // from a dialog or a message box activates the window again.
-    if (event->type() == QEvent::WindowActivate && !m_formCreated) {
+    if (!m_formCreated) {
         m_formCreated = true;
         console::runHandler(this, [this] { FormCreate(); });
     }
