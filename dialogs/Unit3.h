@@ -1,4 +1,4 @@
-// The about dialog: the program's name and version.
+// The about dialog: the program's name, version and origin.
 #pragma once
 
 #include "console/ModalDialog.h"
