@@ -1,5 +1,4 @@
-// The settings-file accessor: the whole file is parsed once, edited in memory and written back
-// whole.
+// The settings-file accessor: parsed once, edited in memory, written back whole.
 #include "config/SettingsFile.h"
 
 #include "config/Errors.h"
@@ -21,12 +20,14 @@
 #include <SimpleIni.h>
 
 #include <string>
+#include <string_view>
 
 namespace config {
 
 namespace {
 
 const QString kSettingsFileName = QStringLiteral("Iniprofil.ini");
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
 // Null while no override is alive.
 QString& appDirectoryOverride() {
@@ -304,6 +305,10 @@ struct SettingsFile::Document {
             out += outer.tail;
             out += '\n';
         }
+        // A key whose name starts with U+FEFF must not open the file, where
+        // it would read back as a byte-order mark.
+        if (out.starts_with(kUtf8ByteOrderMark))
+            out.insert(0, 1, '\n');
         return QByteArray::fromStdString(out);
     }
 

@@ -1,5 +1,4 @@
-// The settings file on disk: defaults, write order and layout, encodings, odd files, refused
-// writes.
+// The settings file on disk: defaults, layout, encodings, odd files and refused writes.
 #include "config/Errors.h"
 #include "config/SettingsFile.h"
 #include "tests/support/TestDirs.h"
@@ -97,6 +96,10 @@ QStringList entriesOf(const QString& directory) {
 class TestSettingsFile : public QObject {
     Q_OBJECT
 
+    QByteArray fileBytes() const { return m_dir->readSettings().value_or("<no file>"); }
+
+    std::optional<testsupport::TempAppDir> m_dir;
+
 private slots:
     void init();
     void cleanup();
@@ -119,6 +122,7 @@ private slots:
     void lineBreaksInAValueStayOnItsLine();
     void windows1251FileReadsAndIsRewrittenAsUtf8();
     void byteOrderMarkIsAcceptedAndNotWritten();
+    void byteOrderMarkInsideTheFileIsText();
     void binaryFileReadsAndCanBeWritten();
     void nulDoesNotHideTheRestOfTheFile();
     void veryLongLines();
@@ -129,11 +133,6 @@ private slots:
     void readOnlyDirectoryRefusesANewFile();
     void readOnlyDirectoryWithWritableFileIsWrittenInPlace();
     void readOnlyFileInReadOnlyDirectory();
-
-private:
-    QByteArray fileBytes() const { return m_dir->readSettings().value_or("<no file>"); }
-
-    std::optional<testsupport::TempAppDir> m_dir;
 };
 
 void TestSettingsFile::init() {
@@ -451,6 +450,21 @@ void TestSettingsFile::byteOrderMarkIsAcceptedAndNotWritten() {
     settings.WriteInteger("Profil0", "T0", 1);
     QCOMPARE(fileBytes(),
              QByteArray("[Profil0]\nName=" + QStringLiteral("Олово").toUtf8() + "\nT0=1\n"));
+}
+
+// Only the file's first bytes can be a byte-order mark; a key named with one
+// must not become one when the write puts it first.
+void TestSettingsFile::byteOrderMarkInsideTheFileIsText() {
+    m_dir->writeSettings("[]\n\xEF\xBB\xBFodd=1\n[Profil0]\nT0=1\n");
+    const QString key = QStringLiteral("\uFEFFodd");
+    SettingsFile settings;
+    QCOMPARE(settings.ReadString("", key, "absent"), QStringLiteral("1"));
+    settings.WriteInteger("Profil0", "T0", 2);
+    settings.WriteInteger("Profil0", "T0", 3);
+    const SettingsFile reopened;
+    QCOMPARE(reopened.ReadString("", key, "absent"), QStringLiteral("1"));
+    QCOMPARE(reopened.ReadString("", "odd", "absent"), QStringLiteral("absent"));
+    QCOMPARE(reopened.ReadInteger("Profil0", "T0", 0), 3);
 }
 
 void TestSettingsFile::binaryFileReadsAndCanBeWritten() {
