@@ -175,11 +175,9 @@ QString Station::describe() const {
     if (!isOpen())
         line += QStringLiteral(" hung-up");
     else if (const int baud = m_pty->slaveBaudRate(); baud > 0)
-        line += QStringLiteral(" line %1").arg(baud);
+        line += QStringLiteral(" line %1 baud").arg(baud);
     return line;
 }
-
-// Reading
 
 void Station::onReadable() {
     if (!isOpen())
@@ -240,8 +238,6 @@ void Station::handle(const ReadPiece& piece) {
     answerStatus();
 }
 
-// Answering
-
 void Station::answerStatus() {
     if (m_options.silent)
         return;
@@ -265,7 +261,7 @@ QByteArray Station::telemetryFrame() {
     report.topPower = toByte(m_model.topPower() * 100.0);
     report.bottomPower = toByte(m_model.bottomPower() * 100.0);
     report.holdLeft = toByte(std::ceil(m_model.holdRemaining()));
-    const QByteArray bytes = toBytes(buildTelemetryFrame(report));
+    QByteArray bytes = toBytes(buildTelemetryFrame(report));
     m_log.frame("TX", "telemetry", bytes);
     return bytes;
 }
@@ -331,8 +327,6 @@ void Station::flushOutgoing() {
     if (m_writeNotifier)
         m_writeNotifier->setEnabled(!m_outgoing.isEmpty());
 }
-
-// The run
 
 void Station::updateModel() {
     const qint64 now = m_log.elapsedMs();
