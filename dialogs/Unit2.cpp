@@ -82,7 +82,8 @@ TForm2::TForm2(TForm1& form1)
     chainTabOrder();
 }
 
-// One row per number: the field on the left, what it means and its range on the right.
+// One row per number: the field on the left, what it means and its range on the right
+// (the label grows with its text, so no font cuts the end of it off).
 void TForm2::buildNumberRows() {
     struct Row {
         QLineEdit* TForm2::*field;
@@ -115,8 +116,9 @@ void TForm2::buildNumberRows() {
     };
     for (const Row& row : rows) {
         this->*row.field = makeField(this, row.fieldName, {kFieldLeft, row.top});
-        dialogs::makeLabel(this, row.labelName, QString::fromUtf8(row.text),
-                           {kLabelLeft, row.labelTop, row.labelWidth, kLabelHeight}, kFieldFontPx);
+        dialogs::makeAutoSizeLabel(this, row.labelName, QString::fromUtf8(row.text),
+                                   {kLabelLeft, row.labelTop, row.labelWidth, kLabelHeight},
+                                   kFieldFontPx);
     }
 }
 

@@ -1,6 +1,5 @@
 #include "tests/dialogs/DialogFixture.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
@@ -47,7 +46,8 @@ QStringList settingsLines(const QByteArray& bytes) {
     return lines;
 }
 
-bool duringModalRun(QAction* opener, QDialog* dialog, const std::function<void()>& whileOpen) {
+bool duringModalRun(const std::function<void()>& open, QDialog* dialog,
+                    const std::function<void()>& whileOpen) {
     bool becameModal = false;
     // Posted before the modal run starts, so it is dispatched by the dialog's own loop.
     QTimer::singleShot(0, dialog, [&] {
@@ -58,7 +58,7 @@ bool duringModalRun(QAction* opener, QDialog* dialog, const std::function<void()
         if (dialog->isVisible())
             dialog->done(QDialog::Rejected);
     });
-    opener->trigger();
+    open();
     return becameModal;
 }
 

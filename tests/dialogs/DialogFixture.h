@@ -10,7 +10,6 @@
 #include <functional>
 #include <memory>
 
-class QAction;
 class QDialog;
 
 namespace dialogtest {
@@ -36,10 +35,11 @@ bool shownIn(const QWidget& window, const char* name);
 // The settings file's non-empty lines, in file order; empty when there is no file.
 QStringList settingsLines(const QByteArray& bytes);
 
-// Triggers `opener` (a menu item that shows `dialog` modally) and runs `whileOpen`
+// Calls `open` (a menu item or button that shows `dialog` modally) and runs `whileOpen`
 // inside the dialog's modal run; a dialog still open after `whileOpen` is ended
 // there. Returns when the modal run is over: whether the dialog was the active
 // modal window when `whileOpen` began.
-bool duringModalRun(QAction* opener, QDialog* dialog, const std::function<void()>& whileOpen);
+bool duringModalRun(const std::function<void()>& open, QDialog* dialog,
+                    const std::function<void()>& whileOpen);
 
 } // namespace dialogtest

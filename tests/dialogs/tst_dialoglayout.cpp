@@ -190,7 +190,18 @@ void TestDialogLayout::controlsSitInTheirPlacesWithTheirTexts() {
     const auto* widget = window->findChild<QWidget*>(name);
     QVERIFY2(widget, qPrintable(name));
     QCOMPARE(widget->parentWidget(), window);
-    QCOMPARE(widget->geometry(), geometry);
+    // The general settings' number labels size themselves to their text: at least
+    // as designed, wider only when the font renders the text wider.
+    const bool sizesToText =
+        form == u"Form2" && qobject_cast<const QLabel*>(widget) && name != u"Label11";
+    if (sizesToText) {
+        QCOMPARE(widget->pos(), geometry.topLeft());
+        QCOMPARE(widget->height(), geometry.height());
+        QCOMPARE(widget->width(),
+                 std::max(geometry.width(), widget->fontMetrics().horizontalAdvance(text)));
+    } else {
+        QCOMPARE(widget->geometry(), geometry);
+    }
     QCOMPARE(shownText(widget), text);
     QCOMPARE(widget->font().family(), QStringLiteral("Tahoma"));
     QCOMPARE(widget->font().pixelSize(), fontPx);
@@ -260,13 +271,15 @@ void TestDialogLayout::aboutShowsTheSameLinesAtEveryOpening() {
     const char* const names[] = {"Label1", "Label6", "Label2", "Label4", "Label3"};
     QList<QStringList> seen;
     for (int opening = 0; opening < 3; ++opening) {
-        const bool modal = dialogtest::duringModalRun(menuItem, m_form3, [&] {
-            QStringList lines;
-            for (const char* name : names)
-                lines << dialogtest::textOf(*m_form3, name);
-            seen << lines;
-            m_form3->close();
-        });
+        const bool modal =
+            dialogtest::duringModalRun([menuItem] { menuItem->trigger(); }, m_form3,
+                                       [&] {
+                                           QStringList lines;
+                                           for (const char* name : names)
+                                               lines << dialogtest::textOf(*m_form3, name);
+                                           seen << lines;
+                                           m_form3->close();
+                                       });
         QVERIFY(modal);
         QVERIFY(!m_form3->isVisible());
     }

@@ -384,21 +384,25 @@ void TestGeneralSettings::leavingWritesNothingAndTheNextOpeningReloads() {
     auto* menuItem = control<QAction>(*m_form1, "N3");
     QVERIFY(menuItem);
 
-    const bool modal = dialogtest::duringModalRun(menuItem, m_form2, [this] {
-        QCOMPARE(textOf(*m_form2, "EditP1"), QStringLiteral("90"));
-        setField(*m_form2, "EditP1", QStringLiteral("55"));
-        setField(*m_form2, "Edit3", QStringLiteral("oops"));
-        clickButton(*m_form2, "CloseForm");
-    });
+    const bool modal =
+        dialogtest::duringModalRun([menuItem] { menuItem->trigger(); }, m_form2,
+                                   [this] {
+                                       QCOMPARE(textOf(*m_form2, "EditP1"), QStringLiteral("90"));
+                                       setField(*m_form2, "EditP1", QStringLiteral("55"));
+                                       setField(*m_form2, "Edit3", QStringLiteral("oops"));
+                                       clickButton(*m_form2, "CloseForm");
+                                   });
     QVERIFY(modal);
     QVERIFY(!m_form2->isVisible());
     QCOMPARE(*m_dir->readSettings(), kStored);
 
     QString shownAgain;
-    dialogtest::duringModalRun(menuItem, m_form2, [&] {
-        shownAgain = textOf(*m_form2, "EditP1") + u' ' + textOf(*m_form2, "Edit3");
-        clickButton(*m_form2, "CloseForm");
-    });
+    dialogtest::duringModalRun([menuItem] { menuItem->trigger(); }, m_form2,
+                               [&] {
+                                   shownAgain = textOf(*m_form2, "EditP1") + u' ' +
+                                                textOf(*m_form2, "Edit3");
+                                   clickButton(*m_form2, "CloseForm");
+                               });
     QCOMPARE(shownAgain, QStringLiteral("90 30"));
 }
 
