@@ -38,6 +38,8 @@ void loadRussianTranslations(QApplication& application) {
 } // namespace
 
 void prepareApplication(QApplication& application) {
+    // The application's name stays the executable's: it titles the message boxes.
+    QCoreApplication::setApplicationVersion(QStringLiteral(IRCONSOLE_VERSION));
     registerTahoma();
     QFont font(QStringLiteral("Tahoma"));
     font.setPixelSize(11);
