@@ -160,9 +160,9 @@ OuterLines outerLines(const QString& text) {
         }
     }
     OuterLines outer{joinLines(lines, 0, head), joinLines(lines, tailStart, lines.size())};
-    // A section name split over lines ("[" then "name]") is an entry to the
-    // parser though not to the test above; such a tail is left to the parser.
-    if (yieldsEntries(outer.tail))
+    // Should the test above ever read a line differently from the parser, a
+    // tail holding a key or section is dropped rather than written twice.
+    if (yieldsEntries(parserText(QString::fromStdString(outer.tail))))
         outer.tail.clear();
     return outer;
 }
