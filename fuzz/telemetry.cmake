@@ -1,2 +1,3 @@
-# Any byte stream decoded as station telemetry; outgoing frames built from fuzzed values.
+# Any byte stream decoded as station telemetry and fed to the receive queue in fuzzed
+# pieces; outgoing frames built from fuzzed values.
 irconsole_fuzz_target(telemetry ${CMAKE_CURRENT_SOURCE_DIR}/telemetry.cpp irconsole_link)

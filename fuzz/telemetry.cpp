@@ -1,7 +1,12 @@
-// Fuzz target: any byte stream taken as telemetry frames, and outgoing frames built
-// from arbitrary values, with the invariants each must keep.
+// Fuzz target: any byte stream taken as telemetry frames, the receive queue fed that
+// stream in fuzzed pieces, and outgoing frames built from arbitrary values, with the
+// invariants each must keep.
+#include "link/ReceiveQueue.h"
 #include "link/StationFrame.h"
 
+#include <QByteArray>
+
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -79,6 +84,52 @@ void checkOutgoing(const StationFrame& source) {
             "profile recognition is exactly the constant bytes");
 }
 
+// The input drives the receive queue: a control byte, then the piece it announces.
+// Control byte: 0xFF empties the queue (a reopened port); otherwise the low 7 bits
+// are the piece's length and the top bit asks for a read after it. Whatever each
+// read returns must be the newest whole frame of the stream since the last clear,
+// counted from its start, or all zeros when no whole frame came since the last read.
+void checkReceiveQueue(const std::uint8_t* data, std::size_t size) {
+    constexpr std::uint8_t kClear = 0xFF;
+    constexpr std::uint8_t kReadAfter = 0x80;
+    constexpr std::uint8_t kLengthBits = 0x7F;
+    constexpr auto frameSize = static_cast<qsizetype>(kFrameSize);
+
+    ReceiveQueue queue;
+    QByteArray stream;         // everything appended since the last clear
+    qsizetype framesTaken = 0; // whole frames of `stream` already accounted for
+    std::size_t at = 0;
+    while (at < size) {
+        const std::uint8_t control = data[at++];
+        if (control == kClear) {
+            queue.clear();
+            stream.clear();
+            framesTaken = 0;
+            continue;
+        }
+        const std::size_t length = std::min<std::size_t>(control & kLengthBits, size - at);
+        const QByteArray piece(reinterpret_cast<const char*>(data + at), qsizetype(length));
+        at += length;
+        queue.append(piece);
+        stream.append(piece);
+        if ((control & kReadAfter) == 0)
+            continue;
+
+        const StationFrame frame = queue.takeNewestFrame();
+        checkTelemetry(frame);
+        const qsizetype wholeFrames = stream.size() / frameSize;
+        StationFrame expected{};
+        if (wholeFrames > framesTaken)
+            std::memcpy(expected.data(), stream.constData() + (wholeFrames - 1) * frameSize,
+                        kFrameSize);
+        require(frame == expected,
+                "a read gives the newest whole frame aligned to the stream, or all zeros");
+        framesTaken = wholeFrames;
+        require(queue.pendingBytes() == stream.size() - wholeFrames * frameSize,
+                "only the incomplete tail stays queued");
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -87,5 +138,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         checkTelemetry(frame);
         checkOutgoing(frame);
     }
+    checkReceiveQueue(data, size);
     return 0;
 }

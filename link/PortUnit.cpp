@@ -131,6 +131,8 @@ OpenResult PortUnit::open(const QString& device, std::uint32_t baudRate) {
 void PortUnit::close() {
     m_lostPending = false;
     m_lostReason.clear();
+    // Bytes of the previous connection never start a frame of the next one.
+    m_received.clear();
     if (m_port->isOpen())
         m_port->close();
     m_port->clearError();
@@ -167,6 +169,15 @@ QByteArray PortUnit::readWaiting(std::int64_t maxBytes) {
     if (!isOpen())
         return {};
     return m_port->read(std::min<std::int64_t>(maxBytes, m_port->bytesAvailable()));
+}
+
+StationFrame PortUnit::readNewestFrame() {
+    if (isOpen()) {
+        pullFromDriver();
+        if (isOpen())
+            m_received.append(m_port->readAll());
+    }
+    return m_received.takeNewestFrame();
 }
 
 // Moves what the driver holds into Qt's buffer without blocking: the poll asks for

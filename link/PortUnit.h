@@ -1,6 +1,7 @@
 // The port module: the console's single serial connection to the station.
 #pragma once
 
+#include "link/ReceiveQueue.h"
 #include "link/StationFrame.h"
 
 #include <QObject>
@@ -54,6 +55,12 @@ public:
     // Takes up to maxBytes of what is waiting, without waiting for more.
     QByteArray readWaiting(std::int64_t maxBytes);
 
+    // Takes every byte waiting into the receive queue and hands back the newest
+    // whole frame, or an all-zero frame when no whole frame arrived since the
+    // last call (and always on a closed port). The queue starts empty at each
+    // open and is emptied at each close.
+    StationFrame readNewestFrame();
+
 signals:
     // The device failed while open (unplugged adapter, vanished pty). Emitted once
     // per open, from the event loop right after the failure is seen; the port is
@@ -68,6 +75,7 @@ private:
     void pullFromDriver();
 
     QSerialPort* m_port = nullptr;
+    ReceiveQueue m_received;
     // Set when the device failed; from then on the port is treated as closed and
     // lost() follows from the event loop.
     bool m_lostPending = false;
