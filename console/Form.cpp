@@ -4,10 +4,10 @@
 #include "config/IntegerText.h"
 #include "config/SettingsFile.h"
 #include "console/ErrorBox.h"
+#include "console/RunChart.h"
+#include "link/StationFrame.h"
 
 #include <QAction>
-#include <QChart>
-#include <QChartView>
 #include <QComboBox>
 #include <QDialog>
 #include <QEvent>
@@ -21,9 +21,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QValueAxis>
 
 #include <algorithm>
 #include <chrono>
@@ -55,9 +55,19 @@ const QColor kBlue(0, 0, 255);
 const QColor kWhite(255, 255, 255);
 const QColor kBlack(0, 0, 0);
 
-// Chart axes: seconds of run time across, degrees Celsius up.
-constexpr double kChartSeconds = 900;
-constexpr double kChartDegrees = 300;
+// The profile transfer holds the poll and the whole console this long before and
+// after the profile frame.
+constexpr auto kTransferPause = 1000ms;
+
+// A profile value travels as one byte.
+constexpr std::int32_t kProfileByteMin = 0;
+constexpr std::int32_t kProfileByteMax = 255;
+
+// The run clock wraps after a day; each field shows two digits.
+constexpr std::int32_t kSecondsPerMinute = 60;
+constexpr std::int32_t kMinutesPerHour = 60;
+constexpr std::int32_t kHoursPerDay = 24;
+constexpr std::int32_t kNoLeadingZeroFrom = 10;
 
 const QString kSectionConnect = QStringLiteral("Connect");
 const QString kSectionGlobal = QStringLiteral("Global");
@@ -74,6 +84,10 @@ const QString kFirmwareOther = QStringLiteral("Прошивка не от QMR");
 const QString kNoLink = QStringLiteral("Нет соединения со станцией!");
 const QString kProprietary = QStringLiteral("Выбрана проприетарная прошивка, действие невозможно!");
 const QString kChangeWhileSoldering = QStringLiteral("Не рекомендуется менять профиль при пайке!");
+const QString kTransferWhileSoldering =
+    QStringLiteral("Записывать профиль во время пайки запрещено!");
+const QString kProfileValueOutOfRange =
+    QStringLiteral("Значение %1 = %2 вне диапазона 0..255, профиль не передан!");
 const QString kOpenFailed = QStringLiteral("Не удалось открыть порт %1 (%2): %3");
 const QString kLinkLost = QStringLiteral("Соединение со станцией потеряно: %1");
 
@@ -87,6 +101,23 @@ constexpr std::int32_t kHexQmr = 0;
 constexpr std::int32_t kHexProprietary = 1;
 constexpr std::int32_t kFlagOff = 0;
 constexpr std::int32_t kFlagOn = 1;
+
+// The corrected temperature: wraps as a 32-bit sum would, whatever correction is stored.
+std::int32_t corrected(std::int32_t raw, std::int32_t correction) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(raw) +
+                                     static_cast<std::uint32_t>(correction));
+}
+
+// A readout as the run clock samples it. The console only ever writes whole
+// numbers there; anything else is plotted as 0 rather than raising an error box
+// on every tick of the run.
+std::int32_t readoutValue(const QLabel* readout) {
+    return config::tryTextToInt(readout->text()).value_or(0);
+}
+
+QString leadingZero(std::int32_t counter) {
+    return counter < kNoLeadingZeroFrom ? QStringLiteral("0") : QString();
+}
 
 QFont fontPx(const QWidget* widget, int px) {
     QFont font = widget->font();
@@ -345,37 +376,12 @@ void TForm1::buildPanel3() {
 }
 
 void TForm1::buildChart() {
-    auto* chart = new QChart;
-    chart->legend()->hide();
-    chart->setTitle(QString());
-
-    auto series = [chart](const char* name, const QColor& colour) {
-        auto* line = new QLineSeries(chart);
-        line->setObjectName(QLatin1String(name));
-        line->setColor(colour);
-        line->setPointsVisible(false);
-        chart->addSeries(line);
-        return line;
-    };
-    Series1 = series("Series1", kRed);
-    Series2 = series("Series2", kBlue);
-
-    auto* seconds = new QValueAxis(chart);
-    seconds->setRange(0, kChartSeconds);
-    seconds->setTitleText(QStringLiteral("Время пайки (сек.)"));
-    auto* degrees = new QValueAxis(chart);
-    degrees->setRange(0, kChartDegrees);
-    degrees->setTitleText(QStringLiteral("Температура (°C)"));
-    chart->addAxis(seconds, Qt::AlignBottom);
-    chart->addAxis(degrees, Qt::AlignLeft);
-    for (QLineSeries* line : {Series1, Series2}) {
-        line->attachAxis(seconds);
-        line->attachAxis(degrees);
-    }
-
-    Chart1 = new QChartView(chart, centralWidget());
+    Chart1 = new console::RunChart(centralWidget());
     Chart1->setObjectName(QStringLiteral("Chart1"));
-    Chart1->setRubberBand(QChartView::NoRubberBand);
+    Series1 = Chart1->topSeries();
+    Series1->setObjectName(QStringLiteral("Series1"));
+    Series2 = Chart1->bottomSeries();
+    Series2->setObjectName(QStringLiteral("Series2"));
 }
 
 void TForm1::buildPanel1() {
@@ -519,8 +525,7 @@ void TForm1::FormCreate() {
     TextLinks->setText(kNotConnected);
     setWorks(kIdle, kBlue);
     FTimer->setText(QStringLiteral("00:00:00"));
-    Series1->clear();
-    Series2->clear();
+    Chart1->clearSamples();
 
     Label1->setText(ini.ReadString(kSectionConnect, QStringLiteral("Comport"), {}));
     Label2->setText(ini.ReadString(kSectionConnect, QStringLiteral("BaudRate"), {}));
@@ -731,15 +736,140 @@ void TForm1::PortLost(const QString& reason) {
         Qt::QueuedConnection);
 }
 
-// ---- the poll, the transfer, the run clock: filled with the exchange and the chart ----
+// ---- the poll ----
 
-void TForm1::Timer2Timer() {}
+void TForm1::Timer2Timer() {
+    SendPostToStation();
+    ReadInformations();
+}
 
-void TForm1::Button1Click() {}
+void TForm1::SendPostToStation() {
+    SendInformationsQMR();
+}
 
-void TForm1::Timer1Timer() {}
+void TForm1::SendInformationsQMR() {
+    m_port.writeFrame(station::buildStatusFrame(SoldDesold, NumberProfilTx));
+}
 
-void TForm1::SendProfil() {}
+// The station's answer to the frame just written is not waited for: this takes
+// the newest whole frame that came since the last read, or reads all zeros.
+void TForm1::ReadInformations() {
+    const station::Telemetry telemetry = station::decodeTelemetry(m_port.readNewestFrame());
+    RXVerh = telemetry.top;
+    RXNiz = telemetry.bottom;
+
+    if (AutoStart == kFlagOn) {
+        if (telemetry.command == station::kCommandStart)
+            Start();
+        if (telemetry.command == station::kCommandStop)
+            Stop();
+    }
+
+    const std::int32_t top = corrected(RXVerh, CorrectTB);
+    INTemperatureUP->setText(QString::number(top));
+    // The automatic fan follows the top heater alone; at the threshold itself it
+    // keeps whatever was last set.
+    if (EnableFan == kFlagOn) {
+        if (top > TempEnableFan) {
+            FanActiv = kFanRequestOn;
+            Button3->setText(kFanOn);
+        } else if (top < TempEnableFan) {
+            FanActiv = 0;
+            Button3->setText(kFanOff);
+        }
+    }
+    INTemperatureDown->setText(QString::number(corrected(RXNiz, CorrectTH)));
+}
+
+// ---- the profile transfer ----
+
+void TForm1::Button1Click() {
+    if (StatusConnect == 0) {
+        console::showMessage(this, kNoLink);
+        return;
+    }
+    if (Works->text() == kSoldering) {
+        console::showMessage(this, kTransferWhileSoldering);
+        return;
+    }
+
+    struct Value {
+        const char* key;
+        const QLabel* caption;
+        std::int32_t station::ProfileValues::*field;
+    };
+    const Value values[] = {
+        {"T0", Label4, &station::ProfileValues::T0}, {"TB", Label5, &station::ProfileValues::TB},
+        {"T1", Label6, &station::ProfileValues::T1}, {"S1", Label7, &station::ProfileValues::S1},
+        {"T3", Label8, &station::ProfileValues::T3}, {"S3", Label9, &station::ProfileValues::S3},
+    };
+    station::ProfileValues profile;
+    for (const Value& value : values)
+        profile.*value.field = config::textToInt(value.caption->text());
+    // Each value travels as one byte: anything wider would reach the station as
+    // a different number, so nothing is sent at all.
+    for (const Value& value : values) {
+        const std::int32_t number = profile.*value.field;
+        if (number < kProfileByteMin || number > kProfileByteMax) {
+            console::showMessage(this, kProfileValueOutOfRange.arg(QLatin1String(value.key),
+                                                                   QString::number(number)));
+            return;
+        }
+    }
+
+    const station::StationFrame frame = station::buildProfileFrame(NumberProfilTx, profile);
+    // The station takes the profile with the poll quiet around it; the console
+    // holds still meanwhile. The frame reaches the wire before the second pause.
+    Timer2->stop();
+    QThread::msleep(static_cast<unsigned long>(kTransferPause.count()));
+    m_port.writeFrame(frame);
+    ReadInformations();
+    QThread::msleep(static_cast<unsigned long>(kTransferPause.count()));
+    Timer2->start();
+}
+
+// ---- the run clock and the chart ----
+
+void TForm1::Timer1Timer() {
+    TGrafikX = readoutValue(INTemperatureUP);
+    TGrafikX1 = readoutValue(INTemperatureDown);
+    TGrafikY = TGrafikY + 1;
+    Chart1->appendSample(TGrafikX, TGrafikX1);
+
+    TSecundes = TSecundes + 1;
+    if (TSecundes == kSecondsPerMinute) {
+        TSecundes = 0;
+        TMinutes = TMinutes + 1;
+    }
+    if (TMinutes == kMinutesPerHour) {
+        TMinutes = 0;
+        THours = THours + 1;
+    }
+    if (THours == kHoursPerDay) {
+        TSecundes = 0;
+        TMinutes = 0;
+        THours = 0;
+    }
+    showRunClock();
+}
+
+void TForm1::SendProfil() {
+    TGrafikY = 0;
+    TSecundes = 0;
+    TMinutes = 0;
+    THours = 0;
+    Chart1->clearSamples();
+    showRunClock();
+}
+
+void TForm1::showRunClock() {
+    TSecundesL = leadingZero(TSecundes);
+    TMinutesL = leadingZero(TMinutes);
+    THoursL = leadingZero(THours);
+    FTimer->setText(THoursL + QString::number(THours) + QLatin1Char(':') + TMinutesL +
+                    QString::number(TMinutes) + QLatin1Char(':') + TSecundesL +
+                    QString::number(TSecundes));
+}
 
 // ---- dialogs and menu ----
 

@@ -9,7 +9,6 @@
 #include <cstdint>
 
 class QAction;
-class QChartView;
 class QComboBox;
 class QDialog;
 class QFrame;
@@ -18,6 +17,10 @@ class QLineEdit;
 class QLineSeries;
 class QPushButton;
 class QTimer;
+
+namespace console {
+class RunChart;
+}
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -48,6 +51,10 @@ public:
     void SetProfileStripVisible(bool visible);                           // Panel4
     void SetConnectionLabels(const QString& port, const QString& speed); // Label1, Label2
 
+    // The run clock's tick: one sample per series and one clock step. Public so
+    // the clock can be stepped without waiting a second per tick.
+    void Timer1Timer();
+
     // Console state.
     std::int32_t StatusConnect = 0;
     std::int32_t StatusQMR = 0;
@@ -61,6 +68,10 @@ public:
     std::int32_t AutoStart = 0;
     std::int32_t CorrectTB = 0;
     std::int32_t CorrectTH = 0;
+
+    // The raw top and bottom temperatures of the last telemetry read, 0..255.
+    std::int32_t RXVerh = 0;
+    std::int32_t RXNiz = 0;
 
     // Run clock and chart state.
     std::int32_t TGrafikX = 0;
@@ -93,13 +104,18 @@ private:
     void ButtonStartClick();
     void ButtonStopClick();
     void SendProfil();
-    void Timer1Timer();
     void Timer2Timer();
     void N2Click();
     void N3Click();
     void N4Click();
     void N6Click();
 
+    // The poll exchange: the status frame out, the newest telemetry in.
+    void SendPostToStation();
+    void SendInformationsQMR();
+    void ReadInformations();
+
+    void showRunClock();
     void PortLost(const QString& reason);
     void showModal(QDialog* dialog);
     void setWorks(const QString& caption, const QColor& colour);
@@ -119,7 +135,7 @@ private:
     QFrame* Panel2 = nullptr;
     QFrame* Panel4 = nullptr;
     QFrame* Panel3 = nullptr;
-    QChartView* Chart1 = nullptr;
+    console::RunChart* Chart1 = nullptr;
     QFrame* Panel1 = nullptr;
 
     QLineSeries* Series1 = nullptr;

@@ -1,0 +1,213 @@
+// The temperature chart: its fixed configuration, horizontal panning, and the samples it shows.
+#include "console/RunChart.h"
+
+#include <QChart>
+#include <QKeyEvent>
+#include <QLineSeries>
+#include <QList>
+#include <QMouseEvent>
+#include <QPointF>
+#include <QValueAxis>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace console {
+
+namespace {
+
+const QColor kTopColour(255, 0, 0);
+const QColor kBottomColour(0, 0, 255);
+
+// Grid lines and labels at whole multiples of these, wherever the window is panned.
+constexpr double kSecondsPerGridLine = 100;
+constexpr double kDegreesPerGridLine = 50;
+
+// Space after the time axis' maximum, in pixels.
+constexpr int kRightMargin = 24;
+
+// An arrow key moves the window by this share of its width.
+constexpr qreal kKeyPanShare = 0.1;
+
+QValueAxis* makeAxis(QChart* chart, double maximum, double gridStep, const QString& title) {
+    auto* axis = new QValueAxis(chart);
+    axis->setRange(0, maximum);
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(gridStep);
+    axis->setMinorTickCount(0);
+    axis->setLabelFormat(QStringLiteral("%d"));
+    axis->setTitleText(title);
+    return axis;
+}
+
+QLineSeries* makeSeries(QChart* chart, const QColor& colour) {
+    auto* series = new QLineSeries(chart);
+    series->setColor(colour);
+    series->setPointsVisible(false);
+    series->setPointLabelsVisible(false);
+    return series;
+}
+
+} // namespace
+
+RunChart::RunChart(QWidget* parent) : QChartView(parent) {
+    auto* chart = new QChart;
+    chart->legend()->hide();
+    chart->setTitle(QString());
+    chart->setAnimationOptions(QChart::NoAnimation);
+    QMargins margins = chart->margins();
+    margins.setRight(kRightMargin);
+    chart->setMargins(margins);
+
+    m_top = makeSeries(chart, kTopColour);
+    m_bottom = makeSeries(chart, kBottomColour);
+    chart->addSeries(m_top);
+    chart->addSeries(m_bottom);
+
+    // Only a bottom and a left axis: no line is drawn along the top or the right.
+    m_time =
+        makeAxis(chart, kSecondsShown, kSecondsPerGridLine, QStringLiteral("Время пайки (сек.)"));
+    m_temperature =
+        makeAxis(chart, kDegreesShown, kDegreesPerGridLine, QStringLiteral("Температура (°C)"));
+    chart->addAxis(m_time, Qt::AlignBottom);
+    chart->addAxis(m_temperature, Qt::AlignLeft);
+    for (QLineSeries* series : {m_top, m_bottom}) {
+        series->attachAxis(m_time);
+        series->attachAxis(m_temperature);
+    }
+
+    setChart(chart);
+    // The chart keeps the series, but they belong among the window's controls,
+    // where they are looked up by name.
+    m_top->setParent(this);
+    m_bottom->setParent(this);
+    setRubberBand(QChartView::NoRubberBand);
+    setFocusPolicy(Qt::StrongFocus);
+
+    // Whatever moves the window (drag, keys, a reset) brings the series along.
+    connect(m_time, &QValueAxis::rangeChanged, this, &RunChart::showNeededSamples);
+}
+
+void RunChart::appendSample(std::int32_t top, std::int32_t bottom) {
+    m_record.append(top, bottom);
+    showNeededSamples();
+}
+
+void RunChart::clearSamples() {
+    m_record.clear();
+    m_top->clear();
+    m_bottom->clear();
+    m_shown = {};
+    m_time->setRange(0, kSecondsShown);
+}
+
+void RunChart::panBy(qreal pixels) {
+    chart()->scroll(pixels, 0);
+}
+
+// The samples whose lines cross the window: those inside it and one on each side.
+RunChart::Span RunChart::neededSpan() const {
+    const qsizetype size = m_record.size();
+    // Sample i lies at second i + 1.
+    const auto first = qsizetype(std::ceil(m_time->min())) - 2;
+    const auto end = qsizetype(std::floor(m_time->max())) + 1;
+    Span span;
+    span.first = std::clamp<qsizetype>(first, 0, size);
+    span.end = std::clamp<qsizetype>(end, span.first, size);
+    return span;
+}
+
+void RunChart::showNeededSamples() {
+    const Span needed = neededSpan();
+    if (needed == m_shown)
+        return;
+    // The usual tick while the newest second is in view: one more point each.
+    if (needed.first == m_shown.first && needed.end == m_shown.end + 1 &&
+        needed.end == m_record.size()) {
+        const qsizetype index = needed.end - 1;
+        const RunSample sample = m_record.sample(index);
+        const auto x = qreal(RunRecord::secondOf(index));
+        m_top->append(x, sample.top);
+        m_bottom->append(x, sample.bottom);
+        m_shown = needed;
+        return;
+    }
+    replaceSeries(needed);
+}
+
+void RunChart::replaceSeries(Span span) {
+    QList<QPointF> top;
+    QList<QPointF> bottom;
+    top.reserve(span.end - span.first);
+    bottom.reserve(span.end - span.first);
+    for (qsizetype index = span.first; index < span.end; ++index) {
+        const RunSample sample = m_record.sample(index);
+        const auto x = qreal(RunRecord::secondOf(index));
+        top.append({x, qreal(sample.top)});
+        bottom.append({x, qreal(sample.bottom)});
+    }
+    m_top->replace(top);
+    m_bottom->replace(bottom);
+    m_shown = span;
+}
+
+void RunChart::keyPressEvent(QKeyEvent* event) {
+    const qreal step = chart()->plotArea().width() * kKeyPanShare;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        panBy(-step);
+        break;
+    case Qt::Key_Right:
+        panBy(step);
+        break;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        break; // the temperature axis stays where it is
+    default:
+        QChartView::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void RunChart::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QChartView::mousePressEvent(event);
+        return;
+    }
+    m_dragging = true;
+    m_lastDragX = event->position().x();
+    event->accept();
+}
+
+// The curves follow the pointer: dragging to the right shows earlier seconds.
+void RunChart::mouseMoveEvent(QMouseEvent* event) {
+    if (!m_dragging) {
+        QChartView::mouseMoveEvent(event);
+        return;
+    }
+    const qreal x = event->position().x();
+    panBy(m_lastDragX - x);
+    m_lastDragX = x;
+    event->accept();
+}
+
+void RunChart::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !m_dragging) {
+        QChartView::mouseReleaseEvent(event);
+        return;
+    }
+    m_dragging = false;
+    event->accept();
+}
+
+// No zoom, and the wheel does not move the window either.
+void RunChart::wheelEvent(QWheelEvent* event) {
+    event->ignore();
+}
+
+} // namespace console

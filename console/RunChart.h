@@ -1,0 +1,71 @@
+// The temperature chart: both heaters against run time, fed from the run record.
+#pragma once
+
+#include "console/RunRecord.h"
+
+#include <QChartView>
+
+#include <cstdint>
+
+class QLineSeries;
+class QValueAxis;
+
+namespace console {
+
+// A fixed 900-second window over the run, 0..300 °C high, that the operator pans
+// along the time axis only (mouse drag, or the arrow keys while it has focus); no
+// zoom. The record keeps every sample; the two series hold only the samples the
+// window shows (plus one on each side, so the lines run to its edges), because a
+// line series redraws everything it holds each time a point is added.
+class RunChart : public QChartView {
+    Q_OBJECT
+public:
+    // The window as it is when nothing has been panned.
+    static constexpr double kSecondsShown = 900;
+    static constexpr double kDegreesShown = 300;
+
+    explicit RunChart(QWidget* parent = nullptr);
+
+    QLineSeries* topSeries() const { return m_top; }
+    QLineSeries* bottomSeries() const { return m_bottom; }
+    QValueAxis* timeAxis() const { return m_time; }
+    QValueAxis* temperatureAxis() const { return m_temperature; }
+    const RunRecord& record() const { return m_record; }
+
+    // One tick's sample, taken at the next second of run time.
+    void appendSample(std::int32_t top, std::int32_t bottom);
+    // Forgets every sample and brings the window back to 0..900 s.
+    void clearSamples();
+    // Moves the window along the time axis by this many pixels of the plot area
+    // (positive: later in the run).
+    void panBy(qreal pixels);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    struct Span {
+        qsizetype first = 0; // index of the first sample the series hold
+        qsizetype end = 0;   // one past the last
+        friend bool operator==(const Span&, const Span&) = default;
+    };
+
+    Span neededSpan() const;
+    void showNeededSamples();
+    void replaceSeries(Span span);
+
+    RunRecord m_record;
+    QLineSeries* m_top = nullptr;
+    QLineSeries* m_bottom = nullptr;
+    QValueAxis* m_time = nullptr;
+    QValueAxis* m_temperature = nullptr;
+    Span m_shown;
+    bool m_dragging = false;
+    qreal m_lastDragX = 0;
+};
+
+} // namespace console

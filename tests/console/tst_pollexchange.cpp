@@ -1,0 +1,579 @@
+// The poll exchange and the profile transfer against build/station-sim over a real
+// pseudo-terminal: status frames, readouts, remote start and stop, the automatic fan,
+// the transfer and its refusals, and the station's awkward modes.
+#include "tests/console/ConsoleFixture.h"
+#include "tests/support/ModalWatcher.h"
+#include "tests/support/TestDirs.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QSet>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <optional>
+
+using consoletest::control;
+
+namespace {
+
+const QString kStationBinary = QStringLiteral(IRCONSOLE_BINARY_DIR "/station-sim");
+constexpr int kStartTimeoutMs = 10000;
+// Generous: two cores, other builds alongside.
+constexpr int kReadingTimeoutMs = 8000;
+
+const QString kNoLink = QStringLiteral("Нет соединения со станцией!");
+const QString kTransferWhileSoldering =
+    QStringLiteral("Записывать профиль во время пайки запрещено!");
+const QString kFanOn = QStringLiteral("Вентилятор (вкл.)");
+const QString kFanOff = QStringLiteral("Вентилятор (выкл.)");
+
+QByteArray settings(const QByteArray& global, const QByteArray& profiles = {}) {
+    return "[Connect]\nComport=Com1\nBaudRate=19200\n[Global]\nHex=0\n" + global + "\n" + profiles;
+}
+
+// One line of the station's log: a frame it read (RX) or sent (TX), or an event.
+struct LogLine {
+    qint64 ms = 0;
+    QByteArray direction;
+    QByteArray kind;
+    QByteArray bytes;
+};
+
+using Readouts = std::pair<QString, QString>;
+
+} // namespace
+
+class TestPollExchange : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void statusFrameEverySecondCarriesTheSelectedProfile();
+    void readoutsShowTheCorrectedTemperatures();
+    void remoteCommandsFollowAutoStart_data();
+    void remoteCommandsFollowAutoStart();
+    void automaticFanRule_data();
+    void automaticFanRule();
+
+    void transferRefusals_data();
+    void transferRefusals();
+    void transferSendsTheProfileFrame_data();
+    void transferSendsTheProfileFrame();
+    void valueOutsideAByteRefusesTheTransfer_data();
+    void valueOutsideAByteRefusesTheTransfer();
+    void captionThatIsNoNumberEndsTheTransfer();
+
+    void silentStationShowsTheCorrectionsAlone();
+    void garbageIsDecodedFrameByFrame();
+    void burstShowsTheNewestReading();
+    void splitAnswersAreReassembled();
+    void hangUpClosesTheLinkOnce();
+
+private:
+    // Starts the station (link com1 in the application directory, a log), then the
+    // console with these settings; connects when asked.
+    void startBoth(const QByteArray& settingsText, const QStringList& stationOptions = {},
+                   bool connectNow = true);
+    // A command on the station's stdin; returns once the station has answered it.
+    void command(const QByteArray& line);
+    QList<LogLine> log() const;
+    QList<LogLine> frames(const QByteArray& direction, const QByteArray& kind) const;
+    void waitForTicks(int count);
+    Readouts readouts() const;
+    // Records the readouts right after every poll tick from now on.
+    void recordReadoutsPerTick();
+    void selectProfile(int number);
+
+    std::optional<testsupport::TempAppDir> m_dir;
+    std::unique_ptr<QProcess> m_station;
+    std::unique_ptr<TForm1> m_form;
+    std::unique_ptr<testsupport::ModalWatcher> m_watcher;
+    std::unique_ptr<QSignalSpy> m_ticks;
+    QList<Readouts> m_perTick;
+};
+
+void TestPollExchange::init() {
+    QVERIFY(QFile::exists(kStationBinary));
+    m_dir.emplace();
+    m_perTick.clear();
+}
+
+void TestPollExchange::cleanup() {
+    m_ticks.reset();
+    m_watcher.reset();
+    m_form.reset();
+    if (m_station && m_station->state() != QProcess::NotRunning) {
+        m_station->write("quit\n");
+        if (!m_station->waitForFinished(3000)) {
+            m_station->kill();
+            m_station->waitForFinished();
+        }
+    }
+    m_station.reset();
+    m_dir.reset();
+}
+
+void TestPollExchange::startBoth(const QByteArray& settingsText, const QStringList& stationOptions,
+                                 bool connectNow) {
+    m_dir->writeSettings(settingsText);
+    m_station = std::make_unique<QProcess>();
+    m_station->start(kStationBinary,
+                     QStringList{QStringLiteral("--link"), m_dir->path() + "/com1",
+                                 QStringLiteral("--log"), m_dir->path() + "/station.log"} +
+                         stationOptions);
+    QVERIFY(m_station->waitForStarted(kStartTimeoutMs));
+    // The terminal's path comes first, once the link is in place.
+    QVERIFY(QTest::qWaitFor([this] { return m_station->canReadLine(); }, kStartTimeoutMs));
+    QVERIFY(m_station->readLine().startsWith("/dev/"));
+
+    m_form = consoletest::startConsole();
+    QVERIFY(m_form);
+    m_watcher = std::make_unique<testsupport::ModalWatcher>();
+    m_ticks = std::make_unique<QSignalSpy>(control<QTimer>(*m_form, "Timer2"), &QTimer::timeout);
+    if (connectNow) {
+        control<QPushButton>(*m_form, "ButtonConnect")->click();
+        QCOMPARE(control<QLabel>(*m_form, "TextLinks")->text(), QStringLiteral("Подключен"));
+    }
+}
+
+void TestPollExchange::command(const QByteArray& line) {
+    m_station->write(line + '\n');
+    // Each command is answered with one line on stdout.
+    QVERIFY2(QTest::qWaitFor([this] { return m_station->canReadLine(); }, kStartTimeoutMs),
+             line.constData());
+    m_station->readLine();
+}
+
+QList<LogLine> TestPollExchange::log() const {
+    QFile file(m_dir->path() + "/station.log");
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QList<LogLine> lines;
+    for (const QByteArray& text : file.readAll().split('\n')) {
+        const QList<QByteArray> fields = text.simplified().split(' ');
+        if (fields.size() < 3)
+            continue;
+        LogLine line{fields[0].toLongLong(), fields[1], fields[2], {}};
+        for (qsizetype i = 3; i < fields.size(); ++i)
+            line.bytes.append(char(fields[i].toUInt(nullptr, 16)));
+        lines.append(line);
+    }
+    return lines;
+}
+
+QList<LogLine> TestPollExchange::frames(const QByteArray& direction, const QByteArray& kind) const {
+    QList<LogLine> found;
+    for (const LogLine& line : log())
+        if (line.direction == direction && line.kind == kind)
+            found.append(line);
+    return found;
+}
+
+void TestPollExchange::waitForTicks(int count) {
+    const qsizetype target = m_ticks->count() + count;
+    QTRY_VERIFY_WITH_TIMEOUT(m_ticks->count() >= target, count * 1000 + kReadingTimeoutMs);
+}
+
+Readouts TestPollExchange::readouts() const {
+    return {control<QLabel>(*m_form, "INTemperatureUP")->text(),
+            control<QLabel>(*m_form, "INTemperatureDown")->text()};
+}
+
+void TestPollExchange::recordReadoutsPerTick() {
+    // Connected after the console's own handler, so it sees what that tick decoded.
+    connect(control<QTimer>(*m_form, "Timer2"), &QTimer::timeout, this,
+            [this] { m_perTick.append(readouts()); });
+}
+
+void TestPollExchange::selectProfile(int number) {
+    auto* combo = control<QComboBox>(*m_form, "ComboBox1");
+    combo->setCurrentIndex(number);
+    emit combo->activated(number); // as the operator's pick
+}
+
+// ---- the poll ----
+
+void TestPollExchange::statusFrameEverySecondCarriesTheSelectedProfile() {
+    startBoth(settings({}), {}, false);
+    selectProfile(3);
+    control<QPushButton>(*m_form, "ButtonConnect")->click();
+    waitForTicks(6);
+    control<QPushButton>(*m_form, "ButtonConnect")->click(); // disconnect: no more frames
+    QTest::qWait(300);
+
+    const QList<LogLine> status = frames("RX", "status");
+    QVERIFY2(status.size() >= 6, qPrintable(QString::number(status.size())));
+    const QByteArray expected = QByteArray::fromHex(
+        "FF 00 00 00 00 00 00 00 4B 03 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+        "00 00 00 00 00 FF 04 00 00 00 00 00 00 4B 00 00 00 00 00 E1 29");
+    for (const LogLine& line : status)
+        QCOMPARE(line.bytes.toHex(' '), expected.toHex(' '));
+    // Nothing else went to the station, and nothing it could not line up.
+    QCOMPARE(log().size(), status.size() + frames("TX", "telemetry").size());
+
+    // One a second: each gap near a second, and on average a second.
+    for (qsizetype i = 1; i < status.size(); ++i) {
+        const qint64 gap = status[i].ms - status[i - 1].ms;
+        QVERIFY2(gap > 500 && gap < 1500, qPrintable(QString::number(gap)));
+    }
+    const double mean = double(status.last().ms - status.first().ms) / double(status.size() - 1);
+    QVERIFY2(mean > 900 && mean < 1100, qPrintable(QString::number(mean)));
+    QVERIFY(m_watcher->boxes().isEmpty());
+}
+
+void TestPollExchange::readoutsShowTheCorrectedTemperatures() {
+    startBoth(settings("Correct1=-5\nCorrect2=3"));
+    command("temp 200 120");
+    QTRY_COMPARE_WITH_TIMEOUT(readouts(), Readouts("195", "123"), kReadingTimeoutMs);
+    QCOMPARE(m_form->RXVerh, 200);
+    QCOMPARE(m_form->RXNiz, 120);
+
+    // The top reading 250 stays 250, never a negative byte.
+    command("temp 250 0");
+    QTRY_COMPARE_WITH_TIMEOUT(readouts(), Readouts("245", "3"), kReadingTimeoutMs);
+    QVERIFY(m_watcher->boxes().isEmpty());
+}
+
+void TestPollExchange::remoteCommandsFollowAutoStart_data() {
+    QTest::addColumn<int>("autoStart");
+    QTest::newRow("AutoStart 1: obeyed") << 1;
+    QTest::newRow("AutoStart 0: ignored") << 0;
+}
+
+void TestPollExchange::remoteCommandsFollowAutoStart() {
+    QFETCH(int, autoStart);
+    startBoth(settings("AutoStart=" + QByteArray::number(autoStart)));
+    auto* works = control<QLabel>(*m_form, "Works");
+    auto* runClock = control<QTimer>(*m_form, "Timer1");
+    // The station repeats a command in three answers.
+    const auto answersWith = [this](char command) {
+        int sent = 0;
+        for (const LogLine& line : frames("TX", "telemetry"))
+            sent += line.bytes.at(2) == command ? 1 : 0;
+        return sent;
+    };
+    waitForTicks(1);
+
+    command("start");
+    if (autoStart == 1) {
+        QTRY_COMPARE_WITH_TIMEOUT(works->text(), QStringLiteral("Пайка"), kReadingTimeoutMs);
+        QVERIFY(runClock->isActive());
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(answersWith(46) >= 3, kReadingTimeoutMs);
+        waitForTicks(2); // each answer is read on the tick after the one that asked for it
+        QCOMPARE(works->text(), QStringLiteral("Простой"));
+        QVERIFY(!runClock->isActive());
+        m_form->Start(); // the operator starts it instead; the station's stop is ignored too
+    }
+
+    command("stop");
+    if (autoStart == 1) {
+        QTRY_COMPARE_WITH_TIMEOUT(works->text(), QStringLiteral("Простой"), kReadingTimeoutMs);
+        QVERIFY(!runClock->isActive());
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(answersWith(14) >= 3, kReadingTimeoutMs);
+        waitForTicks(2);
+        QCOMPARE(works->text(), QStringLiteral("Пайка"));
+        QVERIFY(runClock->isActive());
+    }
+    QVERIFY(m_watcher->boxes().isEmpty());
+}
+
+void TestPollExchange::automaticFanRule_data() {
+    QTest::addColumn<int>("enableFan");
+    QTest::addColumn<int>("correction"); // Correct1, added to the top reading
+    QTest::addColumn<int>("top");
+    QTest::addColumn<int>("bottom");
+    QTest::addColumn<bool>("onBefore"); // the caption the fan button left
+    QTest::addColumn<bool>("onAfter");
+
+    // The threshold is 150 in every row.
+    QTest::newRow("above switches on") << 1 << 0 << 151 << 20 << false << true;
+    QTest::newRow("at the threshold off stays off") << 1 << 0 << 150 << 20 << false << false;
+    QTest::newRow("at the threshold on stays on") << 1 << 0 << 150 << 20 << true << true;
+    QTest::newRow("below switches off") << 1 << 0 << 149 << 20 << true << false;
+    QTest::newRow("correction lifts above") << 1 << 5 << 146 << 20 << false << true;
+    QTest::newRow("correction drops below") << 1 << -5 << 154 << 20 << true << false;
+    QTest::newRow("bottom heater never counts") << 1 << 0 << 150 << 255 << false << false;
+    QTest::newRow("rule off: button's on stays") << 0 << 0 << 20 << 20 << true << true;
+    QTest::newRow("rule off: button's off stays") << 0 << 0 << 200 << 20 << false << false;
+}
+
+void TestPollExchange::automaticFanRule() {
+    QFETCH(int, enableFan);
+    QFETCH(int, correction);
+    QFETCH(int, top);
+    QFETCH(int, bottom);
+    QFETCH(bool, onBefore);
+    QFETCH(bool, onAfter);
+
+    startBoth(settings("EnableFan=" + QByteArray::number(enableFan) +
+                       "\nTempEnableFan=150\nCorrect1=" + QByteArray::number(correction)));
+    auto* fan = control<QPushButton>(*m_form, "Button3");
+    command(QStringLiteral("temp %1 %2").arg(top).arg(bottom).toUtf8());
+    QTRY_COMPARE_WITH_TIMEOUT(readouts().first, QString::number(top + correction),
+                              kReadingTimeoutMs);
+
+    // The operator's button sets the caption the rule then works on.
+    for (int press = 0; press < 2 && (fan->text() == kFanOn) != onBefore; ++press)
+        fan->click();
+    QCOMPARE(fan->text(), onBefore ? kFanOn : kFanOff);
+    const int toggle = m_form->StatusFan;
+
+    waitForTicks(2);
+    QCOMPARE(fan->text(), onAfter ? kFanOn : kFanOff);
+    QCOMPARE(m_form->FanActiv, onAfter ? 64 : 0);
+    QCOMPARE(m_form->StatusFan, toggle); // the rule leaves the button's own toggle alone
+}
+
+// ---- the transfer ----
+
+void TestPollExchange::transferRefusals_data() {
+    QTest::addColumn<bool>("connected");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("not connected") << false << kNoLink;
+    QTest::newRow("soldering") << true << kTransferWhileSoldering;
+}
+
+void TestPollExchange::transferRefusals() {
+    QFETCH(bool, connected);
+    QFETCH(QString, message);
+    startBoth(settings({}, "[Profil0]\nT0=180\nTB=150\nT1=160\nS1=60\nT3=235\nS3=30\n"), {},
+              connected);
+    if (connected) {
+        m_form->Start();
+        waitForTicks(1);
+    }
+
+    control<QPushButton>(*m_form, "Button1")->click();
+    QCOMPARE(m_watcher->texts(), QStringList{message});
+    QCOMPARE(m_watcher->boxes().first().buttonCount, 1);
+    QCOMPARE(control<QTimer>(*m_form, "Timer2")->isActive(), connected);
+    waitForTicks(connected ? 2 : 0);
+    QTest::qWait(500);
+    QVERIFY(frames("RX", "profile").isEmpty());
+}
+
+void TestPollExchange::transferSendsTheProfileFrame_data() {
+    QTest::addColumn<int>("profile");
+    QTest::addColumn<QByteArray>("section");
+    QTest::addColumn<QByteArray>("frame");
+
+    QTest::newRow("profile 2") << 2 << QByteArray("T0=180\nTB=150\nT1=160\nS1=60\nT3=235\nS3=30")
+                               << QByteArray("FF 04 E0 FF 00 00 00 00 00 02 00 00 A0 00 00 00 00 "
+                                             "00 EB 00 3C 00 B4 00 96 00 00 00 00 00 1E 00 00 00 "
+                                             "FF 04 00 FF 04 00 00 00 00 00 00 4B 00 00 D0 AF");
+    QTest::newRow("the ends of a byte")
+        << 0 << QByteArray("T0=0\nTB=255\nT1=255\nS1=0\nT3=255\nS3=0")
+        << QByteArray("FF 04 E0 FF 00 00 00 00 00 00 00 00 FF 00 "
+                      "00 00 00 00 FF 00 00 00 00 00 FF 00 00 00 "
+                      "00 00 00 00 00 00 FF 04 00 FF 04 00 00 00 "
+                      "00 00 00 4B 00 00 D0 AF");
+}
+
+void TestPollExchange::transferSendsTheProfileFrame() {
+    QFETCH(int, profile);
+    QFETCH(QByteArray, section);
+    QFETCH(QByteArray, frame);
+
+    startBoth(settings({}, "[Profil" + QByteArray::number(profile) + "]\n" + section + "\n"), {},
+              false);
+    selectProfile(profile);
+    control<QPushButton>(*m_form, "ButtonConnect")->click();
+    command("temp 201 99");
+    waitForTicks(3);
+
+    // Only the transfer's own read can change the readouts until it returns.
+    control<QLabel>(*m_form, "INTemperatureUP")->setText(QStringLiteral("-"));
+    control<QLabel>(*m_form, "INTemperatureDown")->setText(QStringLiteral("-"));
+    QElapsedTimer clock;
+    clock.start();
+    control<QPushButton>(*m_form, "Button1")->click();
+    const qint64 blocked = clock.elapsed();
+    QVERIFY2(blocked >= 1900 && blocked < 4000, qPrintable(QString::number(blocked)));
+    QCOMPARE(readouts(), Readouts("201", "99"));
+    auto* poll = control<QTimer>(*m_form, "Timer2");
+    QVERIFY(poll->isActive());
+    QVERIFY2(poll->remainingTime() > 700, qPrintable(QString::number(poll->remainingTime())));
+
+    // Wait for the status frame that follows the profile frame.
+    QTRY_VERIFY_WITH_TIMEOUT(!frames("RX", "profile").isEmpty() &&
+                                 frames("RX", "status").last().ms >
+                                     frames("RX", "profile").first().ms,
+                             kReadingTimeoutMs);
+    const QList<LogLine> transferred = frames("RX", "profile");
+    QCOMPARE(transferred.size(), 1);
+    QCOMPARE(transferred.first().bytes.toHex(' ').toUpper(), frame);
+
+    // The profile frame went out a second into the transfer: a second or more after
+    // the status frame before it, and two seconds (the second pause, then a full
+    // period) before the next one.
+    qint64 before = -1;
+    qint64 after = -1;
+    for (const LogLine& line : frames("RX", "status")) {
+        if (line.ms < transferred.first().ms)
+            before = line.ms;
+        else if (after < 0)
+            after = line.ms;
+    }
+    QVERIFY(before >= 0 && after >= 0);
+    const qint64 sinceStatus = transferred.first().ms - before;
+    const qint64 untilStatus = after - transferred.first().ms;
+    QVERIFY2(sinceStatus >= 900 && sinceStatus < 2500, qPrintable(QString::number(sinceStatus)));
+    QVERIFY2(untilStatus >= 1700 && untilStatus < 3000, qPrintable(QString::number(untilStatus)));
+    QVERIFY(m_watcher->boxes().isEmpty());
+}
+
+void TestPollExchange::valueOutsideAByteRefusesTheTransfer_data() {
+    QTest::addColumn<QByteArray>("section");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("below 0") << QByteArray("T0=-5\nTB=150\nT1=160\nS1=60\nT3=235\nS3=30")
+                             << "Значение T0 = -5 вне диапазона 0..255, профиль не передан!";
+    QTest::newRow("above 255") << QByteArray("T0=180\nTB=150\nT1=160\nS1=60\nT3=300\nS3=30")
+                               << "Значение T3 = 300 вне диапазона 0..255, профиль не передан!";
+    QTest::newRow("256") << QByteArray("T0=180\nTB=150\nT1=160\nS1=60\nT3=235\nS3=256")
+                         << "Значение S3 = 256 вне диапазона 0..255, профиль не передан!";
+    QTest::newRow("the first in order is named")
+        << QByteArray("T0=180\nTB=256\nT1=160\nS1=-1\nT3=235\nS3=30")
+        << "Значение TB = 256 вне диапазона 0..255, профиль не передан!";
+}
+
+void TestPollExchange::valueOutsideAByteRefusesTheTransfer() {
+    QFETCH(QByteArray, section);
+    QFETCH(QString, message);
+
+    startBoth(settings({}, "[Profil0]\n" + section + "\n"));
+    waitForTicks(1);
+    QElapsedTimer clock;
+    clock.start();
+    control<QPushButton>(*m_form, "Button1")->click();
+    // Refused before the first pause: the console was never held.
+    QVERIFY2(clock.elapsed() < 900, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(m_watcher->texts(), QStringList{message});
+    QCOMPARE(m_watcher->boxes().first().buttonCount, 1);
+    QVERIFY(control<QTimer>(*m_form, "Timer2")->isActive());
+
+    waitForTicks(2);
+    QVERIFY(frames("RX", "profile").isEmpty());
+}
+
+void TestPollExchange::captionThatIsNoNumberEndsTheTransfer() {
+    startBoth(settings({}, "[Profil0]\nT0=180\nTB=150\nT1=160\nS1=60\nT3=235\nS3=30\n"));
+    waitForTicks(1);
+    control<QLabel>(*m_form, "Label8")->setText(QStringLiteral("abc"));
+    QElapsedTimer clock;
+    clock.start();
+    control<QPushButton>(*m_form, "Button1")->click();
+    QVERIFY2(clock.elapsed() < 900, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(m_watcher->texts(),
+             QStringList{QStringLiteral("'abc' is not a valid integer value.")});
+    QCOMPARE(m_watcher->boxes().first().icon, QMessageBox::Critical);
+    QVERIFY(control<QTimer>(*m_form, "Timer2")->isActive());
+    waitForTicks(2);
+    QVERIFY(frames("RX", "profile").isEmpty());
+}
+
+// ---- the station's awkward modes ----
+
+void TestPollExchange::silentStationShowsTheCorrectionsAlone() {
+    startBoth(settings("Correct1=-5\nCorrect2=3"), {QStringLiteral("--silent")});
+    recordReadoutsPerTick();
+    waitForTicks(3);
+    QCOMPARE(m_perTick, QList<Readouts>(m_perTick.size(), Readouts("-5", "3")));
+    QVERIFY(frames("RX", "status").size() >= 3);
+    QVERIFY(frames("TX", "telemetry").isEmpty());
+    QVERIFY(m_watcher->boxes().isEmpty());
+}
+
+void TestPollExchange::garbageIsDecodedFrameByFrame() {
+    startBoth(settings("Correct1=1\nCorrect2=2"),
+              {QStringLiteral("--garbage"), QStringLiteral("--seed"), QStringLiteral("7")});
+    recordReadoutsPerTick();
+    waitForTicks(5);
+
+    // Whatever a tick shows is bytes 10 and 26 of one whole answer, or the
+    // corrections alone when no whole answer had come.
+    QSet<Readouts> answers;
+    for (const LogLine& line : frames("TX", "garbage"))
+        answers.insert({QString::number(quint8(line.bytes.at(10)) + 1),
+                        QString::number(quint8(line.bytes.at(26)) + 2)});
+    int decoded = 0;
+    for (const Readouts& seen : std::as_const(m_perTick)) {
+        QVERIFY2(answers.contains(seen) || seen == Readouts("1", "2"),
+                 qPrintable(seen.first + " " + seen.second));
+        decoded += answers.contains(seen) ? 1 : 0;
+    }
+    QVERIFY(decoded >= 3);
+    QCOMPARE(control<QLabel>(*m_form, "Works")->text(), QStringLiteral("Простой"));
+    QVERIFY(m_watcher->boxes().isEmpty());
+}
+
+void TestPollExchange::burstShowsTheNewestReading() {
+    startBoth(settings({}), {QStringLiteral("--burst"), QStringLiteral("3")});
+    command("temp 200 120");
+    QTRY_COMPARE_WITH_TIMEOUT(readouts(), Readouts("200", "120"), kReadingTimeoutMs);
+    waitForTicks(4); // answers pile up three at a time meanwhile
+
+    recordReadoutsPerTick();
+    command("temp 210 130");
+    // Read oldest first, the new reading would lag further behind with every tick.
+    QTRY_COMPARE_WITH_TIMEOUT(readouts(), Readouts("210", "130"), 3000);
+    waitForTicks(2);
+    const qsizetype firstNew = m_perTick.indexOf(Readouts("210", "130"));
+    QVERIFY(firstNew >= 0);
+    for (qsizetype i = firstNew; i < m_perTick.size(); ++i)
+        QCOMPARE(m_perTick[i], Readouts("210", "130"));
+    QVERIFY(frames("TX", "telemetry").size() >= 3 * (frames("RX", "status").size() - 1));
+    QVERIFY(m_watcher->boxes().isEmpty());
+}
+
+void TestPollExchange::splitAnswersAreReassembled() {
+    startBoth(settings({}),
+              {QStringLiteral("--split"), QStringLiteral("--seed"), QStringLiteral("3")}, false);
+    command("temp 200 120");
+    control<QPushButton>(*m_form, "ButtonConnect")->click();
+    recordReadoutsPerTick();
+    waitForTicks(5);
+    int whole = 0;
+    for (const Readouts& seen : std::as_const(m_perTick)) {
+        QVERIFY2(seen == Readouts("200", "120") || seen == Readouts("0", "0"),
+                 qPrintable(seen.first + " " + seen.second));
+        whole += seen == Readouts("200", "120") ? 1 : 0;
+    }
+    QVERIFY(whole >= 3);
+    QVERIFY(m_watcher->boxes().isEmpty());
+}
+
+void TestPollExchange::hangUpClosesTheLinkOnce() {
+    startBoth(settings({}), {QStringLiteral("--hangup-after"), QStringLiteral("3")});
+    m_form->Start();
+    command("temp 180 90");
+    QTRY_COMPARE_WITH_TIMEOUT(m_watcher->boxes().size(), 1, 10000);
+    QVERIFY2(m_watcher->boxes().first().text.startsWith(
+                 QStringLiteral("Соединение со станцией потеряно: ")),
+             qPrintable(m_watcher->boxes().first().text));
+    QCOMPARE(m_form->StatusConnect, 0);
+    QCOMPARE(control<QLabel>(*m_form, "TextLinks")->text(), QStringLiteral("Не подключен"));
+    QVERIFY(!control<QTimer>(*m_form, "Timer2")->isActive());
+    QCOMPARE(readouts(), Readouts("0", "0"));
+    // The run goes on, plotting zeros.
+    QVERIFY(control<QTimer>(*m_form, "Timer1")->isActive());
+    const int sample = m_form->TGrafikY;
+    QTRY_VERIFY_WITH_TIMEOUT(m_form->TGrafikY > sample, 3000);
+    QCOMPARE(m_form->TGrafikX, 0);
+    QCOMPARE(m_form->TGrafikX1, 0);
+    QCOMPARE(m_watcher->boxes().size(), 1);
+}
+
+QTEST_MAIN(TestPollExchange)
+#include "tst_pollexchange.moc"
