@@ -1,0 +1,339 @@
+// Run clock and chart benchmark: tick cost with the chart repainted as the run grows,
+// pan steps across a day-long run, resident memory, and the run clock against wall time.
+//
+// usage: chart_bench ticks | pan | plain | memory | memory-plain | drift SECONDS
+#include "config/SettingsFile.h"
+#include "console/Form.h"
+#include "console/RunChart.h"
+
+#include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int kDay = 86400;
+constexpr int kSizes[] = {60, 3600, kDay};
+constexpr int kTickRepeats = 25;
+constexpr int kPlainRepeats = 8;
+constexpr int kPanSteps = 120;
+
+int topAt(int second) {
+    return 25 + second % 230;
+}
+int bottomAt(int second) {
+    return 25 + (second * 7) % 200;
+}
+
+struct Figures {
+    double median = 0;
+    double p90 = 0;
+    double max = 0;
+};
+
+Figures figuresOf(std::vector<double> ms) {
+    std::sort(ms.begin(), ms.end());
+    return {ms[ms.size() / 2], ms[ms.size() * 9 / 10], ms.back()};
+}
+
+long residentKb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+double msSince(const QElapsedTimer& clock) {
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+
+// Lets the chart lay itself out, then repaints it whole, as the screen would show it.
+void repaint(QChartView* view) {
+    QCoreApplication::processEvents();
+    view->viewport()->repaint();
+}
+
+// The console on the offscreen platform, after its start-up initialisation.
+class Console {
+public:
+    Console() : m_override(m_dir.path()) {
+        m_form.show();
+        auto* works = m_form.findChild<QLabel*>(QStringLiteral("Works"));
+        while (works->text().isEmpty())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        m_chart = m_form.findChild<console::RunChart*>(QStringLiteral("Chart1"));
+        m_up = m_form.findChild<QLabel*>(QStringLiteral("INTemperatureUP"));
+        m_down = m_form.findChild<QLabel*>(QStringLiteral("INTemperatureDown"));
+        repaint(m_chart);
+    }
+
+    TForm1& form() { return m_form; }
+    console::RunChart* chart() { return m_chart; }
+
+    // One run-clock tick with the readouts the poll would have left.
+    void tick() {
+        const int second = m_form.TGrafikY + 1;
+        m_up->setText(QString::number(topAt(second)));
+        m_down->setText(QString::number(bottomAt(second)));
+        m_form.Timer1Timer();
+    }
+    void resetAndFillTo(int samples) {
+        m_form.findChild<QPushButton*>(QStringLiteral("TimerToZero"))->click();
+        while (m_form.TGrafikY < samples)
+            tick();
+    }
+
+private:
+    QTemporaryDir m_dir;
+    config::ScopedAppDirectoryOverride m_override;
+    TForm1 m_form;
+    console::RunChart* m_chart = nullptr;
+    QLabel* m_up = nullptr;
+    QLabel* m_down = nullptr;
+};
+
+// The window either stays at the first 900 s or has been panned to keep the
+// newest second in view (each tick then adds a point to the series).
+enum class View { Home, Following };
+
+void showFollowing(console::RunChart* chart, int samples) {
+    chart->timeAxis()->setRange(samples - 850, samples + 50);
+}
+
+// Two ways to count the chart's painting: what the tick itself makes the chart
+// repaint (the event loop paints the region the new points dirtied; nothing when
+// they fall outside the window), and that plus a full repaint of the chart, so
+// every case pays for drawing everything the window shows.
+void benchTicks() {
+    Console console;
+    std::printf("One run-clock tick (%d runs each), ms; 'natural': the tick and the repaint it\n"
+                "causes; 'full': the tick and a full repaint of the chart:\n",
+                kTickRepeats);
+    std::printf("%10s  %-10s %8s %8s %8s  %8s %8s %8s %8s\n", "samples", "window", "natural", "p90",
+                "max", "full", "p90", "max", "points");
+    for (View view : {View::Home, View::Following}) {
+        for (int size : kSizes) {
+            std::vector<double> natural;
+            std::vector<double> full;
+            qsizetype shown = 0;
+            for (int run = 0; run < kTickRepeats; ++run) {
+                for (bool fullRepaint : {false, true}) {
+                    console.resetAndFillTo(size - 1);
+                    if (view == View::Following)
+                        showFollowing(console.chart(), size);
+                    repaint(console.chart());
+                    QElapsedTimer clock;
+                    clock.start();
+                    console.tick();
+                    if (fullRepaint)
+                        repaint(console.chart());
+                    else
+                        QCoreApplication::processEvents();
+                    (fullRepaint ? full : natural).push_back(msSince(clock));
+                }
+                shown = console.chart()->topSeries()->count();
+            }
+            const Figures n = figuresOf(natural);
+            const Figures f = figuresOf(full);
+            std::printf("%10d  %-10s %8.3f %8.3f %8.3f  %8.3f %8.3f %8.3f %8lld\n", size,
+                        view == View::Home ? "0..900 s" : "following", n.median, n.p90, n.max,
+                        f.median, f.p90, f.max, static_cast<long long>(shown));
+        }
+    }
+}
+
+void benchPan() {
+    Console console;
+    console.resetAndFillTo(kDay);
+    console::RunChart* chart = console.chart();
+    chart->timeAxis()->setRange(40000, 40900);
+    chart->setFocus();
+    repaint(chart);
+
+    std::vector<double> keys;
+    for (int step = 0; step < kPanSteps; ++step) {
+        QKeyEvent press(QEvent::KeyPress, step % 40 < 20 ? Qt::Key_Right : Qt::Key_Left,
+                        Qt::NoModifier);
+        QElapsedTimer clock;
+        clock.start();
+        QCoreApplication::sendEvent(chart, &press);
+        repaint(chart);
+        keys.push_back(msSince(clock));
+    }
+    std::vector<double> drags;
+    const QPointF centre = chart->chart()->plotArea().center();
+    QMouseEvent press(QEvent::MouseButtonPress, centre, chart->viewport()->mapToGlobal(centre),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(chart->viewport(), &press);
+    for (int step = 0; step < kPanSteps; ++step) {
+        // Back and forth across 200 px, 10 px a step.
+        const int along = step % 40 < 20 ? step % 20 : 20 - step % 20;
+        const QPointF at = centre - QPointF(10.0 * along, 0);
+        QMouseEvent move(QEvent::MouseMove, at, chart->viewport()->mapToGlobal(at), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QElapsedTimer clock;
+        clock.start();
+        QCoreApplication::sendEvent(chart->viewport(), &move);
+        repaint(chart);
+        drags.push_back(msSince(clock));
+    }
+    const Figures k = figuresOf(keys);
+    const Figures d = figuresOf(drags);
+    std::printf("One pan step at %d samples per series, chart repainted, ms:\n", kDay);
+    std::printf("  arrow key (90 s):  median %.3f  p90 %.3f  max %.3f\n", k.median, k.p90, k.max);
+    std::printf("  mouse drag (10 px): median %.3f  p90 %.3f  max %.3f\n", d.median, d.p90, d.max);
+}
+
+// A bare chart with the same axes whose series are appended every sample.
+struct PlainChart {
+    QChartView view;
+    QLineSeries* top = new QLineSeries;
+    QLineSeries* bottom = new QLineSeries;
+
+    PlainChart() {
+        auto* chart = new QChart;
+        chart->legend()->hide();
+        chart->addSeries(top);
+        chart->addSeries(bottom);
+        auto* x = new QValueAxis;
+        x->setRange(0, 900);
+        auto* y = new QValueAxis;
+        y->setRange(0, 300);
+        chart->addAxis(x, Qt::AlignBottom);
+        chart->addAxis(y, Qt::AlignLeft);
+        for (QLineSeries* s : {top, bottom}) {
+            s->attachAxis(x);
+            s->attachAxis(y);
+        }
+        view.setChart(chart);
+        view.resize(1008, 500);
+        view.show();
+        repaint(&view);
+    }
+
+    void fillTo(int samples) {
+        QList<QPointF> t;
+        QList<QPointF> b;
+        for (int second = 1; second <= samples; ++second) {
+            t.append({double(second), double(topAt(second))});
+            b.append({double(second), double(bottomAt(second))});
+        }
+        top->replace(t);
+        bottom->replace(b);
+    }
+
+    void append(int second) {
+        top->append(second, topAt(second));
+        bottom->append(second, bottomAt(second));
+    }
+};
+
+void benchPlain() {
+    PlainChart plain;
+    std::printf("For comparison: a plain QLineSeries pair appended every sample (%d runs), ms:\n",
+                kPlainRepeats);
+    std::printf("%10s %8s %8s %8s\n", "samples", "median", "p90", "max");
+    for (int size : kSizes) {
+        std::vector<double> ms;
+        for (int run = 0; run < kPlainRepeats; ++run) {
+            plain.fillTo(size - 1);
+            repaint(&plain.view);
+            QElapsedTimer clock;
+            clock.start();
+            plain.append(size);
+            repaint(&plain.view);
+            ms.push_back(msSince(clock));
+        }
+        const Figures f = figuresOf(ms);
+        std::printf("%10d %8.3f %8.3f %8.3f\n", size, f.median, f.p90, f.max);
+    }
+}
+
+// The console's ticks one after another, painted as the screen would be every 900.
+void benchMemory() {
+    Console console;
+    const long before = residentKb();
+    for (int second = 1; second <= kDay; ++second) {
+        console.tick();
+        if (second % 900 == 0)
+            repaint(console.chart());
+    }
+    showFollowing(console.chart(), kDay);
+    repaint(console.chart());
+    const long after = residentKb();
+    std::printf("Resident memory, console: %ld kB before, %ld kB after %d ticks: growth %.1f MB\n",
+                before, after, kDay, double(after - before) / 1024.0);
+}
+
+void benchMemoryPlain() {
+    PlainChart plain;
+    const long before = residentKb();
+    plain.fillTo(kDay);
+    repaint(&plain.view);
+    const long after = residentKb();
+    std::printf("Resident memory, plain QLineSeries pair: %ld kB before, %ld kB after %d samples: "
+                "growth %.1f MB\n",
+                before, after, kDay, double(after - before) / 1024.0);
+}
+
+// The real Timer1 for `seconds` of wall time; how far the clock is off at the end.
+void benchDrift(int seconds) {
+    Console console;
+    TForm1& form = console.form();
+    form.StatusConnect = 1;
+    QElapsedTimer wall;
+    form.Start();
+    wall.start();
+    QTimer::singleShot(seconds * 1000, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+    const double elapsed = double(wall.elapsed()) / 1000.0;
+    std::printf("Run clock after %.1f s of wall time: %d ticks, off by %+.3f s\n", elapsed,
+                form.TGrafikY, double(form.TGrafikY) - elapsed);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("ticks");
+    std::printf("[%s build, %s platform]\n", IRCONSOLE_BUILD_TYPE,
+                qPrintable(QGuiApplication::platformName()));
+    if (mode == QLatin1String("ticks"))
+        benchTicks();
+    else if (mode == QLatin1String("pan"))
+        benchPan();
+    else if (mode == QLatin1String("plain"))
+        benchPlain();
+    else if (mode == QLatin1String("memory"))
+        benchMemory();
+    else if (mode == QLatin1String("memory-plain"))
+        benchMemoryPlain();
+    else if (mode == QLatin1String("drift") && argc > 2)
+        benchDrift(QString::fromLocal8Bit(argv[2]).toInt());
+    else {
+        std::fprintf(stderr, "usage: chart_bench ticks|pan|plain|memory|memory-plain|drift S\n");
+        return 2;
+    }
+    std::fflush(stdout);
+    return 0;
+}
