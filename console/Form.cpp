@@ -862,6 +862,10 @@ void TForm1::SendProfil() {
     showRunClock();
 }
 
+const console::RunRecord& TForm1::runRecord() const {
+    return Chart1->record();
+}
+
 void TForm1::showRunClock() {
     TSecundesL = leadingZero(TSecundes);
     TMinutesL = leadingZero(TMinutes);

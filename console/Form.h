@@ -20,7 +20,8 @@ class QTimer;
 
 namespace console {
 class RunChart;
-}
+class RunRecord;
+} // namespace console
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -54,6 +55,8 @@ public:
     // The run clock's tick: one sample per series and one clock step. Public so
     // the clock can be stepped without waiting a second per tick.
     void Timer1Timer();
+    // Every sample of the run since the last reset, as the chart plots them.
+    const console::RunRecord& runRecord() const;
 
     // Console state.
     std::int32_t StatusConnect = 0;

@@ -184,7 +184,8 @@ void TestRunClock::clockAfterTicks() {
 void TestRunClock::dayLongRunKeepsEverySampleAndShowsTheWindow() {
     tickUpTo(kSecondsPerDay);
 
-    const console::RunRecord& record = m_chart->record();
+    const console::RunRecord& record = m_form->runRecord();
+    QCOMPARE(&record, &m_chart->record());
     QCOMPARE(record.size(), qsizetype(kSecondsPerDay));
     for (qsizetype index = 0; index < record.size(); ++index) {
         const int second = int(console::RunRecord::secondOf(index));
