@@ -17,15 +17,8 @@ namespace console {
 
 namespace {
 
-const QColor kTopColour(255, 0, 0);
-const QColor kBottomColour(0, 0, 255);
-
 // Grid lines and labels at whole multiples of these, wherever the window is panned.
 constexpr double kSecondsPerGridLine = 100;
-constexpr double kDegreesPerGridLine = 50;
-
-// Space after the time axis' maximum, in pixels.
-constexpr int kRightMargin = 24;
 
 // An arrow key moves the window by this share of its width.
 constexpr qreal kKeyPanShare = 0.1;
@@ -67,10 +60,8 @@ RunChart::RunChart(QWidget* parent) : QChartView(parent) {
     chart->addSeries(m_bottom);
 
     // Only a bottom and a left axis: no line is drawn along the top or the right.
-    m_time =
-        makeAxis(chart, kSecondsShown, kSecondsPerGridLine, QStringLiteral("Время пайки (сек.)"));
-    m_temperature =
-        makeAxis(chart, kDegreesShown, kDegreesPerGridLine, QStringLiteral("Температура (°C)"));
+    m_time = makeAxis(chart, kSecondsShown, kSecondsPerGridLine, kTimeTitle);
+    m_temperature = makeAxis(chart, kDegreesShown, kDegreesPerGridLine, kTemperatureTitle);
     chart->addAxis(m_time, Qt::AlignBottom);
     chart->addAxis(m_temperature, Qt::AlignLeft);
     for (QLineSeries* series : {m_top, m_bottom}) {

@@ -4,6 +4,8 @@
 #include "console/RunRecord.h"
 
 #include <QChartView>
+#include <QColor>
+#include <QString>
 
 #include <cstdint>
 
@@ -23,6 +25,14 @@ public:
     // The window as it is when nothing has been panned.
     static constexpr double kSecondsShown = 900;
     static constexpr double kDegreesShown = 300;
+    // The look of the curves and axes, which a saved picture of the run shares.
+    static inline const QColor kTopColour{255, 0, 0};
+    static inline const QColor kBottomColour{0, 0, 255};
+    static inline const QString kTimeTitle = QStringLiteral("Время пайки (сек.)");
+    static inline const QString kTemperatureTitle = QStringLiteral("Температура (°C)");
+    static constexpr double kDegreesPerGridLine = 50;
+    // Space after the time axis' maximum, in pixels.
+    static constexpr int kRightMargin = 24;
 
     explicit RunChart(QWidget* parent = nullptr);
 

@@ -1,0 +1,44 @@
+// Keeping a run's record: the samples as a CSV table and the whole run as a PNG picture.
+#pragma once
+
+#include "console/RunRecord.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QRectF>
+#include <QSize>
+#include <QString>
+
+class QDateTime;
+
+namespace console {
+
+// The size of a saved picture: twice as wide as high, like the chart on screen.
+inline constexpr QSize kRunPictureSize(1920, 960);
+
+// "time_s,top_c,bottom_c", then one row per sample: its second of run time and
+// both temperatures as whole degrees. UTF-8, LF line ends.
+QByteArray csvText(const RunRecord& record);
+
+struct RunPicture {
+    QImage image;
+    QRectF plotArea; // where the axes' ranges lie on the image
+};
+
+// The chart of the whole run: time from 0 to the run's last second across the
+// plot, 0..300 °C as on screen, both curves in their colours, the axis titles of
+// the chart. Every sample is drawn.
+RunPicture renderRunChart(const RunRecord& record, QSize size = kRunPictureSize);
+
+// The name offered in the save dialog: date, time, profile number and name, e.g.
+// "2026-12-10_14-03_profil2_BGA.png". Characters that file systems refuse, and
+// spaces, become '_'; Cyrillic stays.
+QString suggestedFileName(const QDateTime& now, int profileNumber, const QString& profileName,
+                          const QString& extension);
+
+// Write the file whole or not at all (a temporary beside it, renamed at the end).
+// A refused write raises config::WriteError with the path.
+void writeCsvFile(const QString& path, const RunRecord& record);
+void writeChartFile(const QString& path, const RunRecord& record, QSize size = kRunPictureSize);
+
+} // namespace console
