@@ -1,4 +1,5 @@
-// Common frame of the console's dialogs: fixed size, centred, shown modally, loaded on each showing.
+// Common frame of the console's dialogs: fixed size, centred, shown modally, loaded on each
+// showing.
 #pragma once
 
 #include <QDialog>

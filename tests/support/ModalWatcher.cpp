@@ -22,8 +22,8 @@ void ModalWatcher::poll() {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (!box || !box->isVisible())
         return;
-    m_boxes.append({box->windowTitle(), box->text(), box->icon(),
-                    static_cast<int>(box->buttons().size())});
+    m_boxes.append(
+        {box->windowTitle(), box->text(), box->icon(), static_cast<int>(box->buttons().size())});
     if (QAbstractButton* ok = box->button(QMessageBox::Ok))
         ok->click();
     else
