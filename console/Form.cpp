@@ -5,17 +5,23 @@
 #include "config/SettingsFile.h"
 #include "console/ErrorBox.h"
 #include "console/RunChart.h"
+#include "console/RunExport.h"
 #include "link/StationFrame.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDialog>
+#include <QDir>
 #include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMetaObject>
 #include <QPushButton>
@@ -184,6 +190,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     buildPanel4();
     buildPanel3();
     buildChart();
+    buildChartMenu();
     buildPanel1();
     bands->addWidget(Panel2);
     bands->addWidget(Panel4);
@@ -449,6 +456,8 @@ void TForm1::bindHandlers() {
     connect(N3, &QAction::triggered, this, guarded(&TForm1::N3Click));
     connect(N4, &QAction::triggered, this, guarded(&TForm1::N4Click));
     connect(N6, &QAction::triggered, this, guarded(&TForm1::N6Click));
+    connect(m_saveChart, &QAction::triggered, this, guarded(&TForm1::saveChartClicked));
+    connect(m_exportData, &QAction::triggered, this, guarded(&TForm1::exportDataClicked));
     connect(&m_port, &station::PortUnit::lost, this, &TForm1::PortLost);
 }
 
@@ -915,4 +924,66 @@ void TForm1::SetProfileStripVisible(bool visible) {
 void TForm1::SetConnectionLabels(const QString& port, const QString& speed) {
     Label1->setText(port);
     Label2->setText(speed);
+}
+
+// ---- keeping the run's record ----
+
+void TForm1::buildChartMenu() {
+    m_exportFolder = QDir::homePath();
+    m_chartMenu = new QMenu(this);
+    m_chartMenu->setObjectName(QStringLiteral("ChartMenu"));
+    m_saveChart = m_chartMenu->addAction(QStringLiteral("Сохранить график..."));
+    m_saveChart->setObjectName(QStringLiteral("ActionSaveChart"));
+    m_exportData = m_chartMenu->addAction(QStringLiteral("Экспорт данных..."));
+    m_exportData->setObjectName(QStringLiteral("ActionExportData"));
+    // The right button opens the menu; the left one keeps panning the chart.
+    Chart1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Chart1, &QWidget::customContextMenuRequested, this, &TForm1::showChartMenu);
+}
+
+// The position comes in the coordinates of the chart's viewport.
+void TForm1::showChartMenu(const QPoint& position) {
+    const bool hasSamples = !Chart1->record().isEmpty();
+    m_saveChart->setEnabled(hasSamples);
+    m_exportData->setEnabled(hasSamples);
+    m_chartMenu->popup(Chart1->viewport()->mapToGlobal(position));
+}
+
+void TForm1::saveChartClicked() {
+    const QString path = chooseExportPath(QStringLiteral("Сохранить график"), QStringLiteral("png"),
+                                          QStringLiteral("Изображение PNG (*.png)"));
+    if (!path.isEmpty())
+        saveChartTo(path);
+}
+
+void TForm1::exportDataClicked() {
+    const QString path = chooseExportPath(QStringLiteral("Экспорт данных"), QStringLiteral("csv"),
+                                          QStringLiteral("Таблица CSV (*.csv)"));
+    if (!path.isEmpty())
+        exportCsvTo(path);
+}
+
+// The save dialog, opened on a name made of the date, the time and the selected
+// profile; empty when the operator cancels it.
+QString TForm1::chooseExportPath(const QString& caption, const QString& extension,
+                                 const QString& filter) {
+    QFileDialog dialog(this, caption, m_exportFolder, filter);
+    dialog.setObjectName(QStringLiteral("ExportDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(extension);
+    dialog.selectFile(console::suggestedFileName(QDateTime::currentDateTime(), NumberProfilTx,
+                                                 Label37->text(), extension));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    const QString path = dialog.selectedFiles().constFirst();
+    m_exportFolder = QFileInfo(path).absolutePath();
+    return path;
+}
+
+bool TForm1::saveChartTo(const QString& path) {
+    return console::runHandler(this, [&] { console::writeChartFile(path, Chart1->record()); });
+}
+
+bool TForm1::exportCsvTo(const QString& path) {
+    return console::runHandler(this, [&] { console::writeCsvFile(path, Chart1->record()); });
 }

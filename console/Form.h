@@ -15,6 +15,8 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QLineSeries;
+class QMenu;
+class QPoint;
 class QPushButton;
 class QTimer;
 
@@ -57,6 +59,13 @@ public:
     void Timer1Timer();
     // Every sample of the run since the last reset, as the chart plots them.
     const console::RunRecord& runRecord() const;
+
+    // Keeping the run's record, the two commands of the chart's context menu once
+    // a file is chosen: the whole run as a PNG picture, the samples as CSV. The
+    // file is written whole or not at all; a refused write shows the error box.
+    // False when nothing was written.
+    bool saveChartTo(const QString& path);
+    bool exportCsvTo(const QString& path);
 
     // Console state.
     std::int32_t StatusConnect = 0;
@@ -125,11 +134,19 @@ private:
     void setPidStripVisible(bool visible);
     void keepOuterSizeAtLeastMinimum();
 
+    // The chart's context menu and its save dialog.
+    void showChartMenu(const QPoint& position);
+    void saveChartClicked();
+    void exportDataClicked();
+    QString chooseExportPath(const QString& caption, const QString& extension,
+                             const QString& filter);
+
     void buildMenu();
     void buildPanel2();
     void buildPanel4();
     void buildPanel3();
     void buildChart();
+    void buildChartMenu();
     void buildPanel1();
     void buildTimers();
     void bindHandlers();
@@ -208,4 +225,10 @@ private:
 
     bool m_formCreated = false;
     bool m_centred = false;
+
+    QMenu* m_chartMenu = nullptr;
+    QAction* m_saveChart = nullptr;
+    QAction* m_exportData = nullptr;
+    // Where the last export went; the save dialog opens there next time.
+    QString m_exportFolder;
 };

@@ -1,0 +1,492 @@
+// Keeping a run's record: the CSV table, the whole-run picture, the suggested file
+// name, the chart's context menu and its save dialog, and a write that is refused.
+#include "console/RunChart.h"
+#include "console/RunExport.h"
+#include "tests/console/ConsoleFixture.h"
+#include "tests/support/ModalWatcher.h"
+#include "tests/support/TestDirs.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QMenu>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QValueAxis>
+
+#include <functional>
+#include <limits>
+#include <optional>
+
+using consoletest::control;
+
+namespace {
+
+constexpr int kSecondsPerDay = 86400;
+
+// The known run of the CSV tests, and its table.
+const console::RunSample kKnownRun[] = {
+    {195, 123},
+    {-4, 310},
+    {0, 0},
+    {std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()},
+};
+const QByteArray kKnownCsv = "time_s,top_c,bottom_c\n"
+                             "1,195,123\n"
+                             "2,-4,310\n"
+                             "3,0,0\n"
+                             "4,-2147483648,2147483647\n";
+
+console::RunRecord knownRun() {
+    console::RunRecord record;
+    for (const console::RunSample& sample : kKnownRun)
+        record.append(sample.top, sample.bottom);
+    return record;
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool isRed(QRgb pixel) {
+    return qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60;
+}
+bool isBlue(QRgb pixel) {
+    return qBlue(pixel) > 200 && qRed(pixel) < 60 && qGreen(pixel) < 60;
+}
+
+// Whether a pixel of the colour lies within a few pixels of where second `second`
+// at `degrees` is drawn on the picture.
+bool colourNear(const console::RunPicture& picture, double lastSecond, double second,
+                double degrees, bool (*colour)(QRgb)) {
+    constexpr int kSlack = 3;
+    const QRectF& plot = picture.plotArea;
+    const int x = int(plot.left() + second / lastSecond * plot.width());
+    const int y = int(plot.bottom() - degrees / console::RunChart::kDegreesShown * plot.height());
+    for (int dx = -kSlack; dx <= kSlack; ++dx)
+        for (int dy = -kSlack; dy <= kSlack; ++dy)
+            if (picture.image.valid(x + dx, y + dy) && colour(picture.image.pixel(x + dx, y + dy)))
+                return true;
+    return false;
+}
+
+// While alive, hands every save dialog that opens to `answer`.
+class FileDialogAnswerer : public QObject {
+public:
+    explicit FileDialogAnswerer(std::function<void(QFileDialog*)> answer)
+        : m_answer(std::move(answer)) {
+        m_timer.setInterval(10);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible())
+                return;
+            ++m_seen;
+            m_answer(dialog);
+        });
+        m_timer.start();
+    }
+    int seen() const { return m_seen; }
+
+private:
+    std::function<void(QFileDialog*)> m_answer;
+    QTimer m_timer;
+    int m_seen = 0;
+};
+
+} // namespace
+
+class TestRunExport : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    // The export module on its own.
+    void csvOfAKnownRunIsExact();
+    void csvOfAnEmptyRunIsTheHeader();
+    void pictureStretchesTheRunAcrossThePlot();
+    void pictureDrawsEverySampleOfADay();
+    void suggestedNameHoldsDateProfileAndSafeName_data();
+    void suggestedNameHoldsDateProfileAndSafeName();
+
+    // From the main window.
+    void exportedFilesHoldTheRunAndLeaveTheConsoleAlone();
+    void refusedWriteShowsTheErrorBoxAndChangesNothing_data();
+    void refusedWriteShowsTheErrorBoxAndChangesNothing();
+    void commandsAreDisabledWithoutSamples();
+    void rightClickLeavesPanningAlone();
+    void saveDialogOffersTheSuggestedNameAndWritesTheChoice();
+    void cancelledSaveDialogWritesNothing();
+
+private:
+    void tick(int top, int bottom);
+    // Right-clicks the chart and returns the menu it opened, or null.
+    QMenu* openChartMenu();
+    struct SeenDialog {
+        int count = 0;
+        QString caption;
+        QString offered; // the file name the dialog opened with
+        QString folder;
+    };
+    // Opens the menu, runs the command, and chooses `path` in its save dialog.
+    SeenDialog answerSaveDialog(const char* action, const QString& path);
+
+    std::optional<testsupport::TempAppDir> m_dir;
+    std::optional<QTemporaryDir> m_out;
+    std::unique_ptr<TForm1> m_form;
+    console::RunChart* m_chart = nullptr;
+};
+
+void TestRunExport::init() {
+    m_dir.emplace();
+    m_dir->writeSettings(consoletest::kFullSettings);
+    m_out.emplace();
+    QVERIFY(m_out->isValid());
+    m_form = consoletest::startConsole();
+    QVERIFY(m_form);
+    m_chart = control<console::RunChart>(*m_form, "Chart1");
+    QVERIFY(m_chart);
+}
+
+void TestRunExport::cleanup() {
+    m_form.reset();
+    m_out.reset();
+    m_dir.reset();
+}
+
+void TestRunExport::tick(int top, int bottom) {
+    control<QLabel>(*m_form, "INTemperatureUP")->setText(QString::number(top));
+    control<QLabel>(*m_form, "INTemperatureDown")->setText(QString::number(bottom));
+    m_form->Timer1Timer();
+}
+
+// A right click as the window system delivers it: the press, the context-menu
+// request, the release.
+QMenu* TestRunExport::openChartMenu() {
+    QWidget* surface = m_chart->viewport();
+    const QPoint at = m_chart->chart()->plotArea().center().toPoint();
+    QTest::mousePress(surface, Qt::RightButton, {}, at);
+    QContextMenuEvent request(QContextMenuEvent::Mouse, at, surface->mapToGlobal(at));
+    QApplication::sendEvent(surface, &request);
+    QTest::mouseRelease(surface, Qt::RightButton, {}, at);
+    auto* menu = m_form->findChild<QMenu*>(QStringLiteral("ChartMenu"));
+    if (!menu || !QTest::qWaitFor([menu] { return menu->isVisible(); }, 5000))
+        return nullptr;
+    return menu;
+}
+
+TestRunExport::SeenDialog TestRunExport::answerSaveDialog(const char* action, const QString& path) {
+    SeenDialog seen;
+    FileDialogAnswerer answerer([&](QFileDialog* dialog) {
+        seen.caption = dialog->windowTitle();
+        seen.offered = QFileInfo(dialog->selectedFiles().value(0)).fileName();
+        seen.folder = dialog->directory().absolutePath();
+        // Typed into the name field, as the operator would.
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name);
+        name->setText(path);
+        static_cast<QDialog*>(dialog)->accept(); // with the dialog's own checks
+    });
+    QMenu* menu = openChartMenu();
+    if (!menu)
+        return seen;
+    QAction* command = m_form->findChild<QAction*>(QLatin1String(action));
+    menu->close();
+    if (command && command->isEnabled())
+        command->trigger();
+    seen.count = answerer.seen();
+    return seen;
+}
+
+void TestRunExport::csvOfAKnownRunIsExact() {
+    QCOMPARE(console::csvText(knownRun()), kKnownCsv);
+
+    const QString path = m_out->filePath(QStringLiteral("run.csv"));
+    console::writeCsvFile(path, knownRun());
+    QCOMPARE(fileBytes(path), kKnownCsv);
+}
+
+void TestRunExport::csvOfAnEmptyRunIsTheHeader() {
+    QCOMPARE(console::csvText(console::RunRecord()), QByteArray("time_s,top_c,bottom_c\n"));
+}
+
+// Ten minutes: the top heater at 200 °C for the first half, 250 °C for the second;
+// the bottom one at 100 °C. The run fills the plot from left to right.
+void TestRunExport::pictureStretchesTheRunAcrossThePlot() {
+    constexpr int kLast = 600;
+    console::RunRecord record;
+    for (int second = 1; second <= kLast; ++second)
+        record.append(second <= kLast / 2 ? 200 : 250, 100);
+
+    const console::RunPicture picture = console::renderRunChart(record);
+    QCOMPARE(picture.image.size(), console::kRunPictureSize);
+    QVERIFY(QRectF(QPointF(0, 0), QSizeF(console::kRunPictureSize)).contains(picture.plotArea));
+    // The plot takes most of the picture: the curves are not squeezed into a corner.
+    QVERIFY(picture.plotArea.width() > 0.8 * console::kRunPictureSize.width());
+    QVERIFY(picture.plotArea.height() > 0.7 * console::kRunPictureSize.height());
+
+    for (const double second : {10.0, 150.0, 290.0}) {
+        QVERIFY2(colourNear(picture, kLast, second, 200, isRed),
+                 qPrintable(QString::number(second)));
+        QVERIFY(!colourNear(picture, kLast, second, 250, isRed));
+        QVERIFY(colourNear(picture, kLast, second, 100, isBlue));
+    }
+    for (const double second : {310.0, 450.0, kLast - 2.0}) {
+        QVERIFY2(colourNear(picture, kLast, second, 250, isRed),
+                 qPrintable(QString::number(second)));
+        QVERIFY(!colourNear(picture, kLast, second, 200, isRed));
+        QVERIFY(colourNear(picture, kLast, second, 100, isBlue));
+    }
+    // Nothing of either curve above the hotter plateau.
+    QVERIFY(!colourNear(picture, kLast, 450, 280, isRed));
+    QVERIFY(!colourNear(picture, kLast, 450, 280, isBlue));
+}
+
+// A day at 100 °C on top with one second at 290 °C in the middle, and 50 °C
+// below: that single sample still reaches the picture.
+void TestRunExport::pictureDrawsEverySampleOfADay() {
+    constexpr int kSpike = kSecondsPerDay / 2;
+    console::RunRecord record;
+    for (int second = 1; second <= kSecondsPerDay; ++second)
+        record.append(second == kSpike ? 290 : 100, 50);
+
+    const console::RunPicture picture = console::renderRunChart(record);
+    QCOMPARE(picture.image.size(), console::kRunPictureSize);
+    QVERIFY(colourNear(picture, kSecondsPerDay, kSpike, 290, isRed));
+    QVERIFY(!colourNear(picture, kSecondsPerDay, kSpike / 2, 290, isRed));
+    for (const double second : {1.0, double(kSecondsPerDay) / 4, double(kSecondsPerDay) - 1}) {
+        QVERIFY(colourNear(picture, kSecondsPerDay, second, 100, isRed));
+        QVERIFY(colourNear(picture, kSecondsPerDay, second, 50, isBlue));
+    }
+}
+
+void TestRunExport::suggestedNameHoldsDateProfileAndSafeName_data() {
+    QTest::addColumn<int>("profile");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("plain") << 2 << "BGA"
+                           << "png"
+                           << "2026-12-10_14-03_profil2_BGA.png";
+    QTest::newRow("cyrillic and spaces")
+        << 0 << QStringLiteral("Бессвинцовый BGA 2") << "csv"
+        << QStringLiteral("2026-12-10_14-03_profil0_Бессвинцовый_BGA_2.csv");
+    QTest::newRow("refused characters") << 9 << QStringLiteral("a/b\\c:d*e?f\"g<h>i|j") << "png"
+                                        << "2026-12-10_14-03_profil9_a_b_c_d_e_f_g_h_i_j.png";
+    QTest::newRow("control characters") << 3 << QStringLiteral("x\ty\x01z\x7f") << "csv"
+                                        << "2026-12-10_14-03_profil3_x_y_z_.csv";
+    QTest::newRow("no name") << 5 << QString() << "png"
+                             << "2026-12-10_14-03_profil5.png";
+    QTest::newRow("surrounding spaces dropped") << 1 << "  lead  "
+                                                << "csv"
+                                                << "2026-12-10_14-03_profil1_lead.csv";
+    QTest::newRow("long name cut") << 4 << QString(200, QChar(0x0416)) << "png"
+                                   << QStringLiteral("2026-12-10_14-03_profil4_") +
+                                          QString(80, QChar(0x0416)) + QStringLiteral(".png");
+}
+
+void TestRunExport::suggestedNameHoldsDateProfileAndSafeName() {
+    QFETCH(int, profile);
+    QFETCH(QString, name);
+    QFETCH(QString, extension);
+    QFETCH(QString, expected);
+
+    const QDateTime now(QDate(2026, 12, 10), QTime(14, 3, 59));
+    QCOMPARE(console::suggestedFileName(now, profile, name, extension), expected);
+}
+
+void TestRunExport::exportedFilesHoldTheRunAndLeaveTheConsoleAlone() {
+    for (const console::RunSample& sample : kKnownRun)
+        tick(sample.top, sample.bottom);
+    const QList<QPointF> top = m_chart->topSeries()->points();
+    const double min = m_chart->timeAxis()->min();
+
+    testsupport::ModalWatcher boxes;
+    const QString csv = m_out->filePath(QStringLiteral("run.csv"));
+    const QString png = m_out->filePath(QStringLiteral("run.png"));
+    QVERIFY(m_form->exportCsvTo(csv));
+    QVERIFY(m_form->saveChartTo(png));
+    QVERIFY(boxes.boxes().isEmpty());
+
+    QCOMPARE(fileBytes(csv), kKnownCsv);
+    QImageReader reader(png);
+    QCOMPARE(reader.format(), QByteArray("png"));
+    const QImage image = reader.read();
+    QCOMPARE(image.size(), console::kRunPictureSize);
+    QCOMPARE(image.convertToFormat(QImage::Format_RGB32),
+             console::renderRunChart(m_form->runRecord()).image);
+
+    // Writing over an earlier export replaces it whole.
+    tick(7, 8);
+    QVERIFY(m_form->exportCsvTo(csv));
+    QCOMPARE(fileBytes(csv), kKnownCsv + "5,7,8\n");
+
+    QCOMPARE(control<QLabel>(*m_form, "FTimer")->text(), QStringLiteral("00:00:05"));
+    QCOMPARE(m_form->TGrafikY, 5);
+    QCOMPARE(m_chart->record().size(), qsizetype(5));
+    QCOMPARE(m_chart->topSeries()->points().mid(0, top.size()), top);
+    QCOMPARE(m_chart->timeAxis()->min(), min);
+}
+
+void TestRunExport::refusedWriteShowsTheErrorBoxAndChangesNothing_data() {
+    QTest::addColumn<bool>("picture");
+    QTest::newRow("Экспорт данных") << false;
+    QTest::newRow("Сохранить график") << true;
+}
+
+// A path under a regular file: no one, not even root, can create it.
+void TestRunExport::refusedWriteShowsTheErrorBoxAndChangesNothing() {
+    QFETCH(bool, picture);
+    for (int second = 1; second <= 75; ++second)
+        tick(200 + second, 100);
+    const QString blocker = m_out->filePath(QStringLiteral("not-a-folder"));
+    {
+        QFile file(blocker);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("x");
+    }
+    const QString path =
+        blocker + (picture ? QStringLiteral("/run.png") : QStringLiteral("/run.csv"));
+
+    const QString clock = control<QLabel>(*m_form, "FTimer")->text();
+    const QList<QPointF> top = m_chart->topSeries()->points();
+    const QList<QPointF> bottom = m_chart->bottomSeries()->points();
+    const std::vector<console::RunSample> samples = m_chart->record().samples();
+    const double min = m_chart->timeAxis()->min();
+    const double max = m_chart->timeAxis()->max();
+
+    testsupport::ModalWatcher boxes;
+    QVERIFY(!(picture ? m_form->saveChartTo(path) : m_form->exportCsvTo(path)));
+    QCOMPARE(boxes.boxes().size(), 1);
+    QCOMPARE(boxes.boxes().front().text, QStringLiteral("Unable to write to ") + path + '.');
+    QCOMPARE(boxes.boxes().front().icon, QMessageBox::Critical);
+    QCOMPARE(boxes.boxes().front().buttonCount, 1);
+
+    QCOMPARE(control<QLabel>(*m_form, "FTimer")->text(), clock);
+    QCOMPARE(clock, QStringLiteral("00:01:15"));
+    QCOMPARE(m_form->TGrafikY, 75);
+    QCOMPARE(m_chart->record().samples(), samples);
+    QCOMPARE(m_chart->topSeries()->points(), top);
+    QCOMPARE(m_chart->bottomSeries()->points(), bottom);
+    QCOMPARE(m_chart->timeAxis()->min(), min);
+    QCOMPARE(m_chart->timeAxis()->max(), max);
+    QCOMPARE(fileBytes(blocker), QByteArray("x"));
+    QCOMPARE(QDir(m_out->path()).entryList(QDir::Files | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("not-a-folder")});
+}
+
+void TestRunExport::commandsAreDisabledWithoutSamples() {
+    auto* save = m_form->findChild<QAction*>(QStringLiteral("ActionSaveChart"));
+    auto* data = m_form->findChild<QAction*>(QStringLiteral("ActionExportData"));
+    QVERIFY(save && data);
+    QCOMPARE(save->text(), QStringLiteral("Сохранить график..."));
+    QCOMPARE(data->text(), QStringLiteral("Экспорт данных..."));
+
+    QMenu* menu = openChartMenu();
+    QVERIFY(menu);
+    QCOMPARE(menu->actions(), (QList<QAction*>{save, data}));
+    QVERIFY(!save->isEnabled());
+    QVERIFY(!data->isEnabled());
+    menu->close();
+
+    tick(20, 20);
+    menu = openChartMenu();
+    QVERIFY(menu);
+    QVERIFY(save->isEnabled());
+    QVERIFY(data->isEnabled());
+    menu->close();
+
+    // "<0>" empties the run again.
+    control<QPushButton>(*m_form, "TimerToZero")->click();
+    menu = openChartMenu();
+    QVERIFY(menu);
+    QVERIFY(!save->isEnabled());
+    QVERIFY(!data->isEnabled());
+    menu->close();
+}
+
+void TestRunExport::rightClickLeavesPanningAlone() {
+    for (int second = 1; second <= 1200; ++second)
+        tick(second % 300, 100);
+    QWidget* surface = m_chart->viewport();
+    const QPoint from = m_chart->chart()->plotArea().center().toPoint();
+    const QList<QPointF> top = m_chart->topSeries()->points();
+
+    // A right click and a move with the menu open pan nothing.
+    QMenu* menu = openChartMenu();
+    QVERIFY(menu);
+    QTest::mouseMove(surface, from + QPoint(-200, 0));
+    QCOMPARE(m_chart->timeAxis()->min(), 0.0);
+    QCOMPARE(m_chart->topSeries()->points(), top);
+    menu->close();
+
+    // The left button still drags the window along the run.
+    QTest::mousePress(surface, Qt::LeftButton, {}, from);
+    QTest::mouseMove(surface, from + QPoint(-200, 0));
+    QTest::mouseRelease(surface, Qt::LeftButton, {}, from + QPoint(-200, 0));
+    QVERIFY2(m_chart->timeAxis()->min() > 100,
+             qPrintable(QString::number(m_chart->timeAxis()->min())));
+    QVERIFY(qAbs(m_chart->timeAxis()->max() - m_chart->timeAxis()->min() - 900) < 1e-6);
+}
+
+// The menu command, its dialog with the suggested name, and the file the operator chose.
+void TestRunExport::saveDialogOffersTheSuggestedNameAndWritesTheChoice() {
+    for (const console::RunSample& sample : kKnownRun)
+        tick(sample.top, sample.bottom);
+    const QString profileName = QStringLiteral("Бессвинцовый BGA"); // profile 0 of the settings
+
+    // Chosen without an extension: the dialog adds it.
+    const QDateTime before = QDateTime::currentDateTime();
+    SeenDialog seen =
+        answerSaveDialog("ActionExportData", m_out->filePath(QStringLiteral("моя пайка")));
+    const QDateTime after = QDateTime::currentDateTime();
+    QCOMPARE(seen.count, 1);
+    QCOMPARE(seen.caption, QStringLiteral("Экспорт данных"));
+    QCOMPARE(seen.folder, QDir::homePath());
+    QVERIFY2(seen.offered ==
+                     console::suggestedFileName(before, 0, profileName, QStringLiteral("csv")) ||
+                 seen.offered ==
+                     console::suggestedFileName(after, 0, profileName, QStringLiteral("csv")),
+             qPrintable(seen.offered));
+    QCOMPARE(fileBytes(m_out->filePath(QStringLiteral("моя пайка.csv"))), kKnownCsv);
+
+    // The next export opens where the last one went, on the picture's name.
+    seen = answerSaveDialog("ActionSaveChart", m_out->filePath(QStringLiteral("run.png")));
+    QCOMPARE(seen.count, 1);
+    QCOMPARE(seen.caption, QStringLiteral("Сохранить график"));
+    QCOMPARE(seen.folder, QFileInfo(m_out->path()).absoluteFilePath());
+    QVERIFY2(seen.offered.endsWith(QStringLiteral("_profil0_Бессвинцовый_BGA.png")),
+             qPrintable(seen.offered));
+    QCOMPARE(QImage(m_out->filePath(QStringLiteral("run.png"))).size(), console::kRunPictureSize);
+}
+
+void TestRunExport::cancelledSaveDialogWritesNothing() {
+    tick(1, 2);
+    testsupport::ModalWatcher boxes;
+    FileDialogAnswerer answerer([&](QFileDialog* dialog) {
+        dialog->setDirectory(m_out->path());
+        dialog->reject();
+    });
+    m_form->findChild<QAction*>(QStringLiteral("ActionExportData"))->trigger();
+    m_form->findChild<QAction*>(QStringLiteral("ActionSaveChart"))->trigger();
+    QCOMPARE(answerer.seen(), 2);
+    QVERIFY(boxes.boxes().isEmpty());
+    QVERIFY(QDir(m_out->path()).isEmpty());
+    QCOMPARE(m_chart->record().size(), qsizetype(1));
+}
+
+QTEST_MAIN(TestRunExport)
+#include "tst_runexport.moc"
