@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Builds irconsole with AddressSanitizer and UndefinedBehaviorSanitizer into
+# build/asan and runs the whole test suite there; any finding fails its test.
+# The libFuzzer targets (build/fuzz, instrumented the same way) run within the
+# suite for IRCONSOLE_FUZZ_SECONDS each (20 by default).
+#
+#   scripts/sanitize.sh              # everything
+#   scripts/sanitize.sh -R fuzz_     # extra arguments go to ctest
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+jobs=$(nproc)
+build_dir=${IRCONSOLE_ASAN_DIR:-build/asan}
+fuzz_seconds=${IRCONSOLE_FUZZ_SECONDS:-20}
+
+scripts/setup.sh
+
+# The fuzz targets come from their own clang build; it is quick when ./test built it.
+cmake -S . -B build/fuzz -G Ninja -Wno-dev \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_COMPILER=clang++ -DIRCONSOLE_FUZZ=ON >/dev/null
+cmake --build build/fuzz -j"$jobs"
+
+cmake -S . -B "$build_dir" -G Ninja -Wno-dev \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DIRCONSOLE_SANITIZE=ON \
+    -DIRCONSOLE_FUZZ_SECONDS="$fuzz_seconds" \
+    -DIRCONSOLE_FUZZ_BIN_DIR="$PWD/build/fuzz/fuzz" >/dev/null
+cmake --build "$build_dir" -j"$jobs"
+
+# Every finding ends the process with an error; the tests' own child processes
+# (station-sim, copies of irconsole) inherit these settings. The suppressions
+# cover leaks inside the system's font, X and GL libraries only.
+export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1"
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+
+status=0
+ctest --test-dir "$build_dir" --output-on-failure --timeout 900 -j"$jobs" "$@" || status=$?
+
+# How much each fuzz target ran, from the log of the run above.
+log="$build_dir/Testing/Temporary/LastTest.log"
+if [ -f "$log" ]; then
+    awk '/^[0-9]+\/[0-9]+ Test: fuzz_/ { name = $3 }
+         /stat::number_of_executed_units/ && name { print "sanitize: " name " ran " $2 " inputs"; name = "" }' "$log"
+fi
+exit "$status"

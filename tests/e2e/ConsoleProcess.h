@@ -1,0 +1,89 @@
+// A copy of the real irconsole binary on the test's X server, driven with real clicks and keys.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QList>
+#include <QPoint>
+#include <QProcess>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace e2e {
+
+// A top-level window on the X server as xdotool sees it.
+struct XWindow {
+    QString id;
+    QString name;
+    QRect geometry; // on the screen
+};
+
+// The console's main window caption, and the title of its message and error boxes
+// (the executable's name, since the console sets no application title).
+inline const QString kMainWindowName =
+    QStringLiteral("Программа управления инфракрасной паяльной станцией");
+inline const QString kBoxName = QStringLiteral("irconsole");
+
+// Whether xdotool and ImageMagick's import are there, and an X display to use;
+// the reason why not otherwise.
+std::optional<QString> missingDesktopTools();
+
+// The console copied into `directory` with its settings file beside it, as an
+// operator installs it, and run there: its settings file and its port link com1
+// are that directory's. Clicks and keys go through the X server (xdotool), and
+// what the operator sees is read from screenshots. Nothing here looks inside the
+// process. The process is killed with the object if it is still running.
+class ConsoleProcess {
+public:
+    explicit ConsoleProcess(const QString& directory);
+    ~ConsoleProcess();
+    ConsoleProcess(const ConsoleProcess&) = delete;
+    ConsoleProcess& operator=(const ConsoleProcess&) = delete;
+
+    QString settingsPath() const;
+
+    // Copies build/irconsole of this build, starts it and waits until its main
+    // window is shown and initialised from the settings file.
+    bool start();
+    QString errors();
+    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
+    // Waits for the process to end; true when it ended by itself with exit code 0
+    // (in the sanitizer build a leak or any other finding changes the code).
+    bool waitForCleanExit(int timeoutMs);
+
+    const XWindow& mainWindow() const { return m_main; }
+    // The visible windows of the process: the main window, dialogs, boxes, popups.
+    QList<XWindow> windows() const;
+    std::optional<XWindow> waitForWindow(const QString& name, int timeoutMs) const;
+    bool waitForWindowGone(const XWindow& window, int timeoutMs) const;
+
+    // A left click at a point of the window (its own coordinates).
+    void click(const XWindow& window, QPoint at) const;
+    // Key presses to whichever window has the focus (xdotool key names: Return, ctrl+a).
+    void keys(const QStringList& names) const;
+    void type(const QString& text) const;
+    QImage grab(const XWindow& window) const;
+
+    // Main window layout, measured on the screen: the menu bar's height (where the
+    // top band starts) and the centres of the four menu items, left to right.
+    int topBandY() const { return m_topBandY; }
+    QList<QPoint> menuItems() const { return m_menuItems; }
+    // A point of the top band (its own coordinates) and of the bottom band.
+    QPoint inTopBand(int x, int y) const { return {x, m_topBandY + y}; }
+    QPoint inBottomBand(int x, int y) const;
+
+private:
+    bool measureLayout();
+
+    QString m_directory;
+    QProcess m_process;
+    XWindow m_main;
+    int m_topBandY = -1;
+    QList<QPoint> m_menuItems;
+    QString m_stderr;
+};
+
+} // namespace e2e
