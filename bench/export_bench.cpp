@@ -25,9 +25,9 @@ console::RunRecord dayLongRun() {
     console::RunRecord record;
     for (int second = 1; second <= kSecondsPerDay; ++second) {
         const double phase = double(second % 1200) / 1200.0;
-        const int top = int(25 + 225 * std::sin(phase * M_PI)) + (second * 7919) % 5 - 2;
-        const int bottom =
-            int(100 + 50 * std::sin(double(second) / 3000.0)) + (second * 104729) % 3 - 1;
+        const int top = int(25 + 225 * std::sin(phase * M_PI)) + int(qint64(second) * 7919 % 5) - 2;
+        const int bottom = int(100 + 50 * std::sin(double(second) / 3000.0)) +
+                           int(qint64(second) * 104729 % 3) - 1;
         record.append(top, bottom);
     }
     return record;

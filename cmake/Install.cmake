@@ -5,7 +5,8 @@
 
 # The settings file lives beside the executable, so the folder must be one the
 # operator can write: ~/irconsole unless a prefix is given. A build folder made
-# before this rule still holds CMake's own default, which is replaced once.
+# before this rule still holds CMake's own default, which is replaced once (so an
+# explicit /usr/local there is taken for it; no operator could write it anyway).
 if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT OR
    (NOT DEFINED CACHE{IRCONSOLE_INSTALL_PREFIX_SEEN} AND CMAKE_INSTALL_PREFIX STREQUAL "/usr/local"))
     if(DEFINED ENV{HOME})
@@ -36,7 +37,7 @@ if(UNIX AND NOT APPLE)
         if(NOT irconsole_entry_result EQUAL 0)
             message(FATAL_ERROR "could not write ${irconsole_folder}/irconsole.desktop")
         endif()
-        list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${irconsole_folder}/irconsole.desktop")
+        list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${CMAKE_INSTALL_PREFIX}/irconsole.desktop")
     ]])
 endif()
 

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -83,6 +84,7 @@ private slots:
     void installedProgramStartsAndKeepsRunning();
     void installedEntryIsValidAndNamesTheFolder();
     void portableArchiveHoldsTheFolderAndItsScriptWritesTheEntry();
+    void prefixDefaultsToAFolderInTheHomeUnlessGiven();
 
 private:
     // A space in the folder's name, as in many home folders.
@@ -182,6 +184,42 @@ void TestInstall::portableArchiveHoldsTheFolderAndItsScriptWritesTheEntry() {
         checkValidates(entry);
         checkPointsAt(entry, programFolder);
     }
+}
+
+// A fresh build folder installs into ~/irconsole; a prefix given to CMake stays.
+void TestInstall::prefixDefaultsToAFolderInTheHomeUnlessGiven() {
+    const QString build = m_root.filePath(QStringLiteral("fresh build"));
+    const QString home = m_root.filePath(QStringLiteral("home"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home);
+    auto configure = [&](const QStringList& extra) {
+        return run(QStringLiteral(IRCONSOLE_CMAKE_COMMAND),
+                   QStringList{QStringLiteral("-S"), QStringLiteral(IRCONSOLE_SOURCE_DIR),
+                               QStringLiteral("-B"), build, QStringLiteral("-G"),
+                               QStringLiteral(IRCONSOLE_CMAKE_GENERATOR),
+                               QStringLiteral("-Wno-dev")} +
+                       extra,
+                   environment);
+    };
+    auto cachedPrefix = [&] {
+        const Finished asked = run(QStringLiteral(IRCONSOLE_CMAKE_COMMAND),
+                                   {QStringLiteral("-N"), QStringLiteral("-L"), build});
+        const QRegularExpression line(QStringLiteral("^CMAKE_INSTALL_PREFIX:PATH=(.*)$"),
+                                      QRegularExpression::MultilineOption);
+        return line.match(asked.output).captured(1);
+    };
+
+    const Finished fresh = configure({});
+    QVERIFY2(fresh.ran && fresh.exitCode == 0, qPrintable(fresh.output));
+    QCOMPARE(cachedPrefix(), home + QStringLiteral("/irconsole"));
+
+    const QString given = m_root.filePath(QStringLiteral("given"));
+    const Finished again = configure({QStringLiteral("-DCMAKE_INSTALL_PREFIX=") + given});
+    QVERIFY2(again.ran && again.exitCode == 0, qPrintable(again.output));
+    QCOMPARE(cachedPrefix(), given);
+    const Finished onceMore = configure({});
+    QVERIFY2(onceMore.ran && onceMore.exitCode == 0, qPrintable(onceMore.output));
+    QCOMPARE(cachedPrefix(), given);
 }
 
 QTEST_GUILESS_MAIN(TestInstall)

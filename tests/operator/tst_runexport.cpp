@@ -231,6 +231,7 @@ void TestRunExport::pictureStretchesTheRunAcrossThePlot() {
         record.append(second <= kLast / 2 ? 200 : 250, 100);
 
     const console::RunPicture picture = console::renderRunChart(record);
+    picture.image.save(testsupport::artifactsDir() + QStringLiteral("/run-export-600s.png"));
     QCOMPARE(picture.image.size(), console::kRunPictureSize);
     QVERIFY(QRectF(QPointF(0, 0), QSizeF(console::kRunPictureSize)).contains(picture.plotArea));
     // The plot takes most of the picture: the curves are not squeezed into a corner.
