@@ -4,11 +4,8 @@
 # folder as a portable archive. Qt comes from the distribution's packages.
 
 # The settings file lives beside the executable, so the folder must be one the
-# operator can write: ~/irconsole unless a prefix is given. A build folder made
-# before this rule still holds CMake's own default, which is replaced once (so an
-# explicit /usr/local there is taken for it; no operator could write it anyway).
-if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT OR
-   (NOT DEFINED CACHE{IRCONSOLE_INSTALL_PREFIX_SEEN} AND CMAKE_INSTALL_PREFIX STREQUAL "/usr/local"))
+# operator can write: ~/irconsole unless a prefix is given.
+if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
     if(DEFINED ENV{HOME})
         set(CMAKE_INSTALL_PREFIX "$ENV{HOME}/irconsole" CACHE PATH "Install folder" FORCE)
     elseif(DEFINED ENV{USERPROFILE})
@@ -16,7 +13,6 @@ if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT OR
         set(CMAKE_INSTALL_PREFIX "${irconsole_home_prefix}" CACHE PATH "Install folder" FORCE)
     endif()
 endif()
-set(IRCONSOLE_INSTALL_PREFIX_SEEN ON CACHE INTERNAL "The install prefix default was applied")
 
 # The station simulator stays a developer's tool in the build folder: an
 # operator has a real station on the serial line.
