@@ -285,8 +285,11 @@ void TestConsoleE2e::stationRunsTheTransferredProfileByItself() {
     QCOMPARE(idleLater.copy(topBand(kRunClock)), idle.copy(topBand(kRunClock)));
     const QRect chart(0, m_console->topBandY() + kBandsAboveChart, idle.width(),
                       idle.height() - m_console->topBandY() - kBandsAboveChart - kBottomBand);
-    QVERIFY2(countPixels(idle, chart, isRed) > 20, "no top heater curve on the chart");
-    QVERIFY2(countPixels(idle, chart, isBlue) > 20, "no bottom heater curve on the chart");
+    // A run of a few seconds is a short stroke on a 900-second axis: a few pixels each.
+    const bool curves = countPixels(idle, chart, isRed) > 5 && countPixels(idle, chart, isBlue) > 5;
+    if (!curves)
+        idle.save(QDir(testsupport::artifactsDir()).filePath(QStringLiteral("e2e-run-end.png")));
+    QVERIFY2(curves, "the chart lacks a curve (e2e-run-end.png shows it)");
 
     exitConsole();
 }
