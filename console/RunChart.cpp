@@ -45,8 +45,10 @@ QLineSeries* makeSeries(QChart* chart, const QColor& colour) {
 
 } // namespace
 
-RunChart::RunChart(QWidget* parent) : QChartView(parent) {
-    auto* chart = new QChart;
+// The view owns the chart it is built with; setChart() would hand the view's own
+// first chart back to the caller instead of deleting it.
+RunChart::RunChart(QWidget* parent) : QChartView(new QChart, parent) {
+    QChart* chart = this->chart();
     chart->legend()->hide();
     chart->setTitle(QString());
     chart->setAnimationOptions(QChart::NoAnimation);
@@ -69,7 +71,6 @@ RunChart::RunChart(QWidget* parent) : QChartView(parent) {
         series->attachAxis(m_temperature);
     }
 
-    setChart(chart);
     // The chart keeps the series, but they belong among the window's controls,
     // where they are looked up by name.
     m_top->setParent(this);

@@ -351,5 +351,8 @@ void TestConsoleE2e::dialogsSaveToTheFileAndTheConsoleFollows() {
     QCOMPARE(e2e::fileBytes(m_console->settingsPath()), beforeExit); // nothing written on exit
 }
 
-QTEST_GUILESS_MAIN(TestConsoleE2e)
+// A GUI application, so that this process holds a connection to the X server for
+// the whole run: without one, the server resets each time a console exits and
+// turns the next console away while it does.
+QTEST_MAIN(TestConsoleE2e)
 #include "tst_console_e2e.moc"
