@@ -26,6 +26,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -375,7 +376,8 @@ void TestFaultMatrix::adapterVanishesMidRun() {
     QTRY_COMPARE_WITH_TIMEOUT(text("Works"), QStringLiteral("Пайка"), kTickTimeoutMs);
     QTRY_VERIFY_WITH_TIMEOUT(topCurve().size() >= 3, kTickTimeoutMs);
     const QList<QPointF> beforeLoss = topCurve();
-    QVERIFY(beforeLoss.back().y() > 0); // the station's readings were plotted
+    QVERIFY(std::any_of(beforeLoss.cbegin(), beforeLoss.cend(),
+                        [](const QPointF& p) { return p.y() > 0; })); // the station's readings
 
     QCOMPARE(m_station->command(QStringLiteral("hangup")), QStringLiteral("hung up"));
     QTRY_COMPARE_WITH_TIMEOUT(m_watcher->boxes().size(), 1, kTickTimeoutMs);
@@ -401,8 +403,9 @@ void TestFaultMatrix::adapterVanishesMidRun() {
 // stay 0, no run starts and nothing is reported.
 void TestFaultMatrix::silentStation() {
     connectToStation({QStringLiteral("--silent")});
-    QVERIFY(m_station->waitForLog([](const e2e::LogLine&) { return true; }, kTickTimeoutMs, 2));
-    QTest::qWait(1500);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_station->logged(QStringLiteral("RX"), QStringLiteral("status")).size() >= 3,
+        kTickTimeoutMs);
     QVERIFY(m_station->logged(QStringLiteral("TX"), QStringLiteral("telemetry")).isEmpty());
     QCOMPARE(text("TextLinks"), QStringLiteral("Подключен"));
     QCOMPARE(text("INTemperatureUP"), QStringLiteral("0"));
@@ -451,7 +454,7 @@ void TestFaultMatrix::burstsFromStation() {
     const qsizetype asked =
         m_station->logged(QStringLiteral("RX"), QStringLiteral("status")).size();
     QVERIFY(m_station->logged(QStringLiteral("TX"), QStringLiteral("telemetry")).size() >=
-            3 * asked);
+            3 * (asked - 1)); // the newest answer may still be on its way into the log
     QVERIFY(m_watcher->boxes().isEmpty());
     verifySettingsUntouched();
 

@@ -1,0 +1,71 @@
+// Long-run memory: the console's resident memory after a run of N run-clock ticks,
+// one process per N (the tick cost at these sizes is chart_bench's "ticks").
+//
+// usage: longrun_bench SAMPLES
+#include "config/SettingsFile.h"
+#include "console/Form.h"
+#include "console/RunChart.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+
+long residentKb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+// Lets the window lay itself out and paints the chart, as the screen would.
+void paint(TForm1& form) {
+    QCoreApplication::processEvents();
+    form.findChild<console::RunChart*>(QStringLiteral("Chart1"))->viewport()->repaint();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int samples = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 0;
+    if (samples <= 0) {
+        std::fprintf(stderr, "usage: longrun_bench SAMPLES\n");
+        return 2;
+    }
+
+    QTemporaryDir dir;
+    const config::ScopedAppDirectoryOverride settingsHere(dir.path());
+    TForm1 form;
+    form.show();
+    auto* works = form.findChild<QLabel*>(QStringLiteral("Works"));
+    while (works->text().isEmpty())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    auto* up = form.findChild<QLabel*>(QStringLiteral("INTemperatureUP"));
+    auto* down = form.findChild<QLabel*>(QStringLiteral("INTemperatureDown"));
+    paint(form);
+
+    const long before = residentKb();
+    for (int second = 1; second <= samples; ++second) {
+        up->setText(QString::number(25 + second % 230));
+        down->setText(QString::number(25 + second % 200));
+        form.Timer1Timer();
+        if (second % 900 == 0) // the screen repaints as the run goes on
+            paint(form);
+    }
+    paint(form);
+    const long after = residentKb();
+    std::printf("%6d samples per series (%s): resident %ld kB, %+ld kB over the idle console\n",
+                samples, qPrintable(form.findChild<QLabel*>(QStringLiteral("FTimer"))->text()),
+                after, after - before);
+    return 0;
+}
