@@ -306,7 +306,7 @@ void benchDrift(int seconds) {
                      [&] { lastTickNs = wall.nsecsElapsed(); });
     form.Start();
     wall.start();
-    QTimer::singleShot(seconds * 1000 + 500, qApp, &QCoreApplication::quit);
+    QTimer::singleShot(seconds * 1000 + 500, Qt::PreciseTimer, qApp, &QCoreApplication::quit);
     QCoreApplication::exec();
     const double lastTick = double(lastTickNs) / 1e9;
     std::printf("Run clock: tick %d came %.3f s after the start, off by %+.3f s\n", form.TGrafikY,
