@@ -1,5 +1,7 @@
 #include "app/Application.h"
 
+#include "console/Fonts.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QFont>
@@ -10,6 +12,8 @@
 namespace app {
 
 namespace {
+
+constexpr int kDefaultFontPx = 11; // 8 pt at 96 dpi
 
 // Debian's fonts-wine ships a Tahoma clone outside fontconfig's search path.
 constexpr const char* kTahomaCloneFiles[] = {
@@ -41,9 +45,7 @@ void prepareApplication(QApplication& application) {
     // The application's name stays the executable's: it titles the message boxes.
     QCoreApplication::setApplicationVersion(QStringLiteral(IRCONSOLE_VERSION));
     registerTahoma();
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(11);
-    QApplication::setFont(font);
+    QApplication::setFont(console::tahoma(kDefaultFontPx));
     loadRussianTranslations(application);
 }
 

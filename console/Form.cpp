@@ -4,6 +4,7 @@
 #include "config/IntegerText.h"
 #include "config/SettingsFile.h"
 #include "console/ErrorBox.h"
+#include "console/Fonts.h"
 #include "console/RunChart.h"
 #include "console/RunExport.h"
 #include "link/StationFrame.h"
@@ -174,9 +175,7 @@ QFrame* makePanel(QWidget* parent, const char* name, int height) {
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QStringLiteral("Программа управления инфракрасной паяльной станцией"));
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(kFontPx);
-    setFont(font);
+    setFont(console::tahoma(kFontPx));
 
     auto* central = new QWidget(this);
     setBackground(central, central->palette().color(QPalette::Button));

@@ -6,12 +6,6 @@
 
 namespace dialogs {
 
-QFont tahoma(int pixelSize) {
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(pixelSize);
-    return font;
-}
-
 void place(QWidget* control, const char* name, QRect geometry, int fontPx) {
     control->setObjectName(QLatin1String(name));
     control->setGeometry(geometry);

@@ -1,6 +1,8 @@
 // Building blocks the settings dialogs share: named controls in their places and fonts.
 #pragma once
 
+#include "console/Fonts.h"
+
 #include <QFont>
 #include <QRect>
 #include <QString>
@@ -15,7 +17,7 @@ namespace dialogs {
 constexpr int kDialogFontPx = 11;
 constexpr int kFieldFontPx = 13;
 
-QFont tahoma(int pixelSize);
+using console::tahoma;
 
 // Gives a control its name, place and font.
 void place(QWidget* control, const char* name, QRect geometry, int fontPx);

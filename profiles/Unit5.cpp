@@ -1,6 +1,7 @@
 #include "profiles/Unit5.h"
 
 #include "console/ErrorBox.h"
+#include "console/Fonts.h"
 #include "profiles/Unit6.h"
 
 #include <QFont>
@@ -51,9 +52,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, QRect geometry, const
 } // namespace
 
 TForm5::TForm5(QWidget* parent) : ModalDialog(QString(), kClientSize, false, parent) {
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(kFontPx);
-    setFont(font);
+    setFont(console::tahoma(kFontPx));
 
     SaveForms = makeButton(this, "SaveForms", {251, 169, 100, 20}, QStringLiteral("Сохранить"));
     CloseForm = makeButton(this, "CloseForm", {357, 169, 100, 20}, QStringLiteral("Выйти"));

@@ -3,6 +3,7 @@
 #include "config/IntegerText.h"
 #include "config/SettingsFile.h"
 #include "console/ErrorBox.h"
+#include "console/Fonts.h"
 #include "console/Form.h"
 #include "profiles/LimitedEdit.h"
 #include "profiles/Unit5.h"
@@ -96,9 +97,7 @@ QPushButton* makeButton(QWidget* parent, const QString& name, QRect geometry, co
 TForm6::TForm6(TForm1& form1, TForm5& form5)
     : ModalDialog(QStringLiteral("Редактор профилей"), kClientSize, false, &form1), m_form1(form1),
       m_form5(form5) {
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(kFontPx);
-    setFont(font);
+    setFont(console::tahoma(kFontPx));
 
     buildHeaders();
     buildRows();
