@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <QStringList>
 
 // Plain char storage: the text handed to the parser is always UTF-8, decoded
@@ -111,6 +112,14 @@ qsizetype headEnd(const QStringList& lines) {
 
 using Ini = CSimpleIniA;
 
+// The parser's text back to ours. QString::fromUtf8() would drop a leading
+// U+FEFF, which here is part of a value, not a byte-order mark.
+QString textFromParser(const char* utf8) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(QByteArrayView(utf8));
+}
+
 bool yieldsEntries(const std::string& text) {
     Ini probe(true, true, false);
     if (probe.LoadData(text) < 0)
@@ -162,7 +171,7 @@ OuterLines outerLines(const QString& text) {
     OuterLines outer{joinLines(lines, 0, head), joinLines(lines, tailStart, lines.size())};
     // Should the test above ever read a line differently from the parser, a
     // tail holding a key or section is dropped rather than written twice.
-    if (yieldsEntries(parserText(QString::fromStdString(outer.tail))))
+    if (yieldsEntries(parserText(textFromParser(outer.tail.c_str()))))
         outer.tail.clear();
     return outer;
 }
@@ -337,7 +346,7 @@ QString SettingsFile::ReadString(const QString& section, const QString& key,
                                  const QString& defaultValue) const {
     const char* stored =
         m_doc->ini.GetValue(section.toUtf8().constData(), key.toUtf8().constData(), nullptr);
-    return stored ? valueFromStored(QString::fromUtf8(stored)) : defaultValue;
+    return stored ? valueFromStored(textFromParser(stored)) : defaultValue;
 }
 
 void SettingsFile::WriteString(const QString& section, const QString& key, const QString& value) {

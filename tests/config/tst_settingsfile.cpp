@@ -400,6 +400,7 @@ void TestSettingsFile::valuesRoundTripExactly_data() {
     QTest::newRow("Cyrillic") << QStringLiteral("Бессвинцовый профиль №1 «ёЁ»");
     QTest::newRow("Cyrillic with blanks") << QStringLiteral("  Профиль  ");
     QTest::newRow("looks like a multi-line tag") << QStringLiteral("<<<END");
+    QTest::newRow("starts with a byte-order mark") << QStringLiteral("\uFEFF[Profil3]");
     QTest::newRow("empty") << QString();
 }
 
