@@ -1,2 +1,3 @@
 # Conversions of typed and stored integer text.
-irconsole_fuzz_target(integer_text ${CMAKE_CURRENT_SOURCE_DIR}/integer_text.cpp irconsole_config)
+irconsole_fuzz_target(integer_text ${CMAKE_CURRENT_SOURCE_DIR}/integer_text.cpp
+    RUNS 800000 LIBS irconsole_config)

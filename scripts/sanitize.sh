@@ -2,7 +2,8 @@
 # Builds irconsole with AddressSanitizer and UndefinedBehaviorSanitizer into
 # build/asan and runs the whole test suite there; any finding fails its test.
 # The libFuzzer targets (build/fuzz, instrumented the same way) run within the
-# suite for IRCONSOLE_FUZZ_SECONDS each (20 by default).
+# suite, each its fixed sequence of inputs cut at IRCONSOLE_FUZZ_SECONDS (20 by
+# default).
 #
 #   scripts/sanitize.sh              # everything
 #   scripts/sanitize.sh -R fuzz_     # extra arguments go to ctest
