@@ -241,19 +241,21 @@ void Station::handle(const ReadPiece& piece) {
 void Station::answerStatus() {
     if (m_options.silent)
         return;
+    std::uint8_t command = 0;
+    if (m_commandRepeatsLeft > 0) {
+        command = m_command;
+        --m_commandRepeatsLeft;
+    }
     QByteArray answer;
     for (int i = 0; i < m_options.burst; ++i)
-        answer += m_options.garbage ? garbageFrame() : telemetryFrame();
+        answer += m_options.garbage ? garbageFrame() : telemetryFrame(command);
     send(answer);
 }
 
-QByteArray Station::telemetryFrame() {
+QByteArray Station::telemetryFrame(std::uint8_t command) {
     TelemetryReport report;
     report.phase = static_cast<std::uint8_t>(m_model.phase());
-    if (m_commandRepeatsLeft > 0) {
-        report.command = m_command;
-        --m_commandRepeatsLeft;
-    }
+    report.command = command;
     report.profile = static_cast<std::uint8_t>(m_model.isRunning() ? m_runProfile : m_selected);
     report.top = static_cast<std::uint8_t>(m_forced ? m_forced->first : m_model.topReading());
     report.bottom =

@@ -43,8 +43,9 @@ class Station : public QObject {
 public:
     // The model is brought up to date at this period and before every answer.
     static constexpr std::chrono::milliseconds kModelTick{100};
-    // A remote command travels in this many consecutive telemetry frames, so one
-    // lost frame does not lose it; repeating start or stop is harmless to the console.
+    // A remote command travels in this many consecutive answers, in every frame of
+    // each (a burst repeats the station's state), so one lost answer does not lose
+    // it; repeating start or stop is harmless to the console.
     static constexpr int kCommandRepeats = 3;
     // Demo runs: the first this long after the console's first status frame, the
     // next this long after a run ends (station seconds).
@@ -97,7 +98,7 @@ private:
     void onWritable();
     void handle(const ReadPiece& piece);
     void answerStatus();
-    QByteArray telemetryFrame();
+    QByteArray telemetryFrame(std::uint8_t command);
     QByteArray garbageFrame();
     void send(const QByteArray& bytes);
     void sendNextPiece();

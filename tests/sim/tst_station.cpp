@@ -250,6 +250,20 @@ void TstStation::burstAnswersWithSeveralFrames() {
         QVERIFY(isTelemetry(answer.mid(i * qsizetype(station::kFrameSize), station::kFrameSize)));
     QTest::qWait(kQuietMs);
     QCOMPARE(m_slave->received().size(), 0);
+
+    // A remote command is in every frame of its answers, the newest one included,
+    // so a console that reads only the newest frame of an answer still sees it.
+    QVERIFY(sim::runCommand(*m_station, QStringLiteral("start")).ok);
+    for (int n = 0; n <= sim::Station::kCommandRepeats; ++n) {
+        const QByteArray burst = poll(1, 3);
+        QCOMPARE(burst.size(), 3 * qsizetype(station::kFrameSize));
+        const int expected = n < sim::Station::kCommandRepeats ? station::kCommandStart : 0;
+        for (int i = 0; i < 3; ++i) {
+            const QByteArray frame =
+                burst.mid(i * qsizetype(station::kFrameSize), station::kFrameSize);
+            QCOMPARE(int(station::decodeTelemetry(sim::toFrame(frame)).command), expected);
+        }
+    }
 }
 
 void TstStation::splitDeliversTheSameFrameInPieces() {
