@@ -126,12 +126,6 @@ QString leadingZero(std::int32_t counter) {
     return counter < kNoLeadingZeroFrom ? QStringLiteral("0") : QString();
 }
 
-QFont fontPx(const QWidget* widget, int px) {
-    QFont font = widget->font();
-    font.setPixelSize(px);
-    return font;
-}
-
 void setTextColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
     QPalette palette = widget->palette();
     palette.setColor(role, colour);
@@ -150,7 +144,7 @@ QLabel* makeLabel(QWidget* panel, const char* name, QRect geometry, int px,
     auto* label = new QLabel(text, panel);
     label->setObjectName(QLatin1String(name));
     label->setGeometry(geometry);
-    label->setFont(fontPx(label, px));
+    label->setFont(console::tahoma(px));
     label->setAlignment(horizontal | Qt::AlignVCenter);
     return label;
 }
@@ -242,7 +236,7 @@ void TForm1::buildPanel2() {
     ComboBox1 = new QComboBox(Panel2);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
     ComboBox1->setGeometry(7, 38, 95, 24);
-    ComboBox1->setFont(fontPx(ComboBox1, kFontPxMedium));
+    ComboBox1->setFont(console::tahoma(kFontPxMedium));
     ComboBox1->setEditable(false);
     for (int number = 0; number < kProfileCount; ++number)
         ComboBox1->addItem(QString::number(number));
@@ -264,7 +258,7 @@ void TForm1::buildPanel2() {
         auto* edit = new QLineEdit(Panel2);
         edit->setObjectName(QLatin1String(name));
         edit->setGeometry(272, top, 121, 27);
-        edit->setFont(fontPx(edit, kFontPxLarge));
+        edit->setFont(console::tahoma(kFontPxLarge));
         edit->setAlignment(Qt::AlignCenter);
         edit->setReadOnly(true);
         setTextColour(edit, QPalette::Text, kBlue);

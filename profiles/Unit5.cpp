@@ -35,12 +35,6 @@ const std::array<QString, 6> kCaptions = {
     QStringLiteral("  S3 время выдержки при температуре \u04223 (секунд)"),
 };
 
-QFont fontPx(const QWidget* widget, int px) {
-    QFont font = widget->font();
-    font.setPixelSize(px);
-    return font;
-}
-
 QPushButton* makeButton(QWidget* parent, const char* name, QRect geometry, const QString& text) {
     auto* button = new QPushButton(text, parent);
     button->setObjectName(QLatin1String(name));
@@ -64,13 +58,13 @@ TForm5::TForm5(QWidget* parent) : ModalDialog(QString(), kClientSize, false, par
         auto* field = new QLineEdit(this); // no limit: whatever the row holds comes in whole
         field->setObjectName(QStringLiteral("Edit") + number);
         field->setGeometry(kFieldLeft, top, kFieldWidth, kRowHeight);
-        field->setFont(fontPx(field, kFontPxMedium));
+        field->setFont(console::tahoma(kFontPxMedium));
         m_fields[i] = field;
 
         auto* label = new QLabel(kCaptions[i], this);
         label->setObjectName(QStringLiteral("Label") + number);
         label->setGeometry(kLabelLeft, top, kLabelWidth, kRowHeight);
-        label->setFont(fontPx(label, kFontPxMedium));
+        label->setFont(console::tahoma(kFontPxMedium));
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     }
 

@@ -62,17 +62,11 @@ QString sectionOf(int profile) {
     return numbered("Profil", profile);
 }
 
-QFont fontPx(const QWidget* widget, int px) {
-    QFont font = widget->font();
-    font.setPixelSize(px);
-    return font;
-}
-
 QLabel* makeLabel(QWidget* parent, const QString& name, QRect geometry, const QString& text) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(name);
     label->setGeometry(geometry);
-    label->setFont(fontPx(label, kFontPxMedium));
+    label->setFont(console::tahoma(kFontPxMedium));
     label->setAlignment(Qt::AlignCenter);
     return label;
 }
