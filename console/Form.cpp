@@ -529,7 +529,7 @@ void TForm1::FormCreate() {
     FTimer->setText(QStringLiteral("00:00:00"));
     Chart1->clearSamples();
 
-    Label1->setText(ini.ReadString(kSectionConnect, QStringLiteral("Comport"), {}));
+    showPort(ini.ReadString(kSectionConnect, QStringLiteral("Comport"), {}));
     Label2->setText(ini.ReadString(kSectionConnect, QStringLiteral("BaudRate"), {}));
 
     const std::int32_t hex = ini.ReadInteger(kSectionGlobal, QStringLiteral("Hex"), 0);
@@ -637,6 +637,14 @@ void TForm1::setPidStripVisible(bool visible) {
 void TForm1::setWorks(const QString& caption, const QColor& colour) {
     setTextColour(Works, QPalette::WindowText, colour);
     Works->setText(caption);
+}
+
+// A device path is far wider than the port's box: its end is what tells two
+// adapters apart, and the tooltip has it whole.
+void TForm1::showPort(const QString& port) {
+    Label1->setText(
+        Label1->fontMetrics().elidedText(port, Qt::ElideLeft, Label1->contentsRect().width()));
+    Label1->setToolTip(port);
 }
 
 void TForm1::Start() {
@@ -915,7 +923,7 @@ void TForm1::SetProfileStripVisible(bool visible) {
 }
 
 void TForm1::SetConnectionLabels(const QString& port, const QString& speed) {
-    Label1->setText(port);
+    showPort(port);
     Label2->setText(speed);
 }
 

@@ -131,6 +131,7 @@ private:
     void PortLost(const QString& reason);
     void showModal(QDialog* dialog);
     void setWorks(const QString& caption, const QColor& colour);
+    void showPort(const QString& port);
     void setPidStripVisible(bool visible);
     void keepOuterSizeAtLeastMinimum();
 

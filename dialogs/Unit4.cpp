@@ -4,10 +4,15 @@
 #include "console/ErrorBox.h"
 #include "console/Form.h"
 #include "dialogs/Controls.h"
+#include "dialogs/PortList.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
+
+#include <utility>
 
 using dialogs::kDialogFontPx;
 using dialogs::kFieldFontPx;
@@ -17,6 +22,9 @@ namespace {
 const QString kSectionConnect = QStringLiteral("Connect");
 const QString kKeyComport = QStringLiteral("Comport");
 const QString kKeyBaudRate = QStringLiteral("BaudRate");
+
+// The fixed port names come first; device entries follow them.
+constexpr int kFixedPorts = 6;
 
 QComboBox* makeList(QWidget* parent, const char* name, const QStringList& items, QRect geometry) {
     auto* list = new QComboBox(parent);
@@ -28,20 +36,22 @@ QComboBox* makeList(QWidget* parent, const char* name, const QStringList& items,
     return list;
 }
 
-// Selects the item whose text equals the stored value exactly; the value is
-// read afresh for each item, as the file may be edited from outside.
+// Selects the item whose text (a device entry's path) equals the stored value
+// exactly; the value is read afresh for each item, as the file may be edited from
+// outside.
 void selectStored(QComboBox* list, const config::SettingsFile& ini, const QString& key) {
     for (int i = 0; i < list->count(); ++i) {
-        if (ini.ReadString(kSectionConnect, key, QString()) == list->itemText(i))
+        if (ini.ReadString(kSectionConnect, key, QString()) ==
+            dialogs::pathOfItemText(list->itemText(i)))
             list->setCurrentIndex(i);
     }
 }
 
 } // namespace
 
-TForm4::TForm4(TForm1& form1)
+TForm4::TForm4(TForm1& form1, station::DeviceEnumerator devices)
     : ModalDialog(QStringLiteral("Настройки соединения"), QSize(275, 97), false, &form1),
-      m_form1(form1) {
+      m_form1(form1), m_devices(std::move(devices)) {
     setFont(dialogs::tahoma(kDialogFontPx));
 
     ComboBox1 = makeList(this, "ComboBox1",
@@ -68,6 +78,12 @@ TForm4::TForm4(TForm1& form1)
     QWidget::setTabOrder(SaveForms, CloseForm);
     QWidget::setTabOrder(CloseForm, ComboBox1);
     QWidget::setTabOrder(ComboBox1, ComboBox2);
+
+#ifndef Q_OS_WIN
+    // A device entry is wider than the closed list, which cuts it short.
+    connect(ComboBox1, &QComboBox::currentIndexChanged, this,
+            [this] { ComboBox1->setToolTip(ComboBox1->currentText()); });
+#endif
 }
 
 void TForm4::onShown() {
@@ -76,8 +92,42 @@ void TForm4::onShown() {
 
 void TForm4::ReadParameters() {
     const config::SettingsFile ini;
+#ifndef Q_OS_WIN
+    listDevices(ini.ReadString(kSectionConnect, kKeyComport, QString()));
+#endif
     selectStored(ComboBox1, ini, kKeyComport);
     selectStored(ComboBox2, ini, kKeyBaudRate);
+}
+
+// Lists the devices present now after the fixed names (an adapter plugged in since
+// the last showing appears, one pulled out goes). A device left chosen stays chosen
+// while it is listed.
+void TForm4::listDevices(const QString& stored) {
+    const bool deviceChosen = ComboBox1->currentIndex() >= kFixedPorts;
+    const QString chosen =
+        deviceChosen ? dialogs::pathOfItemText(ComboBox1->currentText()) : QString();
+    if (deviceChosen)
+        ComboBox1->setCurrentIndex(-1);
+    while (ComboBox1->count() > kFixedPorts)
+        ComboBox1->removeItem(kFixedPorts);
+
+    const QList<station::SerialDevice> present =
+        m_devices ? m_devices() : QList<station::SerialDevice>();
+    for (const dialogs::PortItem& item :
+         dialogs::deviceItems(present, stored, dialogs::storedTarget(stored))) {
+        ComboBox1->addItem(item.text());
+        if (deviceChosen && item.path == chosen)
+            ComboBox1->setCurrentIndex(ComboBox1->count() - 1);
+    }
+    fitPopupToItems();
+}
+
+// The open list is as wide as its longest entry, however narrow the closed one is.
+void TForm4::fitPopupToItems() {
+    QAbstractItemView* popup = ComboBox1->view();
+    const int frame = 2 * popup->frameWidth();
+    const int scrollBar = popup->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, popup);
+    popup->setMinimumWidth(popup->sizeHintForColumn(0) + frame + scrollBar);
 }
 
 void TForm4::SaveFormsClick() {
@@ -92,9 +142,11 @@ void TForm4::save() {
     {
         config::SettingsFile ini;
         // Both as text, the port first; a list without a choice gives the empty text.
-        ini.WriteString(kSectionConnect, kKeyComport, ComboBox1->currentText());
+        // A device entry stores its path, without the description.
+        const QString port = dialogs::pathOfItemText(ComboBox1->currentText());
+        ini.WriteString(kSectionConnect, kKeyComport, port);
         ini.WriteString(kSectionConnect, kKeyBaudRate, ComboBox2->currentText());
-        m_form1.SetConnectionLabels(ComboBox1->currentText(), ComboBox2->currentText());
+        m_form1.SetConnectionLabels(port, ComboBox2->currentText());
     }
     close();
 }

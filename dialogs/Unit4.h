@@ -2,6 +2,7 @@
 #pragma once
 
 #include "console/ModalDialog.h"
+#include "link/SerialDevices.h"
 
 class QComboBox;
 class QPushButton;
@@ -10,7 +11,9 @@ class TForm1;
 class TForm4 : public console::ModalDialog {
     Q_OBJECT
 public:
-    explicit TForm4(TForm1& form1);
+    // `devices` tells which serial devices are present; it is asked at each showing.
+    explicit TForm4(TForm1& form1,
+                    station::DeviceEnumerator devices = station::systemSerialDevices);
 
     // Selects the stored port and speed in the two lists; a stored text that
     // equals no item (letter case counts) leaves that list as it was.
@@ -27,8 +30,11 @@ protected:
 
 private:
     void save();
+    void listDevices(const QString& stored);
+    void fitPopupToItems();
 
     TForm1& m_form1;
+    station::DeviceEnumerator m_devices;
 
     QComboBox* ComboBox1 = nullptr;
     QComboBox* ComboBox2 = nullptr;
