@@ -89,6 +89,8 @@ const QPoint kEditorT3Row0(545 + 25, 32 + 10); // Edit5 of the profile editor
 const QPoint kEditorSave(443 + 50, 306 + 10);  // Button1 "Сохранить"
 const QPoint kGeneralPGain(8 + 60, 50 + 12);   // EditpGain
 const QPoint kGeneralSave(371 + 50, 311 + 10); // SaveForms
+const QPoint kPortSetupButton(552 + 55, 4 + 12); // Button2 "Настройка порта", bottom band
+const QPoint kPortSave(29 + 50, 71 + 10);        // SaveForms of the connection dialog
 
 constexpr int kFrameTimeoutMs = 15000;
 constexpr int kWindowTimeoutMs = 15000;
@@ -131,6 +133,7 @@ private slots:
     void connectSelectAndTransferReachTheStation();
     void stationRunsTheTransferredProfileByItself();
     void dialogsSaveToTheFileAndTheConsoleFollows();
+    void storedTerminalPathSurvivesTheDialogAndConnects();
 
 private:
     QRect topBand(const QRect& r) const { return r.translated(m_console->inTopBand(0, 0)); }
@@ -357,6 +360,45 @@ void TestConsoleE2e::dialogsSaveToTheFileAndTheConsoleFollows() {
     const std::optional<QByteArray> beforeExit = e2e::fileBytes(m_console->settingsPath());
     exitConsole();
     QCOMPARE(e2e::fileBytes(m_console->settingsPath()), beforeExit); // nothing written on exit
+}
+
+// The simulator's terminal path written into the file by hand, with no com1 link
+// beside the console: "Сохранить" in "Настройка порта" keeps the path, and the
+// console connects through it.
+void TestConsoleE2e::storedTerminalPathSurvivesTheDialogAndConnects() {
+    QVERIFY2(m_station->start(), qPrintable(m_station->errors()));
+    QVERIFY(QFile::remove(m_station->linkPath()));
+    QByteArray settings = kSettings;
+    settings.replace("Comport=Com1", "Comport=" + m_station->terminal().toUtf8());
+    {
+        QFile file(m_console->settingsPath());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(settings);
+    }
+    const std::optional<e2e::IniValues> original = e2e::readIniValues(m_console->settingsPath());
+    QVERIFY(original);
+    QCOMPARE(original->value(QStringLiteral("Connect/Comport")), m_station->terminal());
+    QVERIFY2(m_console->start(), qPrintable(m_console->errors()));
+
+    clickMain(m_console->inBottomBand(kPortSetupButton.x(), kPortSetupButton.y()));
+    const std::optional<XWindow> dialog =
+        m_console->waitForWindow(QStringLiteral("Настройки соединения"), kWindowTimeoutMs);
+    QVERIFY2(dialog, "the connection settings did not open");
+    m_console->click(*dialog, kPortSave);
+    QVERIFY2(m_console->waitForWindowGone(*dialog, kWindowTimeoutMs),
+             "the connection settings stayed open");
+    const std::optional<e2e::IniValues> saved = e2e::readIniValues(m_console->settingsPath());
+    QVERIFY(saved);
+    const QStringList changes = e2e::unexpectedChanges(*original, *saved, {});
+    QVERIFY2(changes.isEmpty(), qPrintable(changes.join(QStringLiteral("; "))));
+
+    clickMain(m_console->inBottomBand(kConnectButton.x(), kConnectButton.y()));
+    QVERIFY2(m_station->waitForLog(isStatus, kFrameTimeoutMs),
+             "no status frame through the stored terminal path");
+    QCOMPARE(m_station->logged(QStringLiteral("RX"), QStringLiteral("status")).front().bytes,
+             statusFrame(0));
+
+    exitConsole();
 }
 
 // A GUI application, so that this process holds a connection to the X server for
