@@ -6,6 +6,7 @@
 #   cmake --build build --target bench_chart_drift
 add_executable(chart_bench ${CMAKE_CURRENT_SOURCE_DIR}/chart_bench.cpp)
 target_link_libraries(chart_bench PRIVATE irconsole_console Qt6::Widgets Qt6::Charts)
+irconsole_use_pch(chart_bench widgets)
 target_compile_definitions(chart_bench PRIVATE IRCONSOLE_BUILD_TYPE="${CMAKE_BUILD_TYPE}")
 
 # Each memory figure comes from a process of its own, so one heap does not hide another.

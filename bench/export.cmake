@@ -2,6 +2,7 @@
 #   cmake --build build --target bench_export
 add_executable(export_bench ${CMAKE_CURRENT_SOURCE_DIR}/export_bench.cpp)
 target_link_libraries(export_bench PRIVATE irconsole_console Qt6::Widgets)
+irconsole_use_pch(export_bench widgets)
 target_compile_definitions(export_bench PRIVATE IRCONSOLE_BUILD_TYPE="${CMAKE_BUILD_TYPE}")
 
 add_custom_target(bench_export

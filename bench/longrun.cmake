@@ -3,6 +3,7 @@
 #   cmake --build build --target bench_longrun
 add_executable(longrun_bench ${CMAKE_CURRENT_SOURCE_DIR}/longrun_bench.cpp)
 target_link_libraries(longrun_bench PRIVATE irconsole_console Qt6::Widgets Qt6::Charts)
+irconsole_use_pch(longrun_bench widgets)
 
 add_custom_target(bench_longrun
     COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen $<TARGET_FILE:longrun_bench> 60

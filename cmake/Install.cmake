@@ -18,6 +18,9 @@ endif()
 # operator has a real station on the serial line.
 install(TARGETS irconsole RUNTIME DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/irconsole.svg DESTINATION .)
+# The console is free software under the GPL, version 3 or later; its text travels
+# with the program.
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
 
 if(UNIX AND NOT APPLE)
     install(PROGRAMS ${PROJECT_SOURCE_DIR}/packaging/install-desktop-entry.sh DESTINATION .)

@@ -14,7 +14,7 @@ jobs=$(nproc)
 build_dir=${IRCONSOLE_ASAN_DIR:-build/asan}
 fuzz_seconds=${IRCONSOLE_FUZZ_SECONDS:-20}
 
-scripts/setup.sh
+scripts/setup.sh test
 
 # The fuzz targets come from their own clang build; it is quick when ./test built it.
 cmake -S . -B build/fuzz -G Ninja -Wno-dev \

@@ -1,14 +1,33 @@
 #!/usr/bin/env bash
-# Installs what building and testing irconsole needs on a fresh Debian machine.
-# Quiet and quick when everything is already there.
+# Installs what irconsole needs on a fresh Debian machine; quiet and quick when
+# everything is already there.
+#
+#   scripts/setup.sh run    # building and running the console and the simulator
+#   scripts/setup.sh test   # that, and what the test suite and the fuzz targets need
 set -euo pipefail
 
-packages=(
-    cmake ninja-build g++ clang libclang-rt-dev
+# Building and running: the compiler, Qt with its Russian texts, the INI parser,
+# and the Tahoma clone the windows are drawn with.
+run_packages=(
+    cmake ninja-build g++
     qt6-base-dev qt6-serialport-dev qt6-charts-dev qt6-translations-l10n
-    libsimpleini-dev libbenchmark-dev libgl-dev
-    fonts-wine xvfb xauth xdotool x11-utils imagemagick desktop-file-utils
+    libsimpleini-dev libgl-dev fonts-wine
 )
+# Testing: clang and its sanitizer runtime for the fuzz targets, an X server and
+# its tools for the display tests, and what the install test checks with.
+test_packages=(
+    clang libclang-rt-dev
+    xvfb xauth xdotool x11-utils imagemagick desktop-file-utils
+)
+
+case "${1:-test}" in
+run) packages=("${run_packages[@]}") ;;
+test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+*)
+    echo "usage: scripts/setup.sh run|test" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -4,8 +4,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -72,6 +74,64 @@ void checkPointsAt(const QString& entry, const QString& folder) {
     QVERIFY(QFileInfo(keys.value(QStringLiteral("Icon"))).isFile());
 }
 
+// The packages that own `path` (dpkg -S), also under its other name on a system
+// whose /lib is a link to /usr/lib.
+QStringList owningPackages(const QString& path) {
+    QStringList candidates{path};
+    if (path.startsWith(QStringLiteral("/usr/lib/")))
+        candidates << path.mid(4);
+    else if (path.startsWith(QStringLiteral("/lib/")))
+        candidates << QStringLiteral("/usr") + path;
+    for (const QString& candidate : candidates) {
+        const Finished searched = run(QStringLiteral("dpkg"), {QStringLiteral("-S"), candidate});
+        if (!searched.ran || searched.exitCode != 0)
+            continue;
+        // "libqt6core6:amd64: /usr/lib/..." or "a, b: /path" for a shared file.
+        const QString owners = searched.output.section(QStringLiteral(": "), 0, 0);
+        QStringList packages;
+        for (const QString& owner : owners.split(QStringLiteral(", ")))
+            packages << owner.section(QLatin1Char(':'), 0, 0).trimmed();
+        return packages;
+    }
+    return {};
+}
+
+// The shared libraries `binary` loads, as resolved paths.
+QStringList loadedLibraries(const QString& binary) {
+    const Finished listed = run(QStringLiteral("ldd"), {binary});
+    QStringList libraries;
+    static const QRegularExpression resolved(QStringLiteral("=> (/\\S+)"));
+    for (const QString& line : listed.output.split(QLatin1Char('\n'))) {
+        const QRegularExpressionMatch match = resolved.match(line);
+        if (match.hasMatch())
+            libraries << QFileInfo(match.captured(1)).canonicalFilePath();
+    }
+    return libraries;
+}
+
+// Every package the given ones pull in through their dependencies, themselves included.
+QSet<QString> dependencyClosure(const QStringList& packages) {
+    const Finished listed =
+        run(QStringLiteral("apt-cache"),
+            QStringList{QStringLiteral("depends"), QStringLiteral("--recurse"),
+                        QStringLiteral("--no-recommends"), QStringLiteral("--no-suggests"),
+                        QStringLiteral("--no-conflicts"), QStringLiteral("--no-breaks"),
+                        QStringLiteral("--no-replaces"), QStringLiteral("--no-enhances")} +
+                packages);
+    QSet<QString> closure;
+    for (const QString& line : listed.output.split(QLatin1Char('\n'))) {
+        QString name = line.trimmed();
+        if (name.startsWith(QStringLiteral("Depends:")) ||
+            name.startsWith(QStringLiteral("PreDepends:")) ||
+            name.startsWith(QStringLiteral("|Depends:")))
+            name = name.section(QLatin1Char(':'), 1).trimmed();
+        else if (line.startsWith(QLatin1Char(' ')))
+            continue;
+        closure.insert(name.section(QLatin1Char(':'), 0, 0));
+    }
+    return closure;
+}
+
 } // namespace
 
 class TestInstall : public QObject {
@@ -85,6 +145,7 @@ private slots:
     void installedEntryIsValidAndNamesTheFolder();
     void portableArchiveHoldsTheFolderAndItsScriptWritesTheEntry();
     void prefixDefaultsToAFolderInTheHomeUnlessGiven();
+    void readmeRuntimePackagesHoldEverythingTheProgramLoads();
 
 private:
     // A space in the folder's name, as in many home folders.
@@ -103,9 +164,9 @@ void TestInstall::initTestCase() {
 
 void TestInstall::installedFolderHoldsTheProgramItsIconAndEntry() {
     const QStringList files = QDir(m_prefix).entryList(QDir::Files | QDir::NoDotAndDotDot);
-    QCOMPARE(files,
-             (QStringList{QStringLiteral("install-desktop-entry.sh"), QStringLiteral("irconsole"),
-                          QStringLiteral("irconsole.desktop"), QStringLiteral("irconsole.svg")}));
+    QCOMPARE(files, (QStringList{QStringLiteral("install-desktop-entry.sh"),
+                                 QStringLiteral("irconsole"), QStringLiteral("irconsole.desktop"),
+                                 QStringLiteral("irconsole.svg"), QStringLiteral("LICENSE")}));
     QVERIFY(QFileInfo(m_prefix + QStringLiteral("/irconsole")).isExecutable());
     QVERIFY(QFileInfo(m_prefix + QStringLiteral("/install-desktop-entry.sh")).isExecutable());
     // The folder is the operator's: the settings file will be written beside the program.
@@ -156,7 +217,8 @@ void TestInstall::portableArchiveHoldsTheFolderAndItsScriptWritesTheEntry() {
     QStringList names = listed.output.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     names.sort();
     const QString folder = kArchiveFolder + QLatin1Char('/');
-    QCOMPARE(names, (QStringList{folder + QStringLiteral("install-desktop-entry.sh"),
+    QCOMPARE(names, (QStringList{folder + QStringLiteral("LICENSE"),
+                                 folder + QStringLiteral("install-desktop-entry.sh"),
                                  folder + QStringLiteral("irconsole"),
                                  folder + QStringLiteral("irconsole.svg")}));
 
@@ -220,6 +282,41 @@ void TestInstall::prefixDefaultsToAFolderInTheHomeUnlessGiven() {
     const Finished onceMore = configure({});
     QVERIFY2(onceMore.ran && onceMore.exitCode == 0, qPrintable(onceMore.output));
     QCOMPARE(cachedPrefix(), given);
+}
+
+// README's runtime package list is complete: every library the installed program
+// and its display plugin load, and the Russian texts of the toolkit, come from a
+// listed package or one that a listed package depends on.
+void TestInstall::readmeRuntimePackagesHoldEverythingTheProgramLoads() {
+    if (QStandardPaths::findExecutable(QStringLiteral("dpkg")).isEmpty() ||
+        QStandardPaths::findExecutable(QStringLiteral("apt-cache")).isEmpty())
+        QSKIP("not a Debian system");
+    QFile readme(QStringLiteral(IRCONSOLE_SOURCE_DIR "/README.md"));
+    QVERIFY(readme.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QRegularExpression listLine(QStringLiteral("`sudo apt install ([a-z0-9.+ -]+)`"));
+    const QRegularExpressionMatch listed = listLine.match(QString::fromUtf8(readme.readAll()));
+    QVERIFY2(listed.hasMatch(), "README gives no `sudo apt install ...` line");
+    const QStringList packages = listed.captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QVERIFY(packages.contains(QStringLiteral("qt6-translations-l10n")));
+    const QSet<QString> closure = dependencyClosure(packages);
+    for (const QString& package : packages)
+        QVERIFY2(closure.contains(package), qPrintable(package + " is not a known package"));
+
+    const QString plugin =
+        QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms/libqxcb.so");
+    QStringList needed = loadedLibraries(m_prefix + QStringLiteral("/irconsole"));
+    QVERIFY(!needed.isEmpty());
+    needed << plugin << loadedLibraries(plugin)
+           << QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_ru.qm");
+    for (const QString& file : std::as_const(needed)) {
+        const QStringList owners = owningPackages(file);
+        QVERIFY2(!owners.isEmpty(), qPrintable(file + " belongs to no package"));
+        bool covered = false;
+        for (const QString& owner : owners)
+            covered = covered || closure.contains(owner);
+        QVERIFY2(covered, qPrintable(file + " comes from " + owners.join(QStringLiteral(", ")) +
+                                     ", which README's list does not bring"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestInstall)
