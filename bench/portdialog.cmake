@@ -2,6 +2,7 @@
 #   cmake --build build --target bench_portdialog
 add_executable(portdialog_bench ${CMAKE_CURRENT_SOURCE_DIR}/portdialog_bench.cpp)
 target_link_libraries(portdialog_bench PRIVATE irconsole_dialogs Qt6::Widgets)
+irconsole_use_pch(portdialog_bench widgets)
 
 add_custom_target(bench_portdialog
     COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen $<TARGET_FILE:portdialog_bench>
