@@ -4,10 +4,11 @@
 # QtCore alone (config, link, sim), the widgets one by everything with windows,
 # the tests and the benchmarks. Only macros that no header looks at differ
 # between the targets that share one (QT_*_LIB, QT_TESTCASE_*), so GCC accepts
-# it everywhere; -Winvalid-pch says so should that ever change.
+# it everywhere; -Winvalid-pch says so should that ever change. The fuzz build
+# (clang, a handful of files) goes without.
 option(IRCONSOLE_PCH "Precompile the Qt headers every library includes" ON)
 
-if(IRCONSOLE_PCH AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+if(IRCONSOLE_PCH AND NOT IRCONSOLE_FUZZ AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     set(irconsole_pch_source ${CMAKE_BINARY_DIR}/irconsole_pch.cpp)
     file(CONFIGURE OUTPUT ${irconsole_pch_source} CONTENT "// Carries the precompiled Qt headers.\n")
     add_compile_options(-Winvalid-pch)
