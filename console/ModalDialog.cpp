@@ -30,11 +30,17 @@ void ModalDialog::showEvent(QShowEvent* event) {
 }
 
 void ModalDialog::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape && !m_closeButton) {
+    // Escape would reject and Enter would press a default button; every dialog
+    // is left only through its own buttons or its title-bar close button.
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
         event->ignore();
         return;
+    default:
+        QDialog::keyPressEvent(event);
     }
-    QDialog::keyPressEvent(event);
 }
 
 void ModalDialog::closeEvent(QCloseEvent* event) {

@@ -7,10 +7,11 @@
 
 namespace console {
 
-// A fixed-size dialog centred on the screen. Without a title-bar close button it
-// is left only through its own buttons: Escape and the window manager's close
-// request are ignored. Each showing calls onShown() once, before the operator
-// can touch the dialog; returning to it from a nested dialog does not.
+// A fixed-size dialog centred on the screen, left only through its own buttons
+// or, where it has one, its title-bar close button: Escape and Enter do nothing,
+// and without a close button the window manager's close request is ignored. Each showing calls
+// onShown() once, before the operator can touch the dialog; returning to it from a nested dialog
+// does not.
 class ModalDialog : public QDialog {
     Q_OBJECT
 public:

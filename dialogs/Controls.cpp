@@ -1,6 +1,7 @@
 #include "dialogs/Controls.h"
 
-#include <QFontMetrics>
+#include "console/CaptionFit.h"
+
 #include <QLabel>
 #include <QPushButton>
 
@@ -10,6 +11,7 @@ void place(QWidget* control, const char* name, QRect geometry, int fontPx) {
     control->setObjectName(QLatin1String(name));
     control->setGeometry(geometry);
     control->setFont(tahoma(fontPx));
+    console::fitCaption(control);
 }
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry,
@@ -17,15 +19,6 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QRect 
     auto* label = new QLabel(text, parent);
     place(label, name, geometry, fontPx);
     label->setAlignment(horizontal | Qt::AlignVCenter);
-    return label;
-}
-
-QLabel* makeAutoSizeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry,
-                          int fontPx) {
-    QLabel* label = makeLabel(parent, name, text, geometry, fontPx);
-    const int textWidth = label->fontMetrics().horizontalAdvance(text);
-    if (textWidth > geometry.width())
-        label->resize(textWidth, geometry.height());
     return label;
 }
 

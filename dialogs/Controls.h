@@ -19,17 +19,13 @@ constexpr int kFieldFontPx = 13;
 
 using console::tahoma;
 
-// Gives a control its name, place and font.
+// Gives a control its name, place and font; a caption the font renders wider
+// than the box keeps the box and is drawn a little tighter.
 void place(QWidget* control, const char* name, QRect geometry, int fontPx);
 
 // A label of fixed size, its text centred vertically.
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry,
                   int fontPx, Qt::Alignment horizontal = Qt::AlignLeft);
-
-// A label that sizes itself to its text: it keeps its place and height and is at
-// least as wide as designed, wider when the font renders the text wider.
-QLabel* makeAutoSizeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry,
-                          int fontPx);
 
 // A button in the dialog font. Enter in a field does not press it.
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, QRect geometry);

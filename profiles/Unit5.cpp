@@ -1,7 +1,9 @@
 #include "profiles/Unit5.h"
 
+#include "console/CaptionFit.h"
 #include "console/ErrorBox.h"
 #include "console/Fonts.h"
+#include "console/TextField.h"
 #include "profiles/Unit6.h"
 
 #include <QFont>
@@ -40,6 +42,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, QRect geometry, const
     button->setObjectName(QLatin1String(name));
     button->setGeometry(geometry);
     button->setAutoDefault(false); // Enter in a field copies nothing back
+    console::fitCaption(button);
     return button;
 }
 
@@ -56,6 +59,7 @@ TForm5::TForm5(QWidget* parent) : ModalDialog(QString(), kClientSize, false, par
         const QString number = QString::number(i + 1);
 
         auto* field = new QLineEdit(this); // no limit: whatever the row holds comes in whole
+        console::holdAnyLength(field);
         field->setObjectName(QStringLiteral("Edit") + number);
         field->setGeometry(kFieldLeft, top, kFieldWidth, kRowHeight);
         field->setFont(console::tahoma(kFontPxMedium));
@@ -66,6 +70,7 @@ TForm5::TForm5(QWidget* parent) : ModalDialog(QString(), kClientSize, false, par
         label->setGeometry(kLabelLeft, top, kLabelWidth, kRowHeight);
         label->setFont(console::tahoma(kFontPxMedium));
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        console::fitCaption(label);
     }
 
     QWidget::setTabOrder(SaveForms, CloseForm);
