@@ -1,23 +1,14 @@
 // Fuzz target: any text through the four integer conversions, with the rules' invariants checked.
 #include "config/Errors.h"
 #include "config/IntegerText.h"
+#include "fuzz/FuzzCheck.h"
 
 #include <QString>
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <optional>
 
 namespace {
-
-#define FUZZ_CHECK(condition)                                                                      \
-    do {                                                                                           \
-        if (!(condition)) {                                                                        \
-            std::fprintf(stderr, "check failed: %s (line %d)\n", #condition, __LINE__);            \
-            std::abort();                                                                          \
-        }                                                                                          \
-    } while (false)
 
 std::optional<std::int64_t> tryTextToInt64(const QString& text) {
     try {
