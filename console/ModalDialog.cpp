@@ -1,5 +1,7 @@
 #include "console/ModalDialog.h"
 
+#include "console/CaptionFit.h"
+
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -26,6 +28,11 @@ void ModalDialog::showEvent(QShowEvent* event) {
         return; // restored by the window system, not a new showing
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+    if (!m_captionsFitted) {
+        for (QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            fitCaption(control);
+        m_captionsFitted = true;
+    }
     onShown();
 }
 

@@ -1,7 +1,5 @@
 #include "dialogs/Controls.h"
 
-#include "console/CaptionFit.h"
-
 #include <QLabel>
 #include <QPushButton>
 
@@ -11,7 +9,6 @@ void place(QWidget* control, const char* name, QRect geometry, int fontPx) {
     control->setObjectName(QLatin1String(name));
     control->setGeometry(geometry);
     control->setFont(tahoma(fontPx));
-    console::fitCaption(control);
 }
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry,

@@ -19,8 +19,7 @@ constexpr int kFieldFontPx = 13;
 
 using console::tahoma;
 
-// Gives a control its name, place and font; a caption the font renders wider
-// than the box keeps the box and is drawn a little tighter.
+// Gives a control its name, place and font.
 void place(QWidget* control, const char* name, QRect geometry, int fontPx);
 
 // A label of fixed size, its text centred vertically.

@@ -1,6 +1,5 @@
 #include "profiles/Unit5.h"
 
-#include "console/CaptionFit.h"
 #include "console/ErrorBox.h"
 #include "console/Fonts.h"
 #include "console/TextField.h"
@@ -42,7 +41,6 @@ QPushButton* makeButton(QWidget* parent, const char* name, QRect geometry, const
     button->setObjectName(QLatin1String(name));
     button->setGeometry(geometry);
     button->setAutoDefault(false); // Enter in a field copies nothing back
-    console::fitCaption(button);
     return button;
 }
 
@@ -70,7 +68,6 @@ TForm5::TForm5(QWidget* parent) : ModalDialog(QString(), kClientSize, false, par
         label->setGeometry(kLabelLeft, top, kLabelWidth, kRowHeight);
         label->setFont(console::tahoma(kFontPxMedium));
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        console::fitCaption(label);
     }
 
     QWidget::setTabOrder(SaveForms, CloseForm);

@@ -2,7 +2,6 @@
 
 #include "config/IntegerText.h"
 #include "config/SettingsFile.h"
-#include "console/CaptionFit.h"
 #include "console/ErrorBox.h"
 #include "console/Fonts.h"
 #include "console/Form.h"
@@ -69,7 +68,6 @@ QLabel* makeLabel(QWidget* parent, const QString& name, QRect geometry, const QS
     label->setGeometry(geometry);
     label->setFont(console::tahoma(kFontPxMedium));
     label->setAlignment(Qt::AlignCenter);
-    console::fitCaption(label);
     return label;
 }
 
@@ -85,7 +83,6 @@ QPushButton* makeButton(QWidget* parent, const QString& name, QRect geometry, co
     button->setObjectName(name);
     button->setGeometry(geometry);
     button->setAutoDefault(false); // Enter in a field saves nothing
-    console::fitCaption(button);
     return button;
 }
 
