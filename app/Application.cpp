@@ -15,19 +15,16 @@ namespace {
 
 constexpr int kDefaultFontPx = 11; // 8 pt at 96 dpi
 
-// Debian's fonts-wine ships a Tahoma clone outside fontconfig's search path.
-constexpr const char* kTahomaCloneFiles[] = {
-    "/usr/share/wine/fonts/tahoma.ttf",
-    "/usr/share/wine/fonts/tahomabd.ttf",
-};
+// Debian's fonts-wine ships a metric-compatible Tahoma clone outside fontconfig's
+// search path. Its file is registered directly, without listing every family
+// first to see whether some Tahoma is installed. The console draws no bold text,
+// so the regular face is all it needs.
+constexpr const char* kTahomaCloneFile = "/usr/share/wine/fonts/tahoma.ttf";
 
-void registerTahoma() {
-    if (QFontDatabase::families().contains(QStringLiteral("Tahoma")))
-        return;
-    for (const char* file : kTahomaCloneFiles) {
-        if (QFile::exists(QString::fromLatin1(file)))
-            QFontDatabase::addApplicationFont(QString::fromLatin1(file));
-    }
+void registerTahomaClone() {
+    const QString file = QString::fromLatin1(kTahomaCloneFile);
+    if (QFile::exists(file))
+        QFontDatabase::addApplicationFont(file);
 }
 
 void loadRussianTranslations(QApplication& application) {
@@ -44,7 +41,7 @@ void loadRussianTranslations(QApplication& application) {
 void prepareApplication(QApplication& application) {
     // The application's name stays the executable's: it titles the message boxes.
     QCoreApplication::setApplicationVersion(QStringLiteral(IRCONSOLE_VERSION));
-    registerTahoma();
+    registerTahomaClone();
     QApplication::setFont(console::tahoma(kDefaultFontPx));
     loadRussianTranslations(application);
 }

@@ -2,6 +2,7 @@
 // pan steps across a day-long run, resident memory, and the run clock against wall time.
 //
 // usage: chart_bench ticks | pan | plain | memory | memory-plain | drift SECONDS
+#include "bench/ResidentMemory.h"
 #include "config/SettingsFile.h"
 #include "console/Form.h"
 #include "console/RunChart.h"
@@ -10,7 +11,6 @@
 #include <QChart>
 #include <QChartView>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineSeries>
@@ -49,16 +49,6 @@ struct Figures {
 Figures figuresOf(std::vector<double> ms) {
     std::sort(ms.begin(), ms.end());
     return {ms[ms.size() / 2], ms[ms.size() * 9 / 10], ms.back()};
-}
-
-long residentKb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
 }
 
 double msSince(const QElapsedTimer& clock) {
@@ -270,7 +260,7 @@ void benchPlain() {
 // The console's ticks one after another, painted as the screen would be every 900.
 void benchMemory() {
     Console console;
-    const long before = residentKb();
+    const long before = bench::residentKb();
     for (int second = 1; second <= kDay; ++second) {
         console.tick();
         if (second % 900 == 0)
@@ -278,17 +268,17 @@ void benchMemory() {
     }
     showFollowing(console.chart(), kDay);
     repaint(console.chart());
-    const long after = residentKb();
+    const long after = bench::residentKb();
     std::printf("Resident memory, console: %ld kB before, %ld kB after %d ticks: growth %.1f MB\n",
                 before, after, kDay, double(after - before) / 1024.0);
 }
 
 void benchMemoryPlain() {
     PlainChart plain;
-    const long before = residentKb();
+    const long before = bench::residentKb();
     plain.fillTo(kDay);
     repaint(&plain.view);
-    const long after = residentKb();
+    const long after = bench::residentKb();
     std::printf("Resident memory, plain QLineSeries pair: %ld kB before, %ld kB after %d samples: "
                 "growth %.1f MB\n",
                 before, after, kDay, double(after - before) / 1024.0);

@@ -2,28 +2,18 @@
 // one process per N (the tick cost at these sizes is chart_bench's "ticks").
 //
 // usage: longrun_bench SAMPLES
+#include "bench/ResidentMemory.h"
 #include "config/SettingsFile.h"
 #include "console/Form.h"
 #include "console/RunChart.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
 
 #include <cstdio>
 
 namespace {
-
-long residentKb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
 
 // Lets the window lay itself out and paints the chart, as the screen would.
 void paint(TForm1& form) {
@@ -54,7 +44,7 @@ int main(int argc, char** argv) {
     auto* down = form.findChild<QLabel*>(QStringLiteral("INTemperatureDown"));
     paint(form);
 
-    const long before = residentKb();
+    const long before = bench::residentKb();
     for (int second = 1; second <= samples; ++second) {
         up->setText(QString::number(25 + second % 230));
         down->setText(QString::number(25 + second % 200));
@@ -63,7 +53,7 @@ int main(int argc, char** argv) {
             paint(form);
     }
     paint(form);
-    const long after = residentKb();
+    const long after = bench::residentKb();
     std::printf("%6d samples per series (%s): resident %ld kB, %+ld kB over the idle console\n",
                 samples, qPrintable(form.findChild<QLabel*>(QStringLiteral("FTimer"))->text()),
                 after, after - before);

@@ -5,10 +5,13 @@
 // it maps, then reads one pixel near the window's bottom-left corner until it
 // shows the painted window colour (the server starts the window with the black
 // root showing through, so the colour appears only when the program has drawn).
-// Programs are run in turn, so both share the same conditions; the medians are
-// the figures to compare.
+// Programs are run in turn, so all share the same conditions; the medians are
+// the figures to compare. The first program is the one measured, the others
+// references: for each reference the driver also prints the median of the
+// first program's time divided by the reference's time in the same round, a
+// ratio that a machine busy with other work disturbs less than either time.
 //
-// usage: startup_driver RUNS RRGGBB PROGRAM...
+// usage: startup_driver RUNS RRGGBB PROGRAM REFERENCE...
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -146,6 +149,13 @@ int main(int argc, char* argv[]) {
     for (int p = 0; p < programs; ++p) {
         const auto [lo, hi] = std::minmax_element(times[p].begin(), times[p].end());
         std::printf("%-40s %8.1f %8.1f %8.1f\n", argv[3 + p], median(times[p]), *lo, *hi);
+    }
+    for (int p = 1; p < programs; ++p) {
+        std::vector<double> ratios;
+        for (int run = 0; run < runs; ++run)
+            ratios.push_back(times[0][run] / times[p][run]);
+        const auto [lo, hi] = std::minmax_element(ratios.begin(), ratios.end());
+        std::printf("ratio to %-31s %8.2f %8.2f %8.2f\n", argv[3 + p], median(ratios), *lo, *hi);
     }
     XCloseDisplay(display);
     return 0;

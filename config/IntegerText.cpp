@@ -98,10 +98,23 @@ std::int64_t textToInt64(const QString& text) {
     throw ConversionError(text);
 }
 
+// The stored form is narrower than what the operator may type: no leading
+// blanks, no "x" prefix, and hexadecimal only right after a leading "$".
 std::optional<std::int32_t> parseStoredInteger(const QString& text) {
-    if (text.size() > 2 && text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
-        return tryTextToInt(QLatin1Char('$') + text.mid(2));
-    return tryTextToInt(text);
+    const QString form =
+        text.size() > 2 && text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)
+            ? QLatin1Char('$') + text.mid(2)
+            : text;
+    if (form.startsWith(u'$'))
+        return convert<std::int32_t>(form, kHexDigits32);
+    const qsizetype digitsStart = form.startsWith(u'+') || form.startsWith(u'-') ? 1 : 0;
+    if (digitsStart == form.size())
+        return std::nullopt;
+    for (qsizetype i = digitsStart; i < form.size(); ++i) {
+        if (form[i] < u'0' || form[i] > u'9')
+            return std::nullopt;
+    }
+    return convert<std::int32_t>(form, kHexDigits32);
 }
 
 } // namespace config

@@ -22,8 +22,10 @@ std::int32_t textToInt(const QString& text);
 std::int64_t textToInt64(const QString& text);
 
 // How a stored integer value reads: a leading "0x"/"0X" (on a text longer than
-// two characters) becomes "$", then the rule above; anything else is nullopt,
-// and the caller falls back to its default.
+// two characters) becomes "$"; then decimal digits with an optional sign, or at
+// most eight hexadecimal digits after a leading "$". Anything else (blanks, an
+// "x" prefix, a sign before a hex prefix) is nullopt, and the caller falls back
+// to its default.
 std::optional<std::int32_t> parseStoredInteger(const QString& text);
 
 } // namespace config

@@ -1,5 +1,7 @@
 #include "console/ModalDialog.h"
 
+#include "console/CaptionFit.h"
+
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -26,15 +28,26 @@ void ModalDialog::showEvent(QShowEvent* event) {
         return; // restored by the window system, not a new showing
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+    if (!m_captionsFitted) {
+        for (QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            fitCaption(control);
+        m_captionsFitted = true;
+    }
     onShown();
 }
 
 void ModalDialog::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape && !m_closeButton) {
+    // Escape would reject and Enter would press a default button; every dialog
+    // is left only through its own buttons or its title-bar close button.
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
         event->ignore();
         return;
+    default:
+        QDialog::keyPressEvent(event);
     }
-    QDialog::keyPressEvent(event);
 }
 
 void ModalDialog::closeEvent(QCloseEvent* event) {

@@ -7,10 +7,13 @@
 
 namespace console {
 
-// A fixed-size dialog centred on the screen. Without a title-bar close button it
-// is left only through its own buttons: Escape and the window manager's close
-// request are ignored. Each showing calls onShown() once, before the operator
-// can touch the dialog; returning to it from a nested dialog does not.
+// A fixed-size dialog centred on the screen, left only through its own buttons
+// or, where it has one, its title-bar close button: Escape and Enter do nothing,
+// and without a close button the window manager's close request is ignored.
+// Each showing calls onShown() once, before the operator can touch the dialog;
+// returning to it from a nested dialog does not. At the first showing every
+// caption the font renders wider than its box is drawn a little tighter
+// (measured then rather than at start-up, where the dialogs are only built).
 class ModalDialog : public QDialog {
     Q_OBJECT
 public:
@@ -26,6 +29,7 @@ protected:
 
 private:
     bool m_closeButton = false;
+    bool m_captionsFitted = false;
 };
 
 } // namespace console

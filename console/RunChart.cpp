@@ -1,6 +1,8 @@
 // The temperature chart: its fixed configuration, horizontal panning, and the samples it shows.
 #include "console/RunChart.h"
 
+#include "console/ChartAxis.h"
+
 #include <QChart>
 #include <QKeyEvent>
 #include <QLineSeries>
@@ -22,18 +24,6 @@ constexpr double kSecondsPerGridLine = 100;
 
 // An arrow key moves the window by this share of its width.
 constexpr qreal kKeyPanShare = 0.1;
-
-QValueAxis* makeAxis(QChart* chart, double maximum, double gridStep, const QString& title) {
-    auto* axis = new QValueAxis(chart);
-    axis->setRange(0, maximum);
-    axis->setTickType(QValueAxis::TicksDynamic);
-    axis->setTickAnchor(0);
-    axis->setTickInterval(gridStep);
-    axis->setMinorTickCount(0);
-    axis->setLabelFormat(QStringLiteral("%d"));
-    axis->setTitleText(title);
-    return axis;
-}
 
 QLineSeries* makeSeries(QChart* chart, const QColor& colour) {
     auto* series = new QLineSeries(chart);
@@ -62,10 +52,9 @@ RunChart::RunChart(QWidget* parent) : QChartView(new QChart, parent) {
     chart->addSeries(m_bottom);
 
     // Only a bottom and a left axis: no line is drawn along the top or the right.
-    m_time = makeAxis(chart, kSecondsShown, kSecondsPerGridLine, kTimeTitle);
-    m_temperature = makeAxis(chart, kDegreesShown, kDegreesPerGridLine, kTemperatureTitle);
-    chart->addAxis(m_time, Qt::AlignBottom);
-    chart->addAxis(m_temperature, Qt::AlignLeft);
+    m_time = addRunAxis(chart, Qt::AlignBottom, kSecondsShown, kSecondsPerGridLine, kTimeTitle);
+    m_temperature =
+        addRunAxis(chart, Qt::AlignLeft, kDegreesShown, kDegreesPerGridLine, kTemperatureTitle);
     for (QLineSeries* series : {m_top, m_bottom}) {
         series->attachAxis(m_time);
         series->attachAxis(m_temperature);

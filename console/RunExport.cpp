@@ -2,6 +2,7 @@
 #include "console/RunExport.h"
 
 #include "config/Errors.h"
+#include "console/ChartAxis.h"
 #include "console/RunChart.h"
 
 #include <QChart>
@@ -55,20 +56,6 @@ double timeGridStep(double seconds) {
             return factor * magnitude;
     }
     return 10 * magnitude;
-}
-
-QValueAxis* addAxis(QChart* chart, Qt::Alignment side, double maximum, double gridStep,
-                    const QString& title) {
-    auto* axis = new QValueAxis;
-    axis->setRange(0, maximum);
-    axis->setTickType(QValueAxis::TicksDynamic);
-    axis->setTickAnchor(0);
-    axis->setTickInterval(gridStep);
-    axis->setMinorTickCount(0);
-    axis->setLabelFormat(QStringLiteral("%d"));
-    axis->setTitleText(title);
-    chart->addAxis(axis, side);
-    return axis;
 }
 
 QLineSeries* addSeries(QChart* chart, const QColor& colour) {
@@ -133,10 +120,11 @@ RunPicture renderRunChart(const RunRecord& record, QSize size) {
     QLineSeries* bottom = addSeries(chart, RunChart::kBottomColour);
     const double lastSecond =
         record.isEmpty() ? RunChart::kSecondsShown : double(RunRecord::secondOf(record.size() - 1));
-    QValueAxis* time =
-        addAxis(chart, Qt::AlignBottom, lastSecond, timeGridStep(lastSecond), RunChart::kTimeTitle);
-    QValueAxis* temperature = addAxis(chart, Qt::AlignLeft, RunChart::kDegreesShown,
-                                      RunChart::kDegreesPerGridLine, RunChart::kTemperatureTitle);
+    QValueAxis* time = addRunAxis(chart, Qt::AlignBottom, lastSecond, timeGridStep(lastSecond),
+                                  RunChart::kTimeTitle);
+    QValueAxis* temperature =
+        addRunAxis(chart, Qt::AlignLeft, RunChart::kDegreesShown, RunChart::kDegreesPerGridLine,
+                   RunChart::kTemperatureTitle);
     for (QLineSeries* series : {top, bottom}) {
         series->attachAxis(time);
         series->attachAxis(temperature);

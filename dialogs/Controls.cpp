@@ -1,6 +1,5 @@
 #include "dialogs/Controls.h"
 
-#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 
@@ -17,15 +16,6 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QRect 
     auto* label = new QLabel(text, parent);
     place(label, name, geometry, fontPx);
     label->setAlignment(horizontal | Qt::AlignVCenter);
-    return label;
-}
-
-QLabel* makeAutoSizeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry,
-                          int fontPx) {
-    QLabel* label = makeLabel(parent, name, text, geometry, fontPx);
-    const int textWidth = label->fontMetrics().horizontalAdvance(text);
-    if (textWidth > geometry.width())
-        label->resize(textWidth, geometry.height());
     return label;
 }
 

@@ -26,11 +26,6 @@ void place(QWidget* control, const char* name, QRect geometry, int fontPx);
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry,
                   int fontPx, Qt::Alignment horizontal = Qt::AlignLeft);
 
-// A label that sizes itself to its text: it keeps its place and height and is at
-// least as wide as designed, wider when the font renders the text wider.
-QLabel* makeAutoSizeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry,
-                          int fontPx);
-
 // A button in the dialog font. Enter in a field does not press it.
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, QRect geometry);
 

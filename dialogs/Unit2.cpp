@@ -4,6 +4,7 @@
 #include "config/SettingsFile.h"
 #include "console/ErrorBox.h"
 #include "console/Form.h"
+#include "console/TextField.h"
 #include "dialogs/Controls.h"
 
 #include <QButtonGroup>
@@ -47,6 +48,7 @@ void applyFlag(QAbstractButton* box, std::int32_t value) {
 QLineEdit* makeField(QWidget* parent, const char* name, QPoint topLeft) {
     auto* field = new QLineEdit(parent);
     dialogs::place(field, name, QRect(topLeft, kFieldSize), kFieldFontPx);
+    console::holdAnyLength(field);
     return field;
 }
 
@@ -82,8 +84,7 @@ TForm2::TForm2(TForm1& form1)
     chainTabOrder();
 }
 
-// One row per number: the field on the left, what it means and its range on the right
-// (the label grows with its text, so no font cuts the end of it off).
+// One row per number: the field on the left, what it means and its range on the right.
 void TForm2::buildNumberRows() {
     struct Row {
         QLineEdit* TForm2::*field;
@@ -116,9 +117,8 @@ void TForm2::buildNumberRows() {
     };
     for (const Row& row : rows) {
         this->*row.field = makeField(this, row.fieldName, {kFieldLeft, row.top});
-        dialogs::makeAutoSizeLabel(this, row.labelName, QString::fromUtf8(row.text),
-                                   {kLabelLeft, row.labelTop, row.labelWidth, kLabelHeight},
-                                   kFieldFontPx);
+        dialogs::makeLabel(this, row.labelName, QString::fromUtf8(row.text),
+                           {kLabelLeft, row.labelTop, row.labelWidth, kLabelHeight}, kFieldFontPx);
     }
 }
 

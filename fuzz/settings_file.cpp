@@ -3,6 +3,7 @@
 #include "config/FileText.h"
 #include "config/IntegerText.h"
 #include "config/SettingsFile.h"
+#include "fuzz/FuzzCheck.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,14 +19,6 @@
 #include <utility>
 
 namespace {
-
-#define FUZZ_CHECK(condition)                                                                      \
-    do {                                                                                           \
-        if (!(condition)) {                                                                        \
-            std::fprintf(stderr, "check failed: %s (line %d)\n", #condition, __LINE__);            \
-            std::abort();                                                                          \
-        }                                                                                          \
-    } while (false)
 
 using Name = std::pair<QString, QString>; // section, key
 

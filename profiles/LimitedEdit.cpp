@@ -1,5 +1,7 @@
 #include "profiles/LimitedEdit.h"
 
+#include "console/TextField.h"
+
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QScopedValueRollback>
@@ -31,6 +33,7 @@ private:
 
 LimitedEdit::LimitedEdit(int operatorLimit, QWidget* parent)
     : QLineEdit(parent), m_limit(operatorLimit) {
+    console::holdAnyLength(this);
     // textChanged comes after validation, so during it m_settled is still the old text.
     connect(this, &QLineEdit::textChanged, this, [this](const QString& text) { m_settled = text; });
     setValidator(new Limit(*this));

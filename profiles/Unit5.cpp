@@ -2,6 +2,7 @@
 
 #include "console/ErrorBox.h"
 #include "console/Fonts.h"
+#include "console/TextField.h"
 #include "profiles/Unit6.h"
 
 #include <QFont>
@@ -56,6 +57,7 @@ TForm5::TForm5(QWidget* parent) : ModalDialog(QString(), kClientSize, false, par
         const QString number = QString::number(i + 1);
 
         auto* field = new QLineEdit(this); // no limit: whatever the row holds comes in whole
+        console::holdAnyLength(field);
         field->setObjectName(QStringLiteral("Edit") + number);
         field->setGeometry(kFieldLeft, top, kFieldWidth, kRowHeight);
         field->setFont(console::tahoma(kFontPxMedium));

@@ -4,6 +4,7 @@
 #include "dialogs/Unit3.h"
 #include "dialogs/Unit4.h"
 #include "tests/dialogs/DialogFixture.h"
+#include "tests/support/LayoutCheck.h"
 #include "tests/support/TestDirs.h"
 
 #include <QAbstractButton>
@@ -11,6 +12,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 #include <optional>
@@ -36,6 +38,70 @@ QString shownText(const QWidget* widget) {
     return QStringLiteral("<%1>").arg(QLatin1String(widget->metaObject()->className()));
 }
 
+// Every control of the three dialogs with its box (left, top, width, height), its text and its
+// font size in pixels.
+struct Box {
+    QString form;
+    QString name;
+    QRect geometry;
+    QString text;
+    int fontPx;
+};
+
+QList<Box> designedBoxes() {
+    QList<Box> boxes;
+    const auto box = [&boxes](const char* form, const char* name, QRect geometry, const char* text,
+                              int fontPx) {
+        boxes.append({QString::fromLatin1(form), QString::fromLatin1(name), geometry,
+                      QString::fromUtf8(text), fontPx});
+    };
+
+    // General settings: the number rows (fields start empty), then the switches.
+    const char* const fields[] = {"EditP1",   "EditP2",  "EditpGain", "EditiGain", "EditdGain",
+                                  "EditTpid", "EditpBH", "EditkBH",   "Edit1",     "Edit2"};
+    for (int i = 0; i < 10; ++i)
+        box("Form2", fields[i], {8, 8 + 21 * i, 121, 24}, "", k10pt);
+    box("Form2", "Label1", {135, 8, 442, 16},
+        "(50%-100%) - мощность верхнего нагревателя между T0 и T1 по графику", k10pt);
+    box("Form2", "Label2", {135, 30, 439, 16},
+        "(50%-100%) - мощность нижнего нагревателя между T1 и T3 по графику", k10pt);
+    box("Form2", "Label3", {135, 51, 264, 16}, "(0-255) - коэффициент пропорциональности", k10pt);
+    box("Form2", "Label4", {135, 72, 235, 16}, "(0-255) - коэффициент интегрирования", k10pt);
+    box("Form2", "Label5", {135, 93, 265, 16}, "(0-255) - коэффициент дифференцирования", k10pt);
+    box("Form2", "Label6", {135, 114, 127, 16}, "(10-30) - период ПИД", k10pt);
+    box("Form2", "Label7", {135, 135, 278, 16}, "(50%-100%) - мощность нижнего нагревателя", k10pt);
+    box("Form2", "Label8", {135, 156, 212, 16}, "коэффициент нижнего нагревателя", k10pt);
+    box("Form2", "Label9", {135, 177, 311, 16}, "корректоровка температуры верхнего термодатчика",
+        k10pt);
+    box("Form2", "Label10", {135, 198, 308, 16}, "корректировка температуры нижнего термодатчика",
+        k10pt);
+    box("Form2", "CheckBox2", {8, 223, 281, 20}, " автоматическое включение вентилятора", k10pt);
+    box("Form2", "Edit3", {295, 223, 121, 24}, "", k10pt);
+    box("Form2", "Label11", {422, 226, 311, 16}, "температура включения", k10pt);
+    box("Form2", "CheckBox1", {8, 249, 289, 20}, " показывать значения профиля на главной", k10pt);
+    box("Form2", "CheckBox3", {303, 249, 289, 20}, " автоматический старт от станции", k10pt);
+    box("Form2", "RadioButton1", {8, 275, 217, 20}, "  прошивка от QMR", k10pt);
+    box("Form2", "RadioButton2", {8, 301, 217, 20}, "  проприетарная прошивка", k10pt);
+    box("Form2", "SaveForms", {371, 311, 100, 20}, "Сохранить", k8pt);
+    box("Form2", "CloseForm", {477, 311, 100, 20}, "Выйти", k8pt);
+
+    // About.
+    box("Form3", "Label1", {9, 8, 375, 25}, "Программа управления инфракрасной", k16pt);
+    box("Form3", "Label6", {9, 39, 375, 25}, "паяльной станцией", k16pt);
+    box("Form3", "Label2", {8, 70, 376, 19}, "Версия программы: v1.0.0.2", k12pt);
+    box("Form3", "Label4", {8, 91, 376, 19}, "Авторы: участники проекта irconsole", k12pt);
+    box("Form3", "Label3", {8, 111, 376, 19}, "Проект irconsole, 2026 г.", k12pt);
+
+    // Connection: the lists start without a choice; "сом" is Cyrillic.
+    box("Form4", "ComboBox1", {10, 8, 100, 24}, "", k10pt);
+    box("Form4", "Label1", {135, 8, 114, 19}, "  номер \u0441\u043e\u043c порта", k10pt);
+    box("Form4", "ComboBox2", {10, 41, 100, 24}, "", k10pt);
+    box("Form4", "Label2", {133, 41, 116, 19}, "  скорость обмена", k10pt);
+    box("Form4", "SaveForms", {29, 71, 100, 20}, "Сохранить", k8pt);
+    box("Form4", "CloseForm", {146, 71, 100, 20}, "Выйти", k8pt);
+    return boxes;
+}
+
 } // namespace
 
 class TestDialogLayout : public QObject {
@@ -49,13 +115,20 @@ private slots:
     void framesHaveTheirCaptionSizeAndButtons();
     void controlsSitInTheirPlacesWithTheirTexts_data();
     void controlsSitInTheirPlacesWithTheirTexts();
+    void everyControlHasItsBox_data();
+    void everyControlHasItsBox();
+    void captionsShowWholeInTheirBoxes_data();
+    void captionsShowWholeInTheirBoxes();
+    void escapeAndEnterLeaveTheDialogOpen_data();
+    void escapeAndEnterLeaveTheDialogOpen();
     void tabMovesInTheDesignedOrder_data();
     void tabMovesInTheDesignedOrder();
     void connectionListsHoldTheirFixedItems();
     void aboutShowsTheSameLinesAtEveryOpening();
 
 private:
-    QWidget* dialog(const QString& name) const;
+    QDialog* dialog(const QString& name) const;
+    void addFormRows() const;
 
     std::optional<testsupport::TempAppDir> m_dir;
     std::unique_ptr<TForm1> m_form1;
@@ -78,7 +151,7 @@ void TestDialogLayout::cleanup() {
     m_dir.reset();
 }
 
-QWidget* TestDialogLayout::dialog(const QString& name) const {
+QDialog* TestDialogLayout::dialog(const QString& name) const {
     if (name == u"Form2")
         return m_form2;
     if (name == u"Form3")
@@ -128,55 +201,9 @@ void TestDialogLayout::controlsSitInTheirPlacesWithTheirTexts_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("fontPx");
 
-    const auto row = [](const char* form, const char* name, QRect geometry, const char* text,
-                        int fontPx) {
-        QTest::addRow("%s %s", form, name) << QString::fromLatin1(form) << QString::fromLatin1(name)
-                                           << geometry << QString::fromUtf8(text) << fontPx;
-    };
-
-    // General settings: the number rows (fields start empty), then the switches.
-    const char* const fields[] = {"EditP1",   "EditP2",  "EditpGain", "EditiGain", "EditdGain",
-                                  "EditTpid", "EditpBH", "EditkBH",   "Edit1",     "Edit2"};
-    for (int i = 0; i < 10; ++i)
-        row("Form2", fields[i], {8, 8 + 21 * i, 121, 24}, "", k10pt);
-    row("Form2", "Label1", {135, 8, 442, 16},
-        "(50%-100%) - мощность верхнего нагревателя между T0 и T1 по графику", k10pt);
-    row("Form2", "Label2", {135, 30, 439, 16},
-        "(50%-100%) - мощность нижнего нагревателя между T1 и T3 по графику", k10pt);
-    row("Form2", "Label3", {135, 51, 264, 16}, "(0-255) - коэффициент пропорциональности", k10pt);
-    row("Form2", "Label4", {135, 72, 235, 16}, "(0-255) - коэффициент интегрирования", k10pt);
-    row("Form2", "Label5", {135, 93, 265, 16}, "(0-255) - коэффициент дифференцирования", k10pt);
-    row("Form2", "Label6", {135, 114, 127, 16}, "(10-30) - период ПИД", k10pt);
-    row("Form2", "Label7", {135, 135, 278, 16}, "(50%-100%) - мощность нижнего нагревателя", k10pt);
-    row("Form2", "Label8", {135, 156, 212, 16}, "коэффициент нижнего нагревателя", k10pt);
-    row("Form2", "Label9", {135, 177, 311, 16}, "корректоровка температуры верхнего термодатчика",
-        k10pt);
-    row("Form2", "Label10", {135, 198, 308, 16}, "корректировка температуры нижнего термодатчика",
-        k10pt);
-    row("Form2", "CheckBox2", {8, 223, 281, 20}, " автоматическое включение вентилятора", k10pt);
-    row("Form2", "Edit3", {295, 223, 121, 24}, "", k10pt);
-    row("Form2", "Label11", {422, 226, 311, 16}, "температура включения", k10pt);
-    row("Form2", "CheckBox1", {8, 249, 289, 20}, " показывать значения профиля на главной", k10pt);
-    row("Form2", "CheckBox3", {303, 249, 289, 20}, " автоматический старт от станции", k10pt);
-    row("Form2", "RadioButton1", {8, 275, 217, 20}, "  прошивка от QMR", k10pt);
-    row("Form2", "RadioButton2", {8, 301, 217, 20}, "  проприетарная прошивка", k10pt);
-    row("Form2", "SaveForms", {371, 311, 100, 20}, "Сохранить", k8pt);
-    row("Form2", "CloseForm", {477, 311, 100, 20}, "Выйти", k8pt);
-
-    // About.
-    row("Form3", "Label1", {9, 8, 375, 25}, "Программа управления инфракрасной", k16pt);
-    row("Form3", "Label6", {9, 39, 375, 25}, "паяльной станцией", k16pt);
-    row("Form3", "Label2", {8, 70, 376, 19}, "Версия программы: v1.0.0.2", k12pt);
-    row("Form3", "Label4", {8, 91, 376, 19}, "Авторы: участники проекта irconsole", k12pt);
-    row("Form3", "Label3", {8, 111, 376, 19}, "Проект irconsole, 2026 г.", k12pt);
-
-    // Connection: the lists start without a choice; "сом" is Cyrillic.
-    row("Form4", "ComboBox1", {10, 8, 100, 24}, "", k10pt);
-    row("Form4", "Label1", {135, 8, 114, 19}, "  номер \u0441\u043e\u043c порта", k10pt);
-    row("Form4", "ComboBox2", {10, 41, 100, 24}, "", k10pt);
-    row("Form4", "Label2", {133, 41, 116, 19}, "  скорость обмена", k10pt);
-    row("Form4", "SaveForms", {29, 71, 100, 20}, "Сохранить", k8pt);
-    row("Form4", "CloseForm", {146, 71, 100, 20}, "Выйти", k8pt);
+    for (const Box& box : designedBoxes())
+        QTest::addRow("%s %s", qPrintable(box.form), qPrintable(box.name))
+            << box.form << box.name << box.geometry << box.text << box.fontPx;
 }
 
 void TestDialogLayout::controlsSitInTheirPlacesWithTheirTexts() {
@@ -190,18 +217,7 @@ void TestDialogLayout::controlsSitInTheirPlacesWithTheirTexts() {
     const auto* widget = window->findChild<QWidget*>(name);
     QVERIFY2(widget, qPrintable(name));
     QCOMPARE(widget->parentWidget(), window);
-    // The general settings' number labels size themselves to their text: at least
-    // as designed, wider only when the font renders the text wider.
-    const bool sizesToText =
-        form == u"Form2" && qobject_cast<const QLabel*>(widget) && name != u"Label11";
-    if (sizesToText) {
-        QCOMPARE(widget->pos(), geometry.topLeft());
-        QCOMPARE(widget->height(), geometry.height());
-        QCOMPARE(widget->width(),
-                 std::max(geometry.width(), widget->fontMetrics().horizontalAdvance(text)));
-    } else {
-        QCOMPARE(widget->geometry(), geometry);
-    }
+    QCOMPARE(widget->geometry(), geometry);
     QCOMPARE(shownText(widget), text);
     QCOMPARE(widget->font().family(), QStringLiteral("Tahoma"));
     QCOMPARE(widget->font().pixelSize(), fontPx);
@@ -213,6 +229,83 @@ void TestDialogLayout::controlsSitInTheirPlacesWithTheirTexts() {
         if (form == u"Form3")
             QCOMPARE(label->palette().color(QPalette::WindowText), QColor(Qt::black));
     }
+}
+
+void TestDialogLayout::addFormRows() const {
+    QTest::addColumn<QString>("form");
+    QTest::newRow("general settings") << QStringLiteral("Form2");
+    QTest::newRow("about") << QStringLiteral("Form3");
+    QTest::newRow("connection") << QStringLiteral("Form4");
+}
+
+void TestDialogLayout::everyControlHasItsBox_data() {
+    addFormRows();
+}
+
+// The table above is the whole dialog: no control sits where no box was designed.
+void TestDialogLayout::everyControlHasItsBox() {
+    QFETCH(QString, form);
+    QStringList listed;
+    for (const Box& box : designedBoxes()) {
+        if (box.form == form)
+            listed << box.name;
+    }
+    QCOMPARE(testsupport::unlistedControls(*dialog(form), listed), QStringList());
+}
+
+void TestDialogLayout::captionsShowWholeInTheirBoxes_data() {
+    addFormRows();
+}
+
+// Whatever the font on this machine renders, once the dialog is shown the boxes
+// stay as designed and every caption fits in its box, drawn tighter where it has to be.
+void TestDialogLayout::captionsShowWholeInTheirBoxes() {
+    QFETCH(QString, form);
+    QDialog* window = dialog(form);
+    window->show(); // the captions are fitted when the dialog is first shown
+    QVERIFY(window->isVisible());
+    const QStringList wider = testsupport::captionsWiderThanTheirBox(*window);
+    window->hide();
+    QVERIFY2(wider.isEmpty(), qPrintable(wider.join(QStringLiteral("; "))));
+}
+
+void TestDialogLayout::escapeAndEnterLeaveTheDialogOpen_data() {
+    addFormRows();
+}
+
+// Opened as the operator opens it; Escape and Enter, on the dialog and on the
+// control that has the focus, leave it open. The about box too: only its
+// title-bar close button closes it.
+void TestDialogLayout::escapeAndEnterLeaveTheDialogOpen() {
+    QFETCH(QString, form);
+    QDialog* window = dialog(form);
+    const std::function<void()> open = [this, &form] {
+        if (form == u"Form2")
+            control<QAction>(*m_form1, "N3")->trigger();
+        else if (form == u"Form3")
+            control<QAction>(*m_form1, "N2")->trigger();
+        else
+            control<QPushButton>(*m_form1, "Button2")->click();
+    };
+    QStringList closedBy;
+    const bool modal = dialogtest::duringModalRun(open, window, [&] {
+        for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
+            QWidget* focused = window->focusWidget();
+            for (QWidget* target : {focused, static_cast<QWidget*>(window)}) {
+                if (!target)
+                    continue;
+                QTest::keyClick(target, key);
+                QCoreApplication::processEvents();
+                if (!window->isVisible()) {
+                    closedBy << QStringLiteral("%1 on %2").arg(key).arg(target->objectName());
+                    return;
+                }
+            }
+        }
+    });
+    QVERIFY(modal);
+    QCOMPARE(closedBy, QStringList());
+    QVERIFY(!m_dir->readSettings());
 }
 
 void TestDialogLayout::tabMovesInTheDesignedOrder_data() {

@@ -2,6 +2,7 @@
 // manager's close, screenshots.
 #include "app/Application.h"
 #include "tests/dialogs/DialogFixture.h"
+#include "tests/support/LayoutCheck.h"
 #include "tests/support/TestDirs.h"
 
 #include <QAction>
@@ -178,6 +179,9 @@ void TestDialogsX11::dialogShowsEveryCaptionWhole() {
             return;
         fontFamily = QFontInfo(dialog->font()).family();
         clipped = clippedCaptions(dialog);
+        // Which captions this font needed drawn tighter to keep their boxes.
+        qInfo("%s tightened: %s", qPrintable(form),
+              qPrintable(testsupport::tightenedCaptions(*dialog).join(QStringLiteral(", "))));
         saved = dialog->grab().save(
             QDir(testsupport::artifactsDir()).filePath(QStringLiteral("dialog-%1.png").arg(form)));
         closeSent = sendWindowManagerClose(dialog);

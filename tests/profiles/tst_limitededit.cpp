@@ -55,6 +55,8 @@ void TestLimitedEdit::programTextIsNeverCut_data() {
     QTest::newRow("four digits in a value field") << 3 << QStringLiteral("1000");
     QTest::newRow("negative thousands") << 3 << QStringLiteral("-2000");
     QTest::newRow("long Cyrillic name") << 30 << QString(45, QChar(0x0416));
+    // Beyond the 32767 characters a plain line edit would keep.
+    QTest::newRow("name of 100,000 characters") << 30 << QString(100000, QChar(0x0416));
 }
 
 void TestLimitedEdit::programTextIsNeverCut() {

@@ -2,6 +2,7 @@
 // screenshot each.
 #include "app/Application.h"
 #include "tests/profiles/ProfilesFixture.h"
+#include "tests/support/LayoutCheck.h"
 #include "tests/support/TestDirs.h"
 
 #include <QAbstractButton>
@@ -38,6 +39,12 @@ void checkNothingClipped(const QWidget& window) {
                      metrics.height() <= edit->contentsRect().height(),
                  qPrintable(edit->objectName() + QStringLiteral(" clips ") + edit->text()));
     }
+}
+
+// Which captions this font needed drawn tighter to keep their boxes.
+void reportTightened(const QWidget& window) {
+    qInfo("%s tightened: %s", window.metaObject()->className(),
+          qPrintable(testsupport::tightenedCaptions(window).join(QStringLiteral(", "))));
 }
 
 void saveScreenshot(QWidget& window, const QString& fileName) {
@@ -91,6 +98,7 @@ void TestProfileDialogsX11::editorShowsEverythingInFull() {
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
     QCOMPARE(QFontInfo(editor.font()).family(), QStringLiteral("Tahoma"));
     checkNothingClipped(editor);
+    reportTightened(editor);
     saveScreenshot(editor, QStringLiteral("profile-editor.png"));
 }
 
@@ -102,6 +110,7 @@ void TestProfileDialogsX11::singleProfileDialogShowsEverythingInFull() {
         [&](TForm5& dialog) {
             QVERIFY(QTest::qWaitForWindowExposed(&dialog));
             checkNothingClipped(dialog);
+            reportTightened(dialog);
             saveScreenshot(dialog, QStringLiteral("single-profile.png"));
         },
         "CloseForm");

@@ -59,6 +59,7 @@ private slots:
     void saveStoresEachValueInDecimal_data();
     void saveStoresEachValueInDecimal();
     void saveShowsTheSavedProfileOnTheMainWindow();
+    void longNameIsShownAndSavedWhole();
     void badFieldStopsTheSaveBeforeAnyWrite_data();
     void badFieldStopsTheSaveBeforeAnyWrite();
     void refusedWriteKeepsTheEditorOpen();
@@ -289,6 +290,27 @@ void TestProfileEditor::saveRoundTripsAllTenProfiles() {
     m_windows->setEditorTexts(QStringList(70, QStringLiteral("x")));
     m_windows->showEditor();
     QCOMPARE(m_windows->editorTexts(), texts);
+}
+
+// A name far beyond what a line edit keeps by default comes into the editor whole
+// and goes back to the file whole; a cut one would be a silent change of the file.
+void TestProfileEditor::longNameIsShownAndSavedWhole() {
+    QString name;
+    for (int i = 0; name.size() < 100000; ++i)
+        name += QStringLiteral("Профиль %1; ").arg(i);
+    name.truncate(100000);
+    config::SettingsFile().WriteString(section(4), QStringLiteral("Name"), name);
+
+    m_windows->showEditor();
+    QCOMPARE(m_windows->editorField(nameField(4))->text().size(), name.size());
+    QCOMPARE(m_windows->editorField(nameField(4))->text(), name);
+
+    m_windows->editorButton(1)->click();
+    QVERIFY(!m_windows->form6().isVisible());
+    const QString stored =
+        config::SettingsFile().ReadString(section(4), QStringLiteral("Name"), {});
+    QCOMPARE(stored.size(), name.size());
+    QCOMPARE(stored, name);
 }
 
 void TestProfileEditor::saveStoresEachValueInDecimal_data() {

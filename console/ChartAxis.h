@@ -1,0 +1,18 @@
+// The value axes of a run's chart, set up alike on the screen and in a saved picture.
+#pragma once
+
+#include <QString>
+#include <Qt>
+
+class QChart;
+class QValueAxis;
+
+namespace console {
+
+// Adds to `chart`, on `side`, an axis from 0 to `maximum` with its title, grid
+// lines and whole-number labels at every multiple of `gridStep` wherever the
+// range is later moved, and no minor ticks.
+QValueAxis* addRunAxis(QChart* chart, Qt::Alignment side, double maximum, double gridStep,
+                       const QString& title);
+
+} // namespace console
