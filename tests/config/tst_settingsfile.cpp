@@ -66,12 +66,6 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
-bool isValidUtf8(const QByteArray& bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    (void)utf8.decode(bytes);
-    return !utf8.hasError();
-}
-
 QString unableToWrite(const QString& path) {
     return QStringLiteral("Unable to write to ") + path;
 }
@@ -120,8 +114,8 @@ private slots:
     void valuesRoundTripExactly_data();
     void valuesRoundTripExactly();
     void lineBreaksInAValueStayOnItsLine();
-    void windows1251FileReadsAndIsRewrittenAsUtf8();
-    void byteOrderMarkIsAcceptedAndNotWritten();
+    void windows1251LinesKeepTheirBytes();
+    void byteOrderMarkIsKept();
     void byteOrderMarkInsideTheFileIsText();
     void binaryFileReadsAndCanBeWritten();
     void nulDoesNotHideTheRestOfTheFile();
@@ -131,7 +125,7 @@ private slots:
     void parentPathIsARegularFile();
     void fileNameTooLong();
     void readOnlyDirectoryRefusesANewFile();
-    void readOnlyDirectoryWithWritableFileIsWrittenInPlace();
+    void readOnlyDirectoryRefusesEvenAWritableFile();
     void readOnlyFileInReadOnlyDirectory();
 };
 
@@ -275,7 +269,8 @@ void TestSettingsFile::writeKeepsTheRestOfAHandEditedFile() {
                                 "; end of file\n"
                                 "\n"
                                 "# really the end\n";
-    QCOMPARE(fileBytes(), QByteArray(expected));
+    // The file's own line breaks stay.
+    QCOMPARE(fileBytes(), QByteArray(expected).replace("\n", "\r\n"));
 
     // Every later read, through this accessor or a new one, sees the new values.
     const SettingsFile reopened;
@@ -289,7 +284,7 @@ void TestSettingsFile::writeKeepsTheRestOfAHandEditedFile() {
 
     // A file in our own layout comes back unchanged from a write of the same value.
     SettingsFile(m_dir->settingsPath()).WriteInteger("Global", "Hex", 1);
-    QCOMPARE(fileBytes(), QByteArray(expected));
+    QCOMPARE(fileBytes(), QByteArray(expected).replace("\n", "\r\n"));
 }
 
 void TestSettingsFile::keysMatchInAnyLetterCase() {
@@ -427,30 +422,33 @@ void TestSettingsFile::lineBreaksInAValueStayOnItsLine() {
     QCOMPARE(fileBytes().count('\n'), 2);
 }
 
-void TestSettingsFile::windows1251FileReadsAndIsRewrittenAsUtf8() {
+// Lines a rewrite does not change keep their bytes, Windows-1251 ones included.
+void TestSettingsFile::windows1251LinesKeepTheirBytes() {
     // "Профиль №1 «ёЁ»" and "Медь" as a Windows editor saves them.
-    m_dir->writeSettings(
-        "[Profil0]\r\nName=\xCF\xF0\xEE\xF4\xE8\xEB\xFC \xB9\x31 \xAB\xB8\xA8\xBB\r\n"
-        "; \xCC\xE5\xE4\xFC\r\nT0=120\r\n");
+    const QByteArray nameLine = "Name=\xCF\xF0\xEE\xF4\xE8\xEB\xFC \xB9\x31 \xAB\xB8\xA8\xBB\r\n";
+    m_dir->writeSettings("[Profil0]\r\n" + nameLine + "; \xCC\xE5\xE4\xFC\r\nT0=120\r\n");
     const QString name = QStringLiteral("Профиль №1 «ёЁ»");
     SettingsFile settings;
     QCOMPARE(settings.ReadString("Profil0", "Name", ""), name);
 
     settings.WriteInteger("Profil0", "T0", 130);
-    const QByteArray bytes = fileBytes();
-    QVERIFY(isValidUtf8(bytes));
-    QCOMPARE(bytes, "[Profil0]\nName=" + name.toUtf8() + "\n" + QStringLiteral("; Медь").toUtf8() +
-                        "\nT0=130\n");
+    QCOMPARE(fileBytes(), "[Profil0]\r\n" + nameLine + "; \xCC\xE5\xE4\xFC\r\nT0=130\r\n");
     QCOMPARE(SettingsFile().ReadString("Profil0", "Name", ""), name);
+
+    // A name the console writes is UTF-8; the lines around it stay as they were.
+    settings.WriteString("Profil0", "Name", QStringLiteral("Медь"));
+    QCOMPARE(fileBytes(), "[Profil0]\r\nName=" + QStringLiteral("Медь").toUtf8() +
+                              "\r\n; \xCC\xE5\xE4\xFC\r\nT0=130\r\n");
+    QCOMPARE(SettingsFile().ReadString("Profil0", "Name", ""), QStringLiteral("Медь"));
 }
 
-void TestSettingsFile::byteOrderMarkIsAcceptedAndNotWritten() {
+void TestSettingsFile::byteOrderMarkIsKept() {
     m_dir->writeSettings("\xEF\xBB\xBF[Profil0]\nName=" + QStringLiteral("Олово").toUtf8() + "\n");
     SettingsFile settings;
     QCOMPARE(settings.ReadString("Profil0", "Name", ""), QStringLiteral("Олово"));
     settings.WriteInteger("Profil0", "T0", 1);
-    QCOMPARE(fileBytes(),
-             QByteArray("[Profil0]\nName=" + QStringLiteral("Олово").toUtf8() + "\nT0=1\n"));
+    QCOMPARE(fileBytes(), QByteArray("\xEF\xBB\xBF[Profil0]\nName=" +
+                                     QStringLiteral("Олово").toUtf8() + "\nT0=1\n"));
 }
 
 // Only the file's first bytes can be a byte-order mark; a key named with one
@@ -484,7 +482,8 @@ void TestSettingsFile::binaryFileReadsAndCanBeWritten() {
         }
         settings.WriteString("Profil0", "Name", " after noise ");
         settings.WriteInteger("Global", "Hex", 1);
-        QVERIFY(isValidUtf8(fileBytes()));
+        // The noise keeps its bytes; what the console wrote is UTF-8 on lines of its own.
+        QVERIFY(fileBytes().contains("\nName=\" after noise \"\n"));
         const SettingsFile reopened;
         QCOMPARE(reopened.ReadString("Profil0", "Name", ""), QStringLiteral(" after noise "));
         QCOMPARE(reopened.ReadInteger("Global", "Hex", 0), 1);
@@ -497,8 +496,8 @@ void TestSettingsFile::nulDoesNotHideTheRestOfTheFile() {
     QCOMPARE(settings.ReadString("Profil0", "Name", ""), QStringLiteral("a\uFFFDb"));
     QCOMPARE(settings.ReadInteger("Global", "Hex", 0), 1);
     settings.WriteInteger("Global", "Hex", 0);
-    QCOMPARE(fileBytes(), QByteArray(QByteArray("[Profil0]\nName=a\xEF\xBF\xBD"
-                                                "b\n\n[Global]\nHex=0\n")));
+    // The line the write did not touch keeps its bytes, the NUL too.
+    QCOMPARE(fileBytes(), QByteArray("[Profil0]\nName=a\0b\n\n[Global]\nHex=0\n", 35));
 }
 
 void TestSettingsFile::veryLongLines() {
@@ -549,14 +548,18 @@ void TestSettingsFile::readOnlyDirectoryRefusesANewFile() {
     QCOMPARE(entriesOf(m_dir->path()), QStringList());
 }
 
-void TestSettingsFile::readOnlyDirectoryWithWritableFileIsWrittenInPlace() {
-    m_dir->writeSettings("; kept\n[Profil0]\nName=Old\nT0=1\n");
+// Rewriting the file in place could leave it half written; with no room for a
+// temporary file beside it, the write is refused instead.
+void TestSettingsFile::readOnlyDirectoryRefusesEvenAWritableFile() {
+    const QByteArray before = "; kept\n[Profil0]\nName=Old\nT0=1\n";
+    m_dir->writeSettings(before);
     const Immutable readOnly(m_dir->path());
     if (!readOnly.applied())
         QSKIP("cannot mark the directory immutable here");
     SettingsFile settings;
-    settings.WriteString("Profil0", "Name", "New");
-    QCOMPARE(fileBytes(), QByteArray("; kept\n\n[Profil0]\nName=New\nT0=1\n"));
+    QCOMPARE(refusalOf(settings), unableToWrite(m_dir->settingsPath()));
+    QCOMPARE(fileBytes(), before);
+    QCOMPARE(settings.ReadString("Profil0", "Name", ""), QStringLiteral("Old"));
     QCOMPARE(entriesOf(m_dir->path()), QStringList{"Iniprofil.ini"});
 }
 
