@@ -26,6 +26,7 @@
 #include <SimpleIni.h>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -36,12 +37,14 @@ namespace {
 const QString kSettingsFileName = QStringLiteral("Iniprofil.ini");
 
 // Every console writing the file takes "<file>.lock" beside it for the span of
-// one write (a few milliseconds). A lock whose console has died is taken over at
-// once; one whose owner still lives but has held it this long is taken over too,
-// as no write takes that long.
+// one save (from its first write until the accessor is released). A lock whose console has died is
+// taken over at once (its process is gone, and with it the system lock it held on the file); one
+// from a console that lives on is honoured, and a write that waits longer than this for it is
+// refused rather than hanging the console.
+constexpr std::chrono::milliseconds kLockWait{5000};
+// A lock file without a live system lock (a file system that has none) is
+// taken over when it is older than this; no save takes that long.
 constexpr int kStaleLockMs = 5000;
-// How long a write waits for another console's write before it is refused.
-constexpr std::chrono::milliseconds kLockWait{10000};
 // Short, uneven pauses between tries, so that two consoles saving at once take turns.
 constexpr int kLockRetryMinMs = 1;
 constexpr int kLockRetryMaxMs = 4;
@@ -250,6 +253,20 @@ struct SettingsFile::Document {
     OuterLines outer;
     TextForm form;
     std::optional<QByteArray> onDisk; // the bytes read, or none when there was no file
+    std::unique_ptr<QLockFile> lock;  // taken at the first write, held until released
+
+    // Taking the lock costs a sync of the lock file; a save of seventy writes
+    // takes it once, at its first write, and keeps it until the accessor is
+    // released at the end of the handler.
+    bool holdLock(const QString& path) {
+        if (lock && lock->isLocked())
+            return true;
+        lock = std::make_unique<QLockFile>(path + QStringLiteral(".lock"));
+        if (takeLock(*lock))
+            return true;
+        lock.reset();
+        return false;
+    }
 
     // False when the file exists but cannot be read: then it reads as empty
     // and must not be replaced. A directory in its place reads as no file.
@@ -377,8 +394,7 @@ QString SettingsFile::ReadString(const QString& section, const QString& key,
 // console may have written since. Under the lock no other console writes
 // between the read and the replace, so neither loses the other's keys.
 void SettingsFile::WriteString(const QString& section, const QString& key, const QString& value) {
-    QLockFile lock(m_path + QStringLiteral(".lock"));
-    if (!takeLock(lock) || !m_doc->load(m_path) || !setValue(section, key, value) ||
+    if (!m_doc->holdLock(m_path) || !m_doc->load(m_path) || !setValue(section, key, value) ||
         !m_doc->save(m_path)) {
         // What is on disk is what later reads must see.
         m_doc->load(m_path);

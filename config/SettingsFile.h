@@ -34,8 +34,9 @@ private:
 // section or key, a file that cannot be read, or a value that does not
 // convert, gives the caller's default.
 //
-// Each write takes the lock "<file>.lock" (which every console takes), reads
-// the file as it is on disk at that moment, changes that one key and replaces
+// Writes are made under the lock "<file>.lock", which every console takes; an
+// accessor takes it at its first write and holds it until it is released. Each
+// write reads the file as it is on disk at that moment, changes that one key and replaces
 // the file whole (a temporary file beside it, synced, renamed over it), so
 // that a write never undoes another console's. A write that cannot be made
 // so raises WriteError and leaves the file byte for byte as it was: a full
