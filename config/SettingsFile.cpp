@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLockFile>
 #include <QRandomGenerator>
 #include <QStringDecoder>
@@ -222,6 +223,19 @@ QString fullPath(const QString& path) {
     return QDir::isAbsolutePath(path) ? path : QDir::current().absoluteFilePath(path);
 }
 
+// One lock per file in this process, shared by the accessors that write to it
+// at the same time; a second one would wait for the first and never get it.
+std::shared_ptr<QLockFile> sharedLock(const QString& lockPath) {
+    static QHash<QString, std::weak_ptr<QLockFile>> held;
+    if (std::shared_ptr<QLockFile> lock = held.value(lockPath).lock())
+        return lock;
+    auto lock = std::make_shared<QLockFile>(lockPath);
+    if (!takeLock(*lock))
+        return nullptr;
+    held.insert(lockPath, lock);
+    return lock;
+}
+
 } // namespace
 
 QString appDirectory() {
@@ -253,19 +267,15 @@ struct SettingsFile::Document {
     OuterLines outer;
     TextForm form;
     std::optional<QByteArray> onDisk; // the bytes read, or none when there was no file
-    std::unique_ptr<QLockFile> lock;  // taken at the first write, held until released
+    std::shared_ptr<QLockFile> lock;  // taken at the first write, held until released
 
     // Taking the lock costs a sync of the lock file; a save of seventy writes
     // takes it once, at its first write, and keeps it until the accessor is
     // released at the end of the handler.
     bool holdLock(const QString& path) {
-        if (lock && lock->isLocked())
-            return true;
-        lock = std::make_unique<QLockFile>(path + QStringLiteral(".lock"));
-        if (takeLock(*lock))
-            return true;
-        lock.reset();
-        return false;
+        if (!lock)
+            lock = sharedLock(fullPath(path) + QStringLiteral(".lock"));
+        return lock != nullptr;
     }
 
     // False when the file exists but cannot be read: then it reads as empty

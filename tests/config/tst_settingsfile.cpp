@@ -616,9 +616,11 @@ void TestSettingsFile::veryLongLines() {
 
 void TestSettingsFile::directoryWhereTheFileShouldBe() {
     QVERIFY(QDir(m_dir->path()).mkdir("Iniprofil.ini"));
-    SettingsFile settings;
-    QCOMPARE(settings.ReadString("Profil0", "Name", "default"), QStringLiteral("default"));
-    QCOMPARE(refusalOf(settings), unableToWrite(m_dir->settingsPath()));
+    {
+        SettingsFile settings;
+        QCOMPARE(settings.ReadString("Profil0", "Name", "default"), QStringLiteral("default"));
+        QCOMPARE(refusalOf(settings), unableToWrite(m_dir->settingsPath()));
+    }
     QVERIFY(QFileInfo(m_dir->settingsPath()).isDir());
     QCOMPARE(entriesOf(m_dir->settingsPath()), QStringList());
     QCOMPARE(entriesOf(m_dir->path()), QStringList{"Iniprofil.ini"});
@@ -891,13 +893,16 @@ void TestSettingsFile::lockOfAnotherConsole() {
         QVERIFY(holder->waitForFinished(30000));
     }
 
-    SettingsFile settings;
+    std::optional<SettingsFile> settings(std::in_place);
     if (killHolder) {
-        QCOMPARE(refusalOf(settings), QStringLiteral("written"));
+        QCOMPARE(refusalOf(*settings), QStringLiteral("written"));
         QCOMPARE(fileBytes(), QByteArray("[Profil0]\nName=New\nT0=1\n"));
+        // The lock is this console's now, until its accessor is released.
+        QCOMPARE(entriesOf(m_dir->path()), QStringList({"Iniprofil.ini", "Iniprofil.ini.lock"}));
+        settings.reset();
         QCOMPARE(entriesOf(m_dir->path()), QStringList{"Iniprofil.ini"});
     } else {
-        QCOMPARE(refusalOf(settings), unableToWrite(m_dir->settingsPath()));
+        QCOMPARE(refusalOf(*settings), unableToWrite(m_dir->settingsPath()));
         QCOMPARE(fileBytes(), before);
         QVERIFY(QFileInfo::exists(lockPath));
     }
