@@ -198,6 +198,10 @@ private:
     QList<QPointF> topCurve() const;
     // Opens a dialog as the operator does and runs `body` inside its modal run;
     // false when the dialog did not become the modal window.
+    // Opens the general settings, types the proportional gain (unless null) and
+    // saves: whether the dialog stayed open (then it is closed), or nullopt when
+    // it never showed.
+    std::optional<bool> saveGeneralSettings(const QString& pGain);
     bool inDialog(const std::function<void()>& open, QDialog* dialog,
                   const std::function<void()>& body);
     // Opens each dialog and leaves it without saving.
@@ -305,6 +309,22 @@ void TestFaultMatrix::browseEveryDialog() {
     QVERIFY(inDialog([this] { press(form(), "Button2"); }, &w.Form4,
                      [&] { press(w.Form4, "CloseForm"); }));
     QVERIFY(inDialog(trigger("N2"), &w.Form3, [&] { w.Form3.close(); }));
+}
+
+std::optional<bool> TestFaultMatrix::saveGeneralSettings(const QString& pGain) {
+    app::Windows& w = *m_windows;
+    bool stayedOpen = false;
+    const bool shown =
+        inDialog([this] { form().findChild<QAction*>(QStringLiteral("N3"))->trigger(); }, &w.Form2,
+                 [&] {
+                     if (!pGain.isNull())
+                         type(w.Form2, "EditpGain", pGain);
+                     press(w.Form2, "SaveForms");
+                     stayedOpen = w.Form2.isVisible();
+                     if (stayedOpen)
+                         press(w.Form2, "CloseForm");
+                 });
+    return shown ? std::optional<bool>(stayedOpen) : std::nullopt;
 }
 
 void TestFaultMatrix::verifySettingsUntouched() {
@@ -559,18 +579,9 @@ void TestFaultMatrix::settingsFileReplacedByADirectory() {
     QCOMPARE(text("Label36"), QStringLiteral("Прошивка от QMR"));
     QVERIFY(m_watcher->boxes().isEmpty());
 
-    app::Windows& w = *m_windows;
-    bool stayedOpen = false;
-    QVERIFY(inDialog([this] { form().findChild<QAction*>(QStringLiteral("N3"))->trigger(); },
-                     &w.Form2,
-                     [&] {
-                         press(w.Form2, "SaveForms");
-                         stayedOpen = w.Form2.isVisible();
-                         press(w.Form2, "CloseForm");
-                     }));
+    QCOMPARE(saveGeneralSettings(QString()), std::optional<bool>(true));
     QCOMPARE(m_watcher->texts(),
              QStringList(QStringLiteral("Unable to write to %1.").arg(m_dir->settingsPath())));
-    QVERIFY(stayedOpen);
     QVERIFY(QFileInfo(m_dir->settingsPath()).isDir());
     QCOMPARE(bytesOf(inside), std::optional<QByteArray>("kept\n"));
     QCOMPARE(entriesOf(m_dir->path()), entries);
@@ -595,14 +606,7 @@ void TestFaultMatrix::binarySettingsFile() {
     QVERIFY(m_watcher->boxes().isEmpty());
     verifySettingsUntouched();
 
-    app::Windows& w = *m_windows;
-    QVERIFY(inDialog([this] { form().findChild<QAction*>(QStringLiteral("N3"))->trigger(); },
-                     &w.Form2,
-                     [&] {
-                         type(w.Form2, "EditpGain", QStringLiteral("200"));
-                         press(w.Form2, "SaveForms");
-                     }));
-    QVERIFY(!w.Form2.isVisible());
+    QCOMPARE(saveGeneralSettings(QStringLiteral("200")), std::optional<bool>(false));
     QVERIFY(m_watcher->boxes().isEmpty());
     QCOMPARE(config::SettingsFile(m_dir->settingsPath())
                  .ReadInteger(QStringLiteral("Global"), QStringLiteral("EditpGain"), -1),
@@ -650,32 +654,16 @@ void TestFaultMatrix::windows1251SettingsFile() {
 void TestFaultMatrix::settingsDiskFullDuringSave() {
     const QStringList entries = entriesOf(m_dir->path());
     QVERIFY(startConsole());
-    app::Windows& w = *m_windows;
-    bool stayedOpen = false;
     {
         const config::ScopedWriteLimit fullDisk(100);
-        QVERIFY(inDialog([this] { form().findChild<QAction*>(QStringLiteral("N3"))->trigger(); },
-                         &w.Form2,
-                         [&] {
-                             type(w.Form2, "EditpGain", QStringLiteral("200"));
-                             press(w.Form2, "SaveForms");
-                             stayedOpen = w.Form2.isVisible();
-                             press(w.Form2, "CloseForm");
-                         }));
+        QCOMPARE(saveGeneralSettings(QStringLiteral("200")), std::optional<bool>(true));
     }
     QCOMPARE(m_watcher->texts(),
              QStringList(QStringLiteral("Unable to write to %1.").arg(m_dir->settingsPath())));
-    QVERIFY(stayedOpen);
     QCOMPARE(entriesOf(m_dir->path()), entries);
     verifySettingsUntouched();
 
-    QVERIFY(inDialog([this] { form().findChild<QAction*>(QStringLiteral("N3"))->trigger(); },
-                     &w.Form2,
-                     [&] {
-                         type(w.Form2, "EditpGain", QStringLiteral("200"));
-                         press(w.Form2, "SaveForms");
-                     }));
-    QVERIFY(!w.Form2.isVisible());
+    QCOMPARE(saveGeneralSettings(QStringLiteral("200")), std::optional<bool>(false));
     QCOMPARE(m_watcher->texts().size(), 1);
     QCOMPARE(config::SettingsFile(m_dir->settingsPath())
                  .ReadInteger(QStringLiteral("Global"), QStringLiteral("EditpGain"), -1),
