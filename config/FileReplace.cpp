@@ -89,9 +89,9 @@ bool replaceFile(const QString& path, const QByteArray& bytes) {
         return false;
     bool ok = true;
     if (exists) {
-        // Ownership is kept where the process may set it; the mode always.
-        if (::fchown(fd, original.st_uid, original.st_gid) != 0) {
-        }
+        // Ownership is kept where the process may set it (root, or the same
+        // owner); a file that changes owner is still a file saved. The mode always.
+        [[maybe_unused]] const bool sameOwner = ::fchown(fd, original.st_uid, original.st_gid) == 0;
         ok = ::fchmod(fd, original.st_mode & 07777) == 0;
     }
     ok = ok && writeAll(fd, bytes) && ::fsync(fd) == 0;

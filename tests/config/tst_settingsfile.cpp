@@ -222,6 +222,7 @@ private slots:
     void readOnlyDirectoryRefusesEvenAWritableFile();
     void readOnlyFileInReadOnlyDirectory();
 
+    void replacedFileKeepsItsPermissions();
     void fullDiskRefusesTheWriteThatFailed_data();
     void fullDiskRefusesTheWriteThatFailed();
     void encodingsKeptOnRewrite_data();
@@ -681,6 +682,17 @@ void TestSettingsFile::readOnlyFileInReadOnlyDirectory() {
     // The refused value is not pretended to be stored.
     QCOMPARE(settings.ReadString("Profil0", "Name", ""), QStringLiteral("Old"));
     QCOMPARE(entriesOf(m_dir->path()), QStringList{"Iniprofil.ini"});
+}
+
+// The file is replaced by a new one; the operator's permissions on it stay.
+void TestSettingsFile::replacedFileKeepsItsPermissions() {
+    m_dir->writeSettings("[Profil0]\nT0=1\n");
+    const QFile::Permissions chosen = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+    QVERIFY(QFile::setPermissions(m_dir->settingsPath(), chosen));
+    SettingsFile().WriteInteger("Profil0", "T0", 2);
+    QCOMPARE(fileBytes(), QByteArray("[Profil0]\nT0=2\n"));
+    QCOMPARE(QFileInfo(m_dir->settingsPath()).permissions() & ~(QFile::ReadUser | QFile::WriteUser),
+             chosen & ~(QFile::ReadUser | QFile::WriteUser));
 }
 
 // A disk that fills up during the general settings save, at its first,
