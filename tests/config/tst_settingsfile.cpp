@@ -162,11 +162,15 @@ QByteArray utf16(const QString& text, QStringEncoder::Encoding encoding) {
     return encoder.encode(text);
 }
 
-// The settings helper, run as a second console would be: as root without the
-// capabilities that pass over file permissions, so that they apply to it.
-QProcess* startWriter(const QStringList& arguments, QObject* parent) {
+enum class Permissions { AsThisProcess, Apply };
+
+// The settings helper, run as a second console. With Permissions::Apply a root
+// process runs it without the capabilities that pass over file permissions, so
+// that they apply to it as to an operator.
+QProcess* startWriter(const QStringList& arguments, QObject* parent,
+                      Permissions permissions = Permissions::AsThisProcess) {
     auto* process = new QProcess(parent);
-    if (::geteuid() == 0) {
+    if (permissions == Permissions::Apply && ::geteuid() == 0) {
         process->setProgram(QStringLiteral("setpriv"));
         process->setArguments(QStringList{"--bounding-set", "-dac_override,-dac_read_search", "--",
                                           QStringLiteral(SETTINGS_WRITER)} +
@@ -838,7 +842,8 @@ void TestSettingsFile::unreadableFileIsNeverReplaced() {
     QVERIFY(QFile::setPermissions(m_dir->settingsPath(), QFile::WriteOwner));
     if (::geteuid() == 0 && QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
         QSKIP("running as root without setpriv: file permissions cannot apply");
-    QProcess* writer = startWriter({QStringLiteral("try"), m_dir->settingsPath()}, this);
+    QProcess* writer =
+        startWriter({QStringLiteral("try"), m_dir->settingsPath()}, this, Permissions::Apply);
     QVERIFY(writer->waitForFinished(60000));
     QCOMPARE(writer->exitCode(), 0);
     QCOMPARE(
