@@ -1,5 +1,4 @@
-// The settings-file accessor: each write re-reads the file under a lock, changes one key, replaces
-// it.
+// The settings-file accessor: each write re-reads the file under a lock and replaces it whole.
 #include "config/SettingsFile.h"
 
 #include "config/Errors.h"
@@ -38,10 +37,11 @@ namespace {
 const QString kSettingsFileName = QStringLiteral("Iniprofil.ini");
 
 // Every console writing the file takes "<file>.lock" beside it for the span of
-// one save (from its first write until the accessor is released). A lock whose console has died is
-// taken over at once (its process is gone, and with it the system lock it held on the file); one
-// from a console that lives on is honoured, and a write that waits longer than this for it is
-// refused rather than hanging the console.
+// one save (from its first write until the accessor is released). A lock whose
+// console has died is taken over at once (its process is gone, and with it the
+// system lock it held on the file); one from a console that lives on is
+// honoured, and a write that waits longer than this for it is refused rather
+// than hanging the console.
 constexpr std::chrono::milliseconds kLockWait{5000};
 // A lock file without a live system lock (a file system that has none) is
 // taken over when it is older than this; no save takes that long.
