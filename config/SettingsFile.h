@@ -48,8 +48,9 @@ private:
 // end of the file; comments and keys the program does not know are kept. Each
 // line is read as UTF-8 when it is valid UTF-8, else as Windows-1251; a
 // UTF-16 byte-order mark makes the file UTF-16. A rewrite keeps the file's
-// byte-order mark, encoding and line breaks, and the bytes of each line it
-// does not change; new text is UTF-8 (or UTF-16 in a UTF-16 file).
+// byte-order mark, encoding and line breaks, and the bytes of each line whose
+// text it writes unchanged (a hand-made layout, such as blanks around '=', is
+// tidied to "key=value"); new text is UTF-8 (or UTF-16 in a UTF-16 file).
 class SettingsFile {
 public:
     SettingsFile(); // opens settingsFilePath()
