@@ -1,7 +1,9 @@
-// Bytes of the settings file to text: UTF-8, with Windows-1251 for files that are not UTF-8.
+// Bytes of the settings file to text and back, line by line, keeping the bytes of foreign lines.
 #include "config/FileText.h"
 
+#include <QList>
 #include <QStringDecoder>
+#include <QStringEncoder>
 
 #include <array>
 
@@ -32,6 +34,81 @@ constexpr std::array<char16_t, 128> kWindows1251High = {
 };
 
 const QByteArray kUtf8Bom("\xEF\xBB\xBF");
+const QByteArray kUtf16LEBom("\xFF\xFE");
+const QByteArray kUtf16BEBom("\xFE\xFF");
+
+// A line's text: UTF-8 where its bytes are valid UTF-8, else Windows-1251. A
+// U+FEFF at its start is text, not a mark.
+QString decodeLine(QByteArrayView line) {
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QString text = utf8.decode(line);
+    if (utf8.hasError())
+        text = decodeWindows1251(line.toByteArray());
+    text.replace(QChar(0), QChar(kReplacement));
+    return text;
+}
+
+qsizetype lineEnd(QByteArrayView bytes, qsizetype from) {
+    for (qsizetype i = from; i < bytes.size(); ++i) {
+        if (bytes[i] == '\n' || bytes[i] == '\r')
+            return i;
+    }
+    return bytes.size();
+}
+
+// Each line decoded on its own; lines whose bytes are not the UTF-8 of their
+// text are remembered so that a rewrite can give them back.
+QString decodeLines(QByteArrayView body, QHash<QByteArray, QByteArray>& kept) {
+    if (!body.contains('\0')) {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                      QStringDecoder::Flag::ConvertInitialBom);
+        QString whole = utf8.decode(body);
+        if (!utf8.hasError())
+            return whole;
+    }
+    QString text;
+    text.reserve(body.size());
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype end = lineEnd(body, start);
+        const QByteArrayView line = body.sliced(start, end - start);
+        const QString lineText = decodeLine(line);
+        const QByteArray asUtf8 = lineText.toUtf8();
+        if (asUtf8 != line)
+            kept.insert(asUtf8, line.toByteArray());
+        text += lineText;
+        if (end == body.size())
+            break;
+        const qsizetype breakLength =
+            body[end] == '\r' && end + 1 < body.size() && body[end + 1] == '\n' ? 2 : 1;
+        text += QLatin1StringView(body.sliced(end, breakLength));
+        start = end + breakLength;
+    }
+    return text;
+}
+
+// A text that opens with a byte-order mark, or with bytes that would read as
+// one, would lose them on the next read; an empty first line keeps them text.
+bool opensLikeAMark(QByteArrayView body) {
+    return body.startsWith(kUtf8Bom) || body.startsWith(kUtf16LEBom) ||
+           body.startsWith(kUtf16BEBom);
+}
+
+QByteArray encodeUtf16(const QByteArray& utf8Text, const TextForm& form) {
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QString text = utf8.decode(utf8Text);
+    if (form.lineBreak != "\n")
+        text.replace(u'\n', QString::fromLatin1(form.lineBreak));
+    if (text.startsWith(QChar(QChar::ByteOrderMark)))
+        text.prepend(QString::fromLatin1(form.lineBreak));
+    const bool little = form.encoding == TextForm::Encoding::Utf16LE;
+    QStringEncoder encoder(little ? QStringEncoder::Utf16LE : QStringEncoder::Utf16BE);
+    QByteArray bytes = form.byteOrderMark ? (little ? kUtf16LEBom : kUtf16BEBom) : QByteArray();
+    bytes += encoder.encode(text);
+    return bytes;
+}
 
 } // namespace
 
@@ -44,20 +121,58 @@ QString decodeWindows1251(const QByteArray& bytes) {
     return text;
 }
 
-QString decodeFileText(const QByteArray& bytes) {
+DecodedFile decodeFile(const QByteArray& bytes) {
+    DecodedFile file;
+    TextForm& form = file.form;
     QByteArrayView body(bytes);
-    if (body.startsWith(kUtf8Bom))
-        body = body.sliced(kUtf8Bom.size());
-
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(body);
-    if (utf8.hasError())
-        text = decodeWindows1251(body.toByteArray());
-    text.replace(QChar(0), QChar(kReplacement));
+    if (body.startsWith(kUtf16LEBom) || body.startsWith(kUtf16BEBom)) {
+        const bool little = body.startsWith(kUtf16LEBom);
+        form.encoding = little ? TextForm::Encoding::Utf16LE : TextForm::Encoding::Utf16BE;
+        form.byteOrderMark = true;
+        QStringDecoder utf16(little ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE,
+                             QStringDecoder::Flag::Stateless |
+                                 QStringDecoder::Flag::ConvertInitialBom);
+        file.text = utf16.decode(body.sliced(2));
+        file.text.replace(QChar(0), QChar(kReplacement));
+    } else {
+        if (body.startsWith(kUtf8Bom)) {
+            form.byteOrderMark = true;
+            body = body.sliced(kUtf8Bom.size());
+        }
+        file.text = decodeLines(body, form.keptLines);
+    }
     // A second mark (a file saved twice with one) is not text either.
-    while (text.startsWith(QChar(QChar::ByteOrderMark)))
-        text.remove(0, 1);
-    return text;
+    while (file.text.startsWith(QChar(QChar::ByteOrderMark)))
+        file.text.remove(0, 1);
+    const qsizetype firstBreak = file.text.indexOf(u'\n');
+    if (firstBreak > 0 && file.text[firstBreak - 1] == u'\r')
+        form.lineBreak = "\r\n";
+    return file;
+}
+
+QString decodeFileText(const QByteArray& bytes) {
+    return decodeFile(bytes).text;
+}
+
+QByteArray encodeFileText(const QByteArray& utf8Text, const TextForm& form) {
+    if (form.encoding != TextForm::Encoding::Utf8)
+        return encodeUtf16(utf8Text, form);
+    QByteArray body;
+    if (form.keptLines.isEmpty() && form.lineBreak == "\n") {
+        body = utf8Text;
+    } else {
+        body.reserve(utf8Text.size() + utf8Text.size() / 8);
+        const QList<QByteArray> lines = utf8Text.split('\n');
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (i > 0)
+                body += form.lineBreak;
+            const auto kept = form.keptLines.constFind(lines[i]);
+            body += kept == form.keptLines.cend() ? lines[i] : kept.value();
+        }
+    }
+    if (opensLikeAMark(body))
+        body.prepend(form.lineBreak);
+    return form.byteOrderMark ? kUtf8Bom + body : body;
 }
 
 } // namespace config

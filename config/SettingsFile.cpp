@@ -1,17 +1,22 @@
-// The settings-file accessor: parsed once, edited in memory, written back whole.
+// The settings-file accessor: each write re-reads the file under a lock and replaces it whole.
 #include "config/SettingsFile.h"
 
 #include "config/Errors.h"
+#include "config/FileReplace.h"
 #include "config/FileText.h"
 #include "config/IntegerText.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QHash>
+#include <QLockFile>
+#include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QStringList>
+#include <QThread>
 
 // Plain char storage: the text handed to the parser is always UTF-8, decoded
 // and encoded by us, so the parser needs no converter of its own. Debian's
@@ -20,15 +25,30 @@
 #define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
+#include <chrono>
+#include <memory>
+#include <optional>
 #include <string>
-#include <string_view>
 
 namespace config {
 
 namespace {
 
 const QString kSettingsFileName = QStringLiteral("Iniprofil.ini");
-constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
+// Every console writing the file takes "<file>.lock" beside it for the span of
+// one save (from its first write until the accessor is released). A lock whose
+// console has died is taken over at once (its process is gone, and with it the
+// system lock it held on the file); one from a console that lives on is
+// honoured, and a write that waits longer than this for it is refused rather
+// than hanging the console.
+constexpr std::chrono::milliseconds kLockWait{5000};
+// A lock file without a live system lock (a file system that has none) is
+// taken over when it is older than this; no save takes that long.
+constexpr int kStaleLockMs = 5000;
+// Short, uneven pauses between tries, so that two consoles saving at once take turns.
+constexpr int kLockRetryMinMs = 1;
+constexpr int kLockRetryMaxMs = 4;
 
 // Null while no override is alive.
 QString& appDirectoryOverride() {
@@ -187,34 +207,33 @@ void appendComment(std::string& out, const char* comment) {
     }
 }
 
-bool writeInPlace(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::ExistingOnly | QIODevice::Truncate))
-        return false;
-    return file.write(bytes) == bytes.size() && file.flush();
-}
-
-// The whole file at once: a temporary file beside it, flushed and renamed over
-// it. Where the directory refuses the temporary file but the file itself may
-// be written, it is rewritten in place (Qt does so when the directory denies
-// access; an immutable directory answers with another error, handled here).
-bool writeWholeFile(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly)) {
-        const QFileInfo info(path);
-        return info.isFile() && writeInPlace(path, bytes);
+bool takeLock(QLockFile& lock) {
+    lock.setStaleLockTime(kStaleLockMs);
+    const QDeadlineTimer deadline(kLockWait);
+    for (;;) {
+        if (lock.tryLock(0))
+            return true;
+        if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired())
+            return false;
+        QThread::msleep(QRandomGenerator::global()->bounded(kLockRetryMinMs, kLockRetryMaxMs + 1));
     }
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        file.commit();
-        return false;
-    }
-    return file.commit();
 }
 
 QString fullPath(const QString& path) {
     return QDir::isAbsolutePath(path) ? path : QDir::current().absoluteFilePath(path);
+}
+
+// One lock per file in this process, shared by the accessors that write to it
+// at the same time; a second one would wait for the first and never get it.
+std::shared_ptr<QLockFile> sharedLock(const QString& lockPath) {
+    static QHash<QString, std::weak_ptr<QLockFile>> held;
+    if (std::shared_ptr<QLockFile> lock = held.value(lockPath).lock())
+        return lock;
+    auto lock = std::make_shared<QLockFile>(lockPath);
+    if (!takeLock(*lock))
+        return nullptr;
+    held.insert(lockPath, lock);
+    return lock;
 }
 
 } // namespace
@@ -246,25 +265,61 @@ ScopedAppDirectoryOverride::~ScopedAppDirectoryOverride() {
 struct SettingsFile::Document {
     Ini ini{true, true, false};
     OuterLines outer;
+    TextForm form;
+    std::optional<QByteArray> onDisk; // the bytes read, or none when there was no file
+    std::shared_ptr<QLockFile> lock;  // taken at the first write, held until released
 
-    void load(const QString& path) {
+    // Taking the lock costs a sync of the lock file; a save of seventy writes
+    // takes it once, at its first write, and keeps it until the accessor is
+    // released at the end of the handler.
+    bool holdLock(const QString& path) {
+        if (!lock)
+            lock = sharedLock(fullPath(path) + QStringLiteral(".lock"));
+        return lock != nullptr;
+    }
+
+    // False when the file exists but cannot be read: then it reads as empty
+    // and must not be replaced. A directory in its place reads as no file.
+    bool load(const QString& path) {
         ini.Reset();
         outer = {};
-        if (!QFileInfo(path).isFile())
-            return;
+        form = {};
+        onDisk.reset();
+        const QFileInfo info(path);
+        if (!info.exists() || info.isDir())
+            return true;
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
-            return;
-        QString text = decodeFileText(file.readAll());
+            return false;
+        QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            return false;
+        DecodedFile decoded = decodeFile(bytes);
+        QString& text = decoded.text;
         // The parser takes CR, LF and CR LF as line ends alike; one form here
         // keeps our view of the lines the same as the parser's.
         text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
         text.replace(u'\r', u'\n');
         if (ini.LoadData(parserText(text)) < 0) {
             ini.Reset();
-            return;
+            return false;
         }
         outer = outerLines(text);
+        form = std::move(decoded.form);
+        onDisk = std::move(bytes);
+        return true;
+    }
+
+    // The file with one key changed, in the form it was read in; unchanged
+    // bytes are not written again.
+    bool save(const QString& path) {
+        const QByteArray bytes = encodeFileText(serialise(), form);
+        if (onDisk == bytes)
+            return true;
+        if (!replaceFile(path, bytes))
+            return false;
+        onDisk = bytes;
+        return true;
     }
 
     // The parser's own writer puts blanks around '=' and two empty lines
@@ -314,10 +369,6 @@ struct SettingsFile::Document {
             out += outer.tail;
             out += '\n';
         }
-        // A key whose name starts with U+FEFF must not open the file, where
-        // it would read back as a byte-order mark.
-        if (out.starts_with(kUtf8ByteOrderMark))
-            out.insert(0, 1, '\n');
         return QByteArray::fromStdString(out);
     }
 
@@ -349,16 +400,23 @@ QString SettingsFile::ReadString(const QString& section, const QString& key,
     return stored ? valueFromStored(textFromParser(stored)) : defaultValue;
 }
 
+// The file as it is on disk now, not as this accessor first read it: another
+// console may have written since. Under the lock no other console writes
+// between the read and the replace, so neither loses the other's keys.
 void SettingsFile::WriteString(const QString& section, const QString& key, const QString& value) {
-    const std::string sectionName = section.toStdString();
-    const std::string keyName = m_doc->keyName(sectionName, key.toStdString());
-    const SI_Error rc = m_doc->ini.SetValue(sectionName.c_str(), keyName.c_str(),
-                                            storedForm(value).toStdString().c_str(), nullptr, true);
-    if (rc < 0 || !writeWholeFile(m_path, m_doc->serialise())) {
+    if (!m_doc->holdLock(m_path) || !m_doc->load(m_path) || !setValue(section, key, value) ||
+        !m_doc->save(m_path)) {
         // What is on disk is what later reads must see.
         m_doc->load(m_path);
         throw WriteError(fullPath(m_path));
     }
+}
+
+bool SettingsFile::setValue(const QString& section, const QString& key, const QString& value) {
+    const std::string sectionName = section.toStdString();
+    const std::string keyName = m_doc->keyName(sectionName, key.toStdString());
+    return m_doc->ini.SetValue(sectionName.c_str(), keyName.c_str(),
+                               storedForm(value).toStdString().c_str(), nullptr, true) >= 0;
 }
 
 std::int32_t SettingsFile::ReadInteger(const QString& section, const QString& key,

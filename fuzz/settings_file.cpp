@@ -1,5 +1,7 @@
-// Fuzz target: any bytes as the settings file; reads never fail, writes keep the rest.
+// Fuzz target: any bytes as the settings file, in any encoding; several writes, some failing
+// mid-write.
 #include "config/Errors.h"
+#include "config/FileReplace.h"
 #include "config/FileText.h"
 #include "config/IntegerText.h"
 #include "config/SettingsFile.h"
@@ -10,12 +12,14 @@
 #include <QList>
 #include <QRegularExpression>
 #include <QString>
+#include <QStringEncoder>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -103,10 +107,90 @@ QString workDirectory() {
     return dir.path();
 }
 
+// How the input's bytes become the file: as they are, or their text saved by
+// another tool (UTF-16 either way with its mark, UTF-8 with its mark, or every
+// other line in Windows-1251).
+enum class Saved { AsIs, Utf16LE, Utf16BE, Utf8Mark, AlternateLines1251, Count };
+
+QByteArray toWindows1251(const QString& text) {
+    static const QHash<QChar, char> table = [] {
+        QHash<QChar, char> t;
+        for (int byte = 0x80; byte <= 0xFF; ++byte)
+            t.insert(config::decodeWindows1251(QByteArray(1, char(byte))).at(0), char(byte));
+        return t;
+    }();
+    QByteArray bytes;
+    for (QChar c : text)
+        bytes += c.unicode() < 0x80 ? char(c.unicode()) : table.value(c, '?');
+    return bytes;
+}
+
+QByteArray savedAs(Saved saved, const QByteArray& input) {
+    const QString text = config::decodeFileText(input);
+    switch (saved) {
+    case Saved::AsIs:
+    case Saved::Count:
+        return input;
+    case Saved::Utf16LE:
+        return "\xFF\xFE" + QStringEncoder(QStringEncoder::Utf16LE).encode(text);
+    case Saved::Utf16BE:
+        return "\xFE\xFF" + QStringEncoder(QStringEncoder::Utf16BE).encode(text);
+    case Saved::Utf8Mark:
+        return "\xEF\xBB\xBF" + text.toUtf8();
+    case Saved::AlternateLines1251: {
+        QByteArray bytes;
+        const QStringList lines = text.split(u'\n');
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (i > 0)
+                bytes += '\n';
+            bytes += i % 2 ? toWindows1251(lines[i]) : lines[i].toUtf8();
+        }
+        return bytes;
+    }
+    }
+    return input;
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    FUZZ_CHECK(file.open(QIODevice::ReadOnly));
+    return file.readAll();
+}
+
+QStringList readAll(const config::SettingsFile& settings, const QList<Name>& names) {
+    QStringList values;
+    for (const Name& name : names)
+        values.append(readChecked(settings, name));
+    return values;
+}
+
+void reportChange(const Name& name, const QString& before, const QString& after) {
+    std::fprintf(stderr, "[%s] %s was \"%s\", now \"%s\"\n", qPrintable(name.first),
+                 qPrintable(name.second), qPrintable(before), qPrintable(after));
+}
+
+constexpr int kMaxWrites = 4;
+constexpr std::size_t kHeader = 4;
+
 } // namespace
 
+// Input: a control byte (how the file was saved, how many writes, whether the
+// disk refuses mid-write), two bytes of where it refuses, a byte choosing the
+// first key; the rest is the file. Each write either changes its key alone or
+// is refused with the file byte for byte as before it.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const std::uint8_t control = size > 0 ? data[0] : 0;
+    const int limitAt = size > 2 ? data[1] | data[2] << 8 : 0;
+    const std::uint8_t choice = size > 3 ? data[3] : 0;
+    const QByteArray input =
+        size > kHeader
+            ? QByteArray(reinterpret_cast<const char*>(data) + kHeader, qsizetype(size - kHeader))
+            : QByteArray();
+    const auto saved = Saved(control % int(Saved::Count));
+    const int writes = 1 + (control >> 3) % kMaxWrites;
+    const bool diskRefuses = (control & 0x80) != 0;
+
+    const QByteArray bytes = savedAs(saved, input);
     const QString directory = workDirectory();
     const QString path = directory + QStringLiteral("/Iniprofil.ini");
     writeFile(path, bytes);
@@ -115,43 +199,60 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     names += namesInText(config::decodeFileText(bytes));
     names.append({QString(), QStringLiteral("orphan")});
 
-    QStringList before;
+    std::optional<config::ScopedWriteLimit> limit;
+    if (diskRefuses)
+        limit.emplace(limitAt);
+    bool lastWritten = false;
+    Name target;
+    QString value;
     {
-        const config::SettingsFile settings(path);
-        for (const Name& name : names)
-            before.append(readChecked(settings, name));
-    }
+        config::SettingsFile writer(path);
+        for (int w = 0; w < writes; ++w) {
+            const QByteArray fileBefore = readFile(path);
+            const QStringList before = readAll(config::SettingsFile(path), names);
 
-    // One write into the file: the value reads back, and every other key reads as before.
-    const Name target = names[size == 0 ? 0 : data[0] % names.size()];
-    const QString value = QString::fromUtf8(bytes.mid(1, kMaxValueLength));
-    config::SettingsFile writer(path);
-    try {
-        writer.WriteString(target.first, target.second, value);
-    } catch (const config::WriteError&) {
-        FUZZ_CHECK(!"the write was refused");
-    }
-    FUZZ_CHECK(writer.ReadString(target.first, target.second, kAbsent) == expectedReadBack(value));
+            target = names[(choice + w * 7) % names.size()];
+            value = QString::fromUtf8(input.mid(w * kMaxValueLength, kMaxValueLength));
+            bool refused = false;
+            try {
+                writer.WriteString(target.first, target.second, value);
+            } catch (const config::WriteError&) {
+                refused = true;
+            }
+            // Only a disk that refuses may refuse a write.
+            FUZZ_CHECK(!refused || diskRefuses);
+            FUZZ_CHECK(
+                QDir(directory).entryList(QDir::Files | QDir::Hidden).filter(".tmp").isEmpty());
+            lastWritten = !refused;
 
-    const config::SettingsFile reopened(path);
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        const QString after = reopened.ReadString(names[i].first, names[i].second, kAbsent);
-        if (sameName(names[i], target))
-            FUZZ_CHECK(after == expectedReadBack(value));
-        else if (after != before[i])
-            std::fprintf(stderr, "[%s] %s was \"%s\", now \"%s\"\n", qPrintable(names[i].first),
-                         qPrintable(names[i].second), qPrintable(before[i]), qPrintable(after));
-        FUZZ_CHECK(sameName(names[i], target) || after == before[i]);
+            const config::SettingsFile reopened(path);
+            if (refused) {
+                FUZZ_CHECK(readFile(path) == fileBefore);
+                FUZZ_CHECK(readAll(reopened, names) == before);
+                continue;
+            }
+            FUZZ_CHECK(writer.ReadString(target.first, target.second, kAbsent) ==
+                       expectedReadBack(value));
+            for (qsizetype i = 0; i < names.size(); ++i) {
+                const QString after = reopened.ReadString(names[i].first, names[i].second, kAbsent);
+                if (sameName(names[i], target)) {
+                    FUZZ_CHECK(after == expectedReadBack(value));
+                    continue;
+                }
+                if (after != before[i])
+                    reportChange(names[i], before[i], after);
+                FUZZ_CHECK(after == before[i]);
+            }
+        }
     }
+    limit.reset();
+    if (!lastWritten)
+        return 0;
 
     // The file we wrote reads the same when written once more.
-    QFile written(path);
-    FUZZ_CHECK(written.open(QIODevice::ReadOnly));
-    const QByteArray once = written.readAll();
-    written.close();
+    const QByteArray once = readFile(path);
     config::SettingsFile(path).WriteString(target.first, target.second, value);
-    FUZZ_CHECK(written.open(QIODevice::ReadOnly));
-    const QByteArray twice = written.readAll();
+    const QByteArray twice = readFile(path);
     if (twice != once)
         std::fprintf(stderr, "first write:\n%s\nsecond write:\n%s\n",
                      once.toPercentEncoding(" =[];#\n").constData(),

@@ -1,5 +1,6 @@
 // The settings file on disk: defaults, layout, encodings, odd files and refused writes.
 #include "config/Errors.h"
+#include "config/FileReplace.h"
 #include "config/SettingsFile.h"
 #include "tests/support/TestDirs.h"
 
@@ -7,13 +8,18 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <QTest>
 
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <optional>
@@ -66,12 +72,6 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
-bool isValidUtf8(const QByteArray& bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    (void)utf8.decode(bytes);
-    return !utf8.hasError();
-}
-
 QString unableToWrite(const QString& path) {
     return QStringLiteral("Unable to write to ") + path;
 }
@@ -89,6 +89,98 @@ QString refusalOf(SettingsFile& settings) {
 
 QStringList entriesOf(const QString& directory) {
     return QDir(directory).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+}
+
+// A small file system of its own (tmpfs), mounted for as long as the object
+// lives: a disk that really fills up. Needs root.
+class SmallDisk {
+public:
+    explicit SmallDisk(const QString& path) : m_path(QFile::encodeName(path)) {
+        QDir().mkpath(path);
+        m_mounted = ::mount("tmpfs", m_path.constData(), "tmpfs", 0, "size=64k") == 0;
+    }
+    ~SmallDisk() {
+        if (m_mounted)
+            ::umount2(m_path.constData(), MNT_DETACH);
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool mounted() const { return m_mounted; }
+    qint64 freePages() const {
+        struct statvfs info {};
+        return ::statvfs(m_path.constData(), &info) == 0 ? qint64(info.f_bavail) : -1;
+    }
+
+private:
+    QByteArray m_path;
+    bool m_mounted = false;
+};
+
+constexpr qint64 kPageSize = 4096;
+
+struct Write {
+    const char* key;
+    int value;
+};
+
+// The general settings dialog's save: the fifteen Global keys in its order.
+const QList<Write> kGeneralSettingsSave = {
+    {"EditP2", 80},        {"EditpGain", 200}, {"EditiGain", 10}, {"EditdGain", 5},
+    {"EditTpid", 20},      {"EditpBH", 90},    {"EditkBH", 3},    {"EditP1", 70},
+    {"Correct1", -5},      {"Correct2", 4},    {"Hex", 0},        {"VisibleProfil", 1},
+    {"TempEnableFan", 60}, {"EnableFan", 1},   {"AutoStart", 0},
+};
+
+// The file's bytes before the save and after each of its writes.
+QList<QByteArray> statesOfSave(const QString& path, const QByteArray& start) {
+    writeBytes(path, start);
+    QList<QByteArray> states{start};
+    SettingsFile settings(path);
+    for (const Write& write : kGeneralSettingsSave) {
+        settings.WriteInteger("Global", write.key, write.value);
+        states.append(readBytes(path));
+    }
+    return states;
+}
+
+// Runs the save until a write is refused: its number (0 when none was) and message.
+std::pair<int, QString> runSave(const QString& path) {
+    SettingsFile settings(path);
+    for (qsizetype i = 0; i < kGeneralSettingsSave.size(); ++i) {
+        try {
+            settings.WriteInteger("Global", kGeneralSettingsSave[i].key,
+                                  kGeneralSettingsSave[i].value);
+        } catch (const config::WriteError& error) {
+            return {int(i + 1), error.message()};
+        }
+    }
+    return {0, QString()};
+}
+
+QByteArray utf16(const QString& text, QStringEncoder::Encoding encoding) {
+    QStringEncoder encoder(encoding);
+    return encoder.encode(text);
+}
+
+enum class Permissions { AsThisProcess, Apply };
+
+// The settings helper, run as a second console. With Permissions::Apply a root
+// process runs it without the capabilities that pass over file permissions, so
+// that they apply to it as to an operator.
+QProcess* startWriter(const QStringList& arguments, QObject* parent,
+                      Permissions permissions = Permissions::AsThisProcess) {
+    auto* process = new QProcess(parent);
+    if (permissions == Permissions::Apply && ::geteuid() == 0) {
+        process->setProgram(QStringLiteral("setpriv"));
+        process->setArguments(QStringList{"--bounding-set", "-dac_override,-dac_read_search", "--",
+                                          QStringLiteral(SETTINGS_WRITER)} +
+                              arguments);
+    } else {
+        process->setProgram(QStringLiteral(SETTINGS_WRITER));
+        process->setArguments(arguments);
+    }
+    process->start();
+    return process;
 }
 
 } // namespace
@@ -120,8 +212,8 @@ private slots:
     void valuesRoundTripExactly_data();
     void valuesRoundTripExactly();
     void lineBreaksInAValueStayOnItsLine();
-    void windows1251FileReadsAndIsRewrittenAsUtf8();
-    void byteOrderMarkIsAcceptedAndNotWritten();
+    void windows1251LinesKeepTheirBytes();
+    void byteOrderMarkIsKept();
     void byteOrderMarkInsideTheFileIsText();
     void binaryFileReadsAndCanBeWritten();
     void nulDoesNotHideTheRestOfTheFile();
@@ -131,8 +223,18 @@ private slots:
     void parentPathIsARegularFile();
     void fileNameTooLong();
     void readOnlyDirectoryRefusesANewFile();
-    void readOnlyDirectoryWithWritableFileIsWrittenInPlace();
+    void readOnlyDirectoryRefusesEvenAWritableFile();
     void readOnlyFileInReadOnlyDirectory();
+
+    void replacedFileKeepsItsPermissions();
+    void fullDiskRefusesTheWriteThatFailed_data();
+    void fullDiskRefusesTheWriteThatFailed();
+    void encodingsKeptOnRewrite_data();
+    void encodingsKeptOnRewrite();
+    void unreadableFileIsNeverReplaced();
+    void twoConsolesSavingAtOnceLoseNothing();
+    void lockOfAnotherConsole_data();
+    void lockOfAnotherConsole();
 };
 
 void TestSettingsFile::init() {
@@ -275,7 +377,8 @@ void TestSettingsFile::writeKeepsTheRestOfAHandEditedFile() {
                                 "; end of file\n"
                                 "\n"
                                 "# really the end\n";
-    QCOMPARE(fileBytes(), QByteArray(expected));
+    // The file's own line breaks stay.
+    QCOMPARE(fileBytes(), QByteArray(expected).replace("\n", "\r\n"));
 
     // Every later read, through this accessor or a new one, sees the new values.
     const SettingsFile reopened;
@@ -289,7 +392,7 @@ void TestSettingsFile::writeKeepsTheRestOfAHandEditedFile() {
 
     // A file in our own layout comes back unchanged from a write of the same value.
     SettingsFile(m_dir->settingsPath()).WriteInteger("Global", "Hex", 1);
-    QCOMPARE(fileBytes(), QByteArray(expected));
+    QCOMPARE(fileBytes(), QByteArray(expected).replace("\n", "\r\n"));
 }
 
 void TestSettingsFile::keysMatchInAnyLetterCase() {
@@ -427,30 +530,33 @@ void TestSettingsFile::lineBreaksInAValueStayOnItsLine() {
     QCOMPARE(fileBytes().count('\n'), 2);
 }
 
-void TestSettingsFile::windows1251FileReadsAndIsRewrittenAsUtf8() {
+// Lines a rewrite does not change keep their bytes, Windows-1251 ones included.
+void TestSettingsFile::windows1251LinesKeepTheirBytes() {
     // "Профиль №1 «ёЁ»" and "Медь" as a Windows editor saves them.
-    m_dir->writeSettings(
-        "[Profil0]\r\nName=\xCF\xF0\xEE\xF4\xE8\xEB\xFC \xB9\x31 \xAB\xB8\xA8\xBB\r\n"
-        "; \xCC\xE5\xE4\xFC\r\nT0=120\r\n");
+    const QByteArray nameLine = "Name=\xCF\xF0\xEE\xF4\xE8\xEB\xFC \xB9\x31 \xAB\xB8\xA8\xBB\r\n";
+    m_dir->writeSettings("[Profil0]\r\n" + nameLine + "; \xCC\xE5\xE4\xFC\r\nT0=120\r\n");
     const QString name = QStringLiteral("Профиль №1 «ёЁ»");
     SettingsFile settings;
     QCOMPARE(settings.ReadString("Profil0", "Name", ""), name);
 
     settings.WriteInteger("Profil0", "T0", 130);
-    const QByteArray bytes = fileBytes();
-    QVERIFY(isValidUtf8(bytes));
-    QCOMPARE(bytes, "[Profil0]\nName=" + name.toUtf8() + "\n" + QStringLiteral("; Медь").toUtf8() +
-                        "\nT0=130\n");
+    QCOMPARE(fileBytes(), "[Profil0]\r\n" + nameLine + "; \xCC\xE5\xE4\xFC\r\nT0=130\r\n");
     QCOMPARE(SettingsFile().ReadString("Profil0", "Name", ""), name);
+
+    // A name the console writes is UTF-8; the lines around it stay as they were.
+    settings.WriteString("Profil0", "Name", QStringLiteral("Медь"));
+    QCOMPARE(fileBytes(), "[Profil0]\r\nName=" + QStringLiteral("Медь").toUtf8() +
+                              "\r\n; \xCC\xE5\xE4\xFC\r\nT0=130\r\n");
+    QCOMPARE(SettingsFile().ReadString("Profil0", "Name", ""), QStringLiteral("Медь"));
 }
 
-void TestSettingsFile::byteOrderMarkIsAcceptedAndNotWritten() {
+void TestSettingsFile::byteOrderMarkIsKept() {
     m_dir->writeSettings("\xEF\xBB\xBF[Profil0]\nName=" + QStringLiteral("Олово").toUtf8() + "\n");
     SettingsFile settings;
     QCOMPARE(settings.ReadString("Profil0", "Name", ""), QStringLiteral("Олово"));
     settings.WriteInteger("Profil0", "T0", 1);
-    QCOMPARE(fileBytes(),
-             QByteArray("[Profil0]\nName=" + QStringLiteral("Олово").toUtf8() + "\nT0=1\n"));
+    QCOMPARE(fileBytes(), QByteArray("\xEF\xBB\xBF[Profil0]\nName=" +
+                                     QStringLiteral("Олово").toUtf8() + "\nT0=1\n"));
 }
 
 // Only the file's first bytes can be a byte-order mark; a key named with one
@@ -484,7 +590,8 @@ void TestSettingsFile::binaryFileReadsAndCanBeWritten() {
         }
         settings.WriteString("Profil0", "Name", " after noise ");
         settings.WriteInteger("Global", "Hex", 1);
-        QVERIFY(isValidUtf8(fileBytes()));
+        // The noise keeps its bytes; what the console wrote is UTF-8 on lines of its own.
+        QVERIFY(fileBytes().contains("\nName=\" after noise \"\n"));
         const SettingsFile reopened;
         QCOMPARE(reopened.ReadString("Profil0", "Name", ""), QStringLiteral(" after noise "));
         QCOMPARE(reopened.ReadInteger("Global", "Hex", 0), 1);
@@ -497,8 +604,8 @@ void TestSettingsFile::nulDoesNotHideTheRestOfTheFile() {
     QCOMPARE(settings.ReadString("Profil0", "Name", ""), QStringLiteral("a\uFFFDb"));
     QCOMPARE(settings.ReadInteger("Global", "Hex", 0), 1);
     settings.WriteInteger("Global", "Hex", 0);
-    QCOMPARE(fileBytes(), QByteArray(QByteArray("[Profil0]\nName=a\xEF\xBF\xBD"
-                                                "b\n\n[Global]\nHex=0\n")));
+    // The line the write did not touch keeps its bytes, the NUL too.
+    QCOMPARE(fileBytes(), QByteArray("[Profil0]\nName=a\0b\n\n[Global]\nHex=0\n", 35));
 }
 
 void TestSettingsFile::veryLongLines() {
@@ -514,9 +621,11 @@ void TestSettingsFile::veryLongLines() {
 
 void TestSettingsFile::directoryWhereTheFileShouldBe() {
     QVERIFY(QDir(m_dir->path()).mkdir("Iniprofil.ini"));
-    SettingsFile settings;
-    QCOMPARE(settings.ReadString("Profil0", "Name", "default"), QStringLiteral("default"));
-    QCOMPARE(refusalOf(settings), unableToWrite(m_dir->settingsPath()));
+    {
+        SettingsFile settings;
+        QCOMPARE(settings.ReadString("Profil0", "Name", "default"), QStringLiteral("default"));
+        QCOMPARE(refusalOf(settings), unableToWrite(m_dir->settingsPath()));
+    }
     QVERIFY(QFileInfo(m_dir->settingsPath()).isDir());
     QCOMPARE(entriesOf(m_dir->settingsPath()), QStringList());
     QCOMPARE(entriesOf(m_dir->path()), QStringList{"Iniprofil.ini"});
@@ -549,14 +658,18 @@ void TestSettingsFile::readOnlyDirectoryRefusesANewFile() {
     QCOMPARE(entriesOf(m_dir->path()), QStringList());
 }
 
-void TestSettingsFile::readOnlyDirectoryWithWritableFileIsWrittenInPlace() {
-    m_dir->writeSettings("; kept\n[Profil0]\nName=Old\nT0=1\n");
+// Rewriting the file in place could leave it half written; with no room for a
+// temporary file beside it, the write is refused instead.
+void TestSettingsFile::readOnlyDirectoryRefusesEvenAWritableFile() {
+    const QByteArray before = "; kept\n[Profil0]\nName=Old\nT0=1\n";
+    m_dir->writeSettings(before);
     const Immutable readOnly(m_dir->path());
     if (!readOnly.applied())
         QSKIP("cannot mark the directory immutable here");
     SettingsFile settings;
-    settings.WriteString("Profil0", "Name", "New");
-    QCOMPARE(fileBytes(), QByteArray("; kept\n\n[Profil0]\nName=New\nT0=1\n"));
+    QCOMPARE(refusalOf(settings), unableToWrite(m_dir->settingsPath()));
+    QCOMPARE(fileBytes(), before);
+    QCOMPARE(settings.ReadString("Profil0", "Name", ""), QStringLiteral("Old"));
     QCOMPARE(entriesOf(m_dir->path()), QStringList{"Iniprofil.ini"});
 }
 
@@ -575,5 +688,243 @@ void TestSettingsFile::readOnlyFileInReadOnlyDirectory() {
     QCOMPARE(entriesOf(m_dir->path()), QStringList{"Iniprofil.ini"});
 }
 
+// The file is replaced by a new one; the operator's permissions on it stay.
+void TestSettingsFile::replacedFileKeepsItsPermissions() {
+    m_dir->writeSettings("[Profil0]\nT0=1\n");
+    const QFile::Permissions chosen = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+    QVERIFY(QFile::setPermissions(m_dir->settingsPath(), chosen));
+    SettingsFile().WriteInteger("Profil0", "T0", 2);
+    QCOMPARE(fileBytes(), QByteArray("[Profil0]\nT0=2\n"));
+    QCOMPARE(QFileInfo(m_dir->settingsPath()).permissions() & ~(QFile::ReadUser | QFile::WriteUser),
+             chosen & ~(QFile::ReadUser | QFile::WriteUser));
+}
+
+// A disk that fills up during the general settings save, at its first,
+// second, third or fourth write: that write is refused with "Unable to write
+// to <file>", the file holds exactly what the writes before it made of it, no
+// temporary file is left, and once there is room again the save goes through.
+// On a real 64 KiB tmpfs when the tests run as root (as in CI): the file is
+// padded so that the failing write is the first to need a second page of the
+// disk; elsewhere through the accessor's write limit, in the middle of that write.
+void TestSettingsFile::fullDiskRefusesTheWriteThatFailed_data() {
+    QTest::addColumn<bool>("realDisk");
+    QTest::addColumn<int>("failingWrite");
+    for (const bool realDisk : {true, false}) {
+        for (int write = 1; write <= 4; ++write)
+            QTest::addRow("%s, write %d", realDisk ? "tmpfs" : "write limit", write)
+                << realDisk << write;
+    }
+}
+
+void TestSettingsFile::fullDiskRefusesTheWriteThatFailed() {
+    QFETCH(bool, realDisk);
+    QFETCH(int, failingWrite);
+    const QByteArray base = "[Connect]\nComport=Com3\nBaudRate=19200\n\n[Global]\n; set below\n\n"
+                            "[Profil0]\nT0=100\nName=" +
+                            QStringLiteral("Бессвинцовый BGA").toUtf8() + "\n";
+    const QString scratch = m_dir->path() + QStringLiteral("/scratch.ini");
+    QList<QByteArray> states = statesOfSave(scratch, base);
+
+    std::optional<SmallDisk> disk;
+    std::optional<config::ScopedWriteLimit> limit;
+    QString directory = m_dir->path();
+    if (realDisk) {
+        if (::geteuid() != 0)
+            QSKIP("mounting a small tmpfs needs root; the write-limit rows cover this");
+        directory += QStringLiteral("/disk");
+        disk.emplace(directory);
+        if (!disk->mounted())
+            QSKIP("cannot mount a tmpfs here; the write-limit rows cover this");
+        // After the writes before the failing one the file fills its page
+        // exactly (the padding comment's own layout may shift it once).
+        qint64 pad = kPageSize - states[failingWrite - 1].size();
+        for (int attempt = 0; attempt < 3 && states[failingWrite - 1].size() != kPageSize;
+             ++attempt) {
+            QVERIFY(pad >= 3);
+            states = statesOfSave(scratch, "; " + QByteArray(pad - 3, 'x') + "\n" + base);
+            pad += kPageSize - states[failingWrite - 1].size();
+        }
+        QCOMPARE(states[failingWrite - 1].size(), kPageSize);
+    }
+    const QString path = directory + QStringLiteral("/Iniprofil.ini");
+    writeBytes(path, states[0]);
+    if (realDisk) {
+        // Room for a lock file and a one-page temporary file, not for a two-page one.
+        writeBytes(directory + QStringLiteral("/filler"),
+                   QByteArray((disk->freePages() - 2) * kPageSize, 'f'));
+        QCOMPARE(disk->freePages(), 2);
+    } else {
+        qint64 accepted = states[failingWrite].size() / 2;
+        for (int write = 1; write < failingWrite; ++write)
+            accepted += states[write].size();
+        limit.emplace(accepted);
+    }
+
+    const auto [refusedWrite, message] = runSave(path);
+    QCOMPARE(refusedWrite, failingWrite);
+    QCOMPARE(message, unableToWrite(path));
+    QCOMPARE(readBytes(path), states[failingWrite - 1]);
+    QCOMPARE(entriesOf(directory).filter(QStringLiteral("Iniprofil")),
+             QStringList{"Iniprofil.ini"});
+    const SettingsFile reopened(path);
+    for (int write = 1; write <= kGeneralSettingsSave.size(); ++write) {
+        const Write& w = kGeneralSettingsSave[write - 1];
+        QCOMPARE(reopened.ReadInteger("Global", w.key, -1), write < failingWrite ? w.value : -1);
+    }
+    QCOMPARE(reopened.ReadString("Profil0", "Name", ""), QStringLiteral("Бессвинцовый BGA"));
+
+    // Room again: the same save goes through.
+    limit.reset();
+    if (realDisk)
+        QVERIFY(QFile::remove(directory + QStringLiteral("/filler")));
+    QCOMPARE(runSave(path).first, 0);
+    QCOMPARE(readBytes(path), states.last());
+}
+
+// Files as other tools save them. Each reads as written, and a write of one key
+// changes that key's line only: every other line keeps its bytes, the file its
+// byte-order mark, encoding and line breaks.
+void TestSettingsFile::encodingsKeptOnRewrite_data() {
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
+    const QString text = QStringLiteral("[Profil0]\r\nName=Профиль №1 «ёЁ»\r\n; Медь\r\n"
+                                        "Note=Олово\r\nT0=%1\r\n");
+    const QString before = text.arg(120);
+    const QString after = text.arg(130);
+    // The comment and the note as an older tool saved them, in Windows-1251.
+    const auto withForeignLines = [](const QString& t) {
+        return t.toUtf8()
+            .replace(QStringLiteral("; Медь").toUtf8(), "; \xCC\xE5\xE4\xFC")
+            .replace(QStringLiteral("Note=Олово").toUtf8(), "Note=\xCE\xEB\xEE\xE2\xEE");
+    };
+    QTest::newRow("Windows-1251 lines in UTF-8")
+        << withForeignLines(before) << withForeignLines(after);
+    QTest::newRow("UTF-8 with byte-order mark")
+        << "\xEF\xBB\xBF" + before.toUtf8() << "\xEF\xBB\xBF" + after.toUtf8();
+    QTest::newRow("UTF-16 LE with byte-order mark")
+        << "\xFF\xFE" + utf16(before, QStringEncoder::Utf16LE)
+        << "\xFF\xFE" + utf16(after, QStringEncoder::Utf16LE);
+    QTest::newRow("UTF-16 BE with byte-order mark")
+        << "\xFE\xFF" + utf16(before, QStringEncoder::Utf16BE)
+        << "\xFE\xFF" + utf16(after, QStringEncoder::Utf16BE);
+}
+
+void TestSettingsFile::encodingsKeptOnRewrite() {
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    m_dir->writeSettings(before);
+    SettingsFile settings;
+    QCOMPARE(settings.ReadString("Profil0", "Name", ""), QStringLiteral("Профиль №1 «ёЁ»"));
+    QCOMPARE(settings.ReadString("Profil0", "Note", ""), QStringLiteral("Олово"));
+    QCOMPARE(settings.ReadInteger("Profil0", "T0", 0), 120);
+
+    settings.WriteInteger("Profil0", "T0", 130);
+    QCOMPARE(fileBytes(), after);
+    const SettingsFile reopened;
+    QCOMPARE(reopened.ReadString("Profil0", "Name", ""), QStringLiteral("Профиль №1 «ёЁ»"));
+    QCOMPARE(reopened.ReadString("Profil0", "Note", ""), QStringLiteral("Олово"));
+    QCOMPARE(reopened.ReadInteger("Profil0", "T0", 0), 130);
+
+    // A name the console writes reads back exactly, whatever the file's encoding.
+    settings.WriteString("Profil1", "Name", QStringLiteral("Свинцовый QFN, ёмкость"));
+    QCOMPARE(SettingsFile().ReadString("Profil1", "Name", ""),
+             QStringLiteral("Свинцовый QFN, ёмкость"));
+    QCOMPARE(SettingsFile().ReadString("Profil0", "Note", ""), QStringLiteral("Олово"));
+}
+
+// A file that exists but may not be read (write-only for its owner) reads as
+// the defaults, and the write is refused rather than replacing it with a file
+// of the one key. Run in a second process without the capabilities by which
+// root reads any file; chmod alone does not stop root.
+void TestSettingsFile::unreadableFileIsNeverReplaced() {
+    const QByteArray before = "[Profil0]\nName=Old\nT0=1\n[Global]\nHex=1\n";
+    m_dir->writeSettings(before);
+    QVERIFY(QFile::setPermissions(m_dir->settingsPath(), QFile::WriteOwner));
+    if (::geteuid() == 0 && QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        QSKIP("running as root without setpriv: file permissions cannot apply");
+    QProcess* writer =
+        startWriter({QStringLiteral("try"), m_dir->settingsPath()}, this, Permissions::Apply);
+    QVERIFY(writer->waitForFinished(60000));
+    QCOMPARE(writer->exitCode(), 0);
+    QCOMPARE(
+        QString::fromUtf8(writer->readAllStandardOutput()),
+        QStringLiteral("read: <default>\nrefused: %1\n").arg(unableToWrite(m_dir->settingsPath())));
+    QVERIFY(QFile::setPermissions(m_dir->settingsPath(), QFile::ReadOwner | QFile::WriteOwner));
+    QCOMPARE(fileBytes(), before);
+    QCOMPARE(entriesOf(m_dir->path()), QStringList{"Iniprofil.ini"});
+}
+
+// Two consoles saving 200 times each into one file, at the same time: every
+// key either of them wrote is in the file at the end, and so is the rest.
+void TestSettingsFile::twoConsolesSavingAtOnceLoseNothing() {
+    constexpr int kSaves = 200;
+    const QByteArray kept = "; \xCC\xE5\xE4\xFC\n[Profil0]\nName=\xCE\xEB\xEE\xE2\xEE\n";
+    m_dir->writeSettings(kept);
+    const QString count = QString::number(kSaves);
+    QProcess* first = startWriter(
+        {QStringLiteral("save"), m_dir->settingsPath(), QStringLiteral("A"), count}, this);
+    QProcess* second = startWriter(
+        {QStringLiteral("save"), m_dir->settingsPath(), QStringLiteral("B"), count}, this);
+    for (QProcess* writer : {first, second}) {
+        QVERIFY(writer->waitForFinished(240000));
+        QCOMPARE(QString::fromUtf8(writer->readAllStandardOutput()), QString());
+        QCOMPARE(writer->exitCode(), 0);
+    }
+    const SettingsFile settings;
+    for (const char* section : {"A", "B"}) {
+        for (int i = 0; i < kSaves; ++i)
+            QCOMPARE(settings.ReadInteger(section, QStringLiteral("Save%1").arg(i), -1), i);
+    }
+    const QString last = settings.ReadString("Common", "Last", "");
+    QVERIFY2(last == QStringLiteral("A%1").arg(kSaves - 1) ||
+                 last == QStringLiteral("B%1").arg(kSaves - 1),
+             qPrintable(last));
+    QCOMPARE(settings.ReadString("Profil0", "Name", ""), QStringLiteral("Олово"));
+    // The lines nobody wrote keep their bytes.
+    QVERIFY(fileBytes().startsWith("; \xCC\xE5\xE4\xFC\n"));
+    QVERIFY(fileBytes().contains("\nName=\xCE\xEB\xEE\xE2\xEE\n"));
+    QCOMPARE(entriesOf(m_dir->path()), QStringList{"Iniprofil.ini"});
+}
+
+// A lock left behind by a console that died is taken over at once and the
+// write goes through. One held by a console that lives but never lets go is
+// honoured for a few seconds, then the write is refused with the error, the
+// file as it was: the console waits neither for ever nor on a dead lock.
+void TestSettingsFile::lockOfAnotherConsole_data() {
+    QTest::addColumn<bool>("killHolder");
+    QTest::newRow("console killed while holding it") << true;
+    QTest::newRow("console alive but stuck") << false;
+}
+
+void TestSettingsFile::lockOfAnotherConsole() {
+    QFETCH(bool, killHolder);
+    const QByteArray before = "[Profil0]\nName=Old\nT0=1\n";
+    m_dir->writeSettings(before);
+    QProcess* holder = startWriter({QStringLiteral("hold-lock"), m_dir->settingsPath()}, this);
+    QTRY_VERIFY_WITH_TIMEOUT(holder->canReadLine(), 30000);
+    QCOMPARE(holder->readLine(), QByteArray("locked\n"));
+    const QString lockPath = m_dir->settingsPath() + QStringLiteral(".lock");
+    QVERIFY(QFileInfo::exists(lockPath));
+    if (killHolder) {
+        holder->kill();
+        QVERIFY(holder->waitForFinished(30000));
+    }
+
+    std::optional<SettingsFile> settings(std::in_place);
+    if (killHolder) {
+        QCOMPARE(refusalOf(*settings), QStringLiteral("written"));
+        QCOMPARE(fileBytes(), QByteArray("[Profil0]\nName=New\nT0=1\n"));
+        // The lock is this console's now, until its accessor is released.
+        QCOMPARE(entriesOf(m_dir->path()), QStringList({"Iniprofil.ini", "Iniprofil.ini.lock"}));
+        settings.reset();
+        QCOMPARE(entriesOf(m_dir->path()), QStringList{"Iniprofil.ini"});
+    } else {
+        QCOMPARE(refusalOf(*settings), unableToWrite(m_dir->settingsPath()));
+        QCOMPARE(fileBytes(), before);
+        QVERIFY(QFileInfo::exists(lockPath));
+    }
+    holder->kill();
+    holder->waitForFinished(30000);
+}
 QTEST_GUILESS_MAIN(TestSettingsFile)
 #include "tst_settingsfile.moc"

@@ -3,6 +3,7 @@
 // and the recorded run are read from the widgets); the station is build/station-sim in a process
 // of its own on a pseudo-terminal, and the settings files are real files.
 #include "app/Application.h"
+#include "config/FileReplace.h"
 #include "config/SettingsFile.h"
 #include "tests/e2e/StationProcess.h"
 #include "tests/support/ModalWatcher.h"
@@ -146,18 +147,6 @@ QStringList everyValue(const QString& path) {
     return values;
 }
 
-// The same list with the given entries ("Section/Key=value") put in place of theirs.
-QStringList withValues(QStringList values, const QStringList& replacements) {
-    for (const QString& replacement : replacements) {
-        const QString key = replacement.section(u'=', 0, 0) + u'=';
-        for (QString& value : values) {
-            if (value.startsWith(key))
-                value = replacement;
-        }
-    }
-    return values;
-}
-
 std::optional<QByteArray> bytesOf(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -195,6 +184,7 @@ private slots:
     void settingsFileReplacedByADirectory();
     void binarySettingsFile();
     void windows1251SettingsFile();
+    void settingsDiskFullDuringSave();
 
 private:
     bool startConsole();
@@ -208,6 +198,10 @@ private:
     QList<QPointF> topCurve() const;
     // Opens a dialog as the operator does and runs `body` inside its modal run;
     // false when the dialog did not become the modal window.
+    // Opens the general settings, types the proportional gain (unless null) and
+    // saves: whether the dialog stayed open (then it is closed), or nullopt when
+    // it never showed.
+    std::optional<bool> saveGeneralSettings(const QString& pGain);
     bool inDialog(const std::function<void()>& open, QDialog* dialog,
                   const std::function<void()>& body);
     // Opens each dialog and leaves it without saving.
@@ -315,6 +309,22 @@ void TestFaultMatrix::browseEveryDialog() {
     QVERIFY(inDialog([this] { press(form(), "Button2"); }, &w.Form4,
                      [&] { press(w.Form4, "CloseForm"); }));
     QVERIFY(inDialog(trigger("N2"), &w.Form3, [&] { w.Form3.close(); }));
+}
+
+std::optional<bool> TestFaultMatrix::saveGeneralSettings(const QString& pGain) {
+    app::Windows& w = *m_windows;
+    bool stayedOpen = false;
+    const bool shown =
+        inDialog([this] { form().findChild<QAction*>(QStringLiteral("N3"))->trigger(); }, &w.Form2,
+                 [&] {
+                     if (!pGain.isNull())
+                         type(w.Form2, "EditpGain", pGain);
+                     press(w.Form2, "SaveForms");
+                     stayedOpen = w.Form2.isVisible();
+                     if (stayedOpen)
+                         press(w.Form2, "CloseForm");
+                 });
+    return shown ? std::optional<bool>(stayedOpen) : std::nullopt;
 }
 
 void TestFaultMatrix::verifySettingsUntouched() {
@@ -482,23 +492,21 @@ void TestFaultMatrix::splitFrames() {
 }
 
 // The settings directory is read-only (the console installed where the operator
-// may not write). A save either has to go into the existing file, or is refused:
-// - the file itself writable: each save (general settings, profile editor,
-//   connection) goes through, written in place; only the edited values change;
-// - the file read-only too, or no file yet: each save shows the error box "Unable
-//   to write to <file>." and its dialog stays open with the operator's input; the
-//   file keeps its bytes (or stays absent) and no stray file is left beside it.
+// may not write). A save replaces the file by a new one beside it, so it cannot
+// be made there, whether the file itself is writable, read-only or absent: each
+// save (general settings, profile editor, connection) shows the error box
+// "Unable to write to <file>." and its dialog stays open with the operator's
+// input; the file keeps its bytes (or stays absent) and no stray file is left
+// beside it. Rewriting the file in place could leave it half written.
 void TestFaultMatrix::settingsDirectoryReadOnly_data() {
     QTest::addColumn<QString>("file");
-    QTest::addColumn<bool>("saves");
-    QTest::newRow("file writable") << QStringLiteral("writable") << true;
-    QTest::newRow("file read-only") << QStringLiteral("read-only") << false;
-    QTest::newRow("no file yet") << QStringLiteral("absent") << false;
+    QTest::newRow("file writable") << QStringLiteral("writable");
+    QTest::newRow("file read-only") << QStringLiteral("read-only");
+    QTest::newRow("no file yet") << QStringLiteral("absent");
 }
 
 void TestFaultMatrix::settingsDirectoryReadOnly() {
     QFETCH(QString, file);
-    QFETCH(bool, saves);
     if (!permissionBitsApply())
         QSKIP("this process may write anywhere; the read-only case needs a user (or root "
               "without CAP_DAC_OVERRIDE, which this test arranges through setpriv)");
@@ -540,15 +548,6 @@ void TestFaultMatrix::settingsDirectoryReadOnly() {
                      }));
     QCOMPARE(entriesOf(m_dir->path()), entries);
 
-    if (saves) {
-        QVERIFY(m_watcher->boxes().isEmpty());
-        QVERIFY(!generalOpen && !editorOpen && !connectionOpen);
-        QCOMPARE(everyValue(m_dir->settingsPath()),
-                 withValues(before, {QStringLiteral("Global/EditpGain=200"),
-                                     QStringLiteral("Profil0/T0=123")}));
-        QCOMPARE(text("Label4"), QStringLiteral("123")); // the main window took the saved profile
-        return;
-    }
     const QString refused = QStringLiteral("Unable to write to %1.").arg(m_dir->settingsPath());
     QCOMPARE(m_watcher->texts(), QStringList({refused, refused, refused}));
     for (const testsupport::SeenBox& box : m_watcher->boxes())
@@ -556,6 +555,7 @@ void TestFaultMatrix::settingsDirectoryReadOnly() {
     QVERIFY(generalOpen && editorOpen && connectionOpen);
     QCOMPARE(typed, QStringLiteral("200"));
     QCOMPARE(text("Label4"), file == u"absent" ? QStringLiteral("0") : QStringLiteral("100"));
+    QCOMPARE(everyValue(m_dir->settingsPath()), before);
     verifySettingsUntouched();
 }
 
@@ -579,18 +579,9 @@ void TestFaultMatrix::settingsFileReplacedByADirectory() {
     QCOMPARE(text("Label36"), QStringLiteral("Прошивка от QMR"));
     QVERIFY(m_watcher->boxes().isEmpty());
 
-    app::Windows& w = *m_windows;
-    bool stayedOpen = false;
-    QVERIFY(inDialog([this] { form().findChild<QAction*>(QStringLiteral("N3"))->trigger(); },
-                     &w.Form2,
-                     [&] {
-                         press(w.Form2, "SaveForms");
-                         stayedOpen = w.Form2.isVisible();
-                         press(w.Form2, "CloseForm");
-                     }));
+    QCOMPARE(saveGeneralSettings(QString()), std::optional<bool>(true));
     QCOMPARE(m_watcher->texts(),
              QStringList(QStringLiteral("Unable to write to %1.").arg(m_dir->settingsPath())));
-    QVERIFY(stayedOpen);
     QVERIFY(QFileInfo(m_dir->settingsPath()).isDir());
     QCOMPARE(bytesOf(inside), std::optional<QByteArray>("kept\n"));
     QCOMPARE(entriesOf(m_dir->path()), entries);
@@ -615,14 +606,7 @@ void TestFaultMatrix::binarySettingsFile() {
     QVERIFY(m_watcher->boxes().isEmpty());
     verifySettingsUntouched();
 
-    app::Windows& w = *m_windows;
-    QVERIFY(inDialog([this] { form().findChild<QAction*>(QStringLiteral("N3"))->trigger(); },
-                     &w.Form2,
-                     [&] {
-                         type(w.Form2, "EditpGain", QStringLiteral("200"));
-                         press(w.Form2, "SaveForms");
-                     }));
-    QVERIFY(!w.Form2.isVisible());
+    QCOMPARE(saveGeneralSettings(QStringLiteral("200")), std::optional<bool>(false));
     QVERIFY(m_watcher->boxes().isEmpty());
     QCOMPARE(config::SettingsFile(m_dir->settingsPath())
                  .ReadInteger(QStringLiteral("Global"), QStringLiteral("EditpGain"), -1),
@@ -631,8 +615,8 @@ void TestFaultMatrix::binarySettingsFile() {
 
 // A settings file in Windows-1251, as older consoles wrote it. The operator sees the
 // Cyrillic profile names as they were written; leaving the dialogs without saving
-// leaves the file's bytes alone; a save writes UTF-8 and every value, the names
-// included, reads back the same.
+// leaves the file's bytes alone; a save keeps the bytes of every line it does not
+// change, the names' Windows-1251 included, and every value reads back the same.
 void TestFaultMatrix::windows1251SettingsFile() {
     const QByteArray legacy = toWindows1251(kSettingsText);
     QVERIFY(legacy != kSettingsText.toUtf8());
@@ -658,8 +642,32 @@ void TestFaultMatrix::windows1251SettingsFile() {
     QCOMPARE(nameShown, QStringLiteral("Свинцовый QFN, ёмкость"));
     QVERIFY(m_watcher->boxes().isEmpty());
     const std::optional<QByteArray> saved = m_dir->readSettings();
-    QVERIFY(saved && saved->contains(QStringLiteral("Свинцовый QFN, ёмкость").toUtf8()));
+    QVERIFY(saved && saved->contains(toWindows1251(QStringLiteral("Свинцовый QFN, ёмкость"))));
     QCOMPARE(everyValue(m_dir->settingsPath()), before);
+}
+
+// The disk is full when the operator saves the general settings: the first write
+// that would change the file fails mid-write. The operator sees "Unable to write
+// to <file>." and the dialog stays open with the typed value; the file keeps
+// every byte and no temporary file is left beside it. With room again, the same
+// save goes through.
+void TestFaultMatrix::settingsDiskFullDuringSave() {
+    const QStringList entries = entriesOf(m_dir->path());
+    QVERIFY(startConsole());
+    {
+        const config::ScopedWriteLimit fullDisk(100);
+        QCOMPARE(saveGeneralSettings(QStringLiteral("200")), std::optional<bool>(true));
+    }
+    QCOMPARE(m_watcher->texts(),
+             QStringList(QStringLiteral("Unable to write to %1.").arg(m_dir->settingsPath())));
+    QCOMPARE(entriesOf(m_dir->path()), entries);
+    verifySettingsUntouched();
+
+    QCOMPARE(saveGeneralSettings(QStringLiteral("200")), std::optional<bool>(false));
+    QCOMPARE(m_watcher->texts().size(), 1);
+    QCOMPARE(config::SettingsFile(m_dir->settingsPath())
+                 .ReadInteger(QStringLiteral("Global"), QStringLiteral("EditpGain"), -1),
+             200);
 }
 
 // As root, file permission bits do not apply, and neither a port nor a directory
