@@ -54,10 +54,11 @@ public:
     void SetProfileStripVisible(bool visible);                           // Panel4
     void SetConnectionLabels(const QString& port, const QString& speed); // Label1, Label2
 
-    // The run clock's tick: one sample per series and one clock step. Public so
-    // the clock can be stepped without waiting a second per tick.
+    // The run clock's tick: one sample per series (a gap when no reading is
+    // current) and one clock step. Public so the clock can be stepped without
+    // waiting a second per tick.
     void Timer1Timer();
-    // Every sample of the run since the last reset, as the chart plots them.
+    // Every second of the run since the last reset, as the chart plots them.
     const console::RunRecord& runRecord() const;
 
     // Keeping the run's record, the two commands of the chart's context menu once
@@ -222,6 +223,9 @@ private:
     QDialog* m_form3 = nullptr;
     QDialog* m_form4 = nullptr;
     QDialog* m_form6 = nullptr;
+
+    // The readouts show a reading the station sent on this link (no gap in the run record).
+    bool m_readingCurrent = false;
 
     bool m_formCreated = false;
     bool m_centred = false;

@@ -4,13 +4,17 @@
 #include "console/Form.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
+#include <QPointF>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <memory>
 
 class QDialog;
+class QXYSeries;
 
 namespace consoletest {
 
@@ -33,6 +37,11 @@ template <typename T> T* control(const QObject& window, const char* name) {
         qWarning("no control %s", name);
     return found;
 }
+
+// Chart points as "x:y", and "x:gap" for a point without a value (the line breaks
+// there), so lists of points with gaps compare and print readably.
+QStringList curveText(const QList<QPointF>& points);
+QStringList curveText(const QXYSeries* series);
 
 // While alive, closes every modal dialog (not message boxes) as soon as it is
 // shown and remembers the captions of those it closed.
