@@ -24,6 +24,8 @@
 using console::RunChart;
 using consoletest::control;
 using consoletest::curveText;
+using consoletest::isBlue;
+using consoletest::isRed;
 
 namespace {
 
@@ -56,13 +58,6 @@ QStringList expectedCurve(qint64 last, double min, double max, int (*value)(int)
                          (missed(int(second)) ? QStringLiteral("gap")
                                               : QString::number(value(int(second))));
     return curve;
-}
-
-bool isRed(QRgb pixel) {
-    return qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60;
-}
-bool isBlue(QRgb pixel) {
-    return qBlue(pixel) > 200 && qRed(pixel) < 60 && qGreen(pixel) < 60;
 }
 
 // Whether any pixel of the plot's column at `second` has the colour, between

@@ -29,6 +29,8 @@
 #include <optional>
 
 using consoletest::control;
+using consoletest::isBlue;
+using consoletest::isRed;
 
 namespace {
 
@@ -73,12 +75,6 @@ QByteArray fileBytes(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool isRed(QRgb pixel) {
-    return qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60;
-}
-bool isBlue(QRgb pixel) {
-    return qBlue(pixel) > 200 && qRed(pixel) < 60 && qGreen(pixel) < 60;
-}
 bool isCurve(QRgb pixel) {
     return isRed(pixel) || isBlue(pixel);
 }
