@@ -218,14 +218,13 @@ private:
     QTimer* Timer2 = nullptr;
 
     station::PortUnit m_port;
+    // The readouts show a reading the station sent on this link (no gap in the run record).
+    bool m_readingCurrent = false;
 
     QDialog* m_form2 = nullptr;
     QDialog* m_form3 = nullptr;
     QDialog* m_form4 = nullptr;
     QDialog* m_form6 = nullptr;
-
-    // The readouts show a reading the station sent on this link (no gap in the run record).
-    bool m_readingCurrent = false;
 
     bool m_formCreated = false;
     bool m_centred = false;
