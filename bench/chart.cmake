@@ -1,6 +1,7 @@
 # The run clock and chart at length: the cost of one tick with the chart repainted at
 # 60, 3,600 and 86,400 samples per series, one pan step across a 24-hour run, resident
-# memory after 86,400 ticks, and a plain appended QLineSeries for comparison.
+# memory after 86,400 ticks, each for a run of readings and for a run with a gap every
+# tenth second; and a plain appended QLineSeries for comparison.
 #   cmake --build build --target bench_chart
 # The run clock against wall time over an hour (takes the hour):
 #   cmake --build build --target bench_chart_drift
@@ -12,9 +13,12 @@ target_compile_definitions(chart_bench PRIVATE IRCONSOLE_BUILD_TYPE="${CMAKE_BUI
 # Each memory figure comes from a process of its own, so one heap does not hide another.
 add_custom_target(bench_chart
     COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen $<TARGET_FILE:chart_bench> ticks
+    COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen $<TARGET_FILE:chart_bench> ticks gaps
     COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen $<TARGET_FILE:chart_bench> pan
+    COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen $<TARGET_FILE:chart_bench> pan gaps
     COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen $<TARGET_FILE:chart_bench> plain
     COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen $<TARGET_FILE:chart_bench> memory
+    COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen $<TARGET_FILE:chart_bench> memory gaps
     COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen $<TARGET_FILE:chart_bench> memory-plain
     DEPENDS chart_bench
     USES_TERMINAL

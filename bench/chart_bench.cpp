@@ -1,7 +1,8 @@
 // Run clock and chart benchmark: tick cost with the chart repainted as the run grows,
-// pan steps across a day-long run, resident memory, and the run clock against wall time.
+// pan steps across a day-long run, resident memory, and the run clock against wall time;
+// for a run of readings, and for a run where the station misses every tenth second.
 //
-// usage: chart_bench ticks | pan | plain | memory | memory-plain | drift SECONDS
+// usage: chart_bench ticks|pan|memory [gaps] | plain | memory-plain | drift SECONDS
 #include "bench/ResidentMemory.h"
 #include "config/SettingsFile.h"
 #include "console/Form.h"
@@ -21,6 +22,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -40,6 +42,17 @@ int bottomAt(int second) {
     return 25 + (second * 7) % 200;
 }
 
+// Which seconds of the run have no reading.
+enum class Gaps { None, EveryTenth };
+
+bool missed(Gaps gaps, int second) {
+    return gaps == Gaps::EveryTenth && second % 10 == 0;
+}
+
+const char* nameOf(Gaps gaps) {
+    return gaps == Gaps::None ? "a reading every second" : "a gap every tenth second";
+}
+
 struct Figures {
     double median = 0;
     double p90 = 0;
@@ -55,49 +68,57 @@ double msSince(const QElapsedTimer& clock) {
     return double(clock.nsecsElapsed()) / 1e6;
 }
 
+// The processor time this thread has used, in ms: on a machine shared with other
+// work it shows what a step costs when the wall-clock figure also holds waiting.
+double threadCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
 // Lets the chart lay itself out, then repaints it whole, as the screen would show it.
 void repaint(QChartView* view) {
     QCoreApplication::processEvents();
     view->viewport()->repaint();
 }
 
-// The console on the offscreen platform, after its start-up initialisation.
+// The console on the offscreen platform, after its start-up initialisation. No link
+// runs here, so its own tick would record only gaps: the ticks feed its chart as the
+// tick does, with the readings, and a gap where the run misses a second.
 class Console {
 public:
-    Console() : m_override(m_dir.path()) {
+    explicit Console(Gaps gaps = Gaps::None) : m_override(m_dir.path()), m_gaps(gaps) {
         m_form.show();
         auto* works = m_form.findChild<QLabel*>(QStringLiteral("Works"));
         while (works->text().isEmpty())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         m_chart = m_form.findChild<console::RunChart*>(QStringLiteral("Chart1"));
-        m_up = m_form.findChild<QLabel*>(QStringLiteral("INTemperatureUP"));
-        m_down = m_form.findChild<QLabel*>(QStringLiteral("INTemperatureDown"));
         repaint(m_chart);
     }
 
     TForm1& form() { return m_form; }
     console::RunChart* chart() { return m_chart; }
 
-    // One run-clock tick with the readouts the poll would have left.
+    // One run-clock tick's entry in the chart.
     void tick() {
-        const int second = m_form.TGrafikY + 1;
-        m_up->setText(QString::number(topAt(second)));
-        m_down->setText(QString::number(bottomAt(second)));
-        m_form.Timer1Timer();
+        const int second = int(m_chart->record().size()) + 1;
+        if (missed(m_gaps, second))
+            m_chart->appendGap();
+        else
+            m_chart->appendSample(topAt(second), bottomAt(second));
     }
     void resetAndFillTo(int samples) {
         m_form.findChild<QPushButton*>(QStringLiteral("TimerToZero"))->click();
-        while (m_form.TGrafikY < samples)
+        while (m_chart->record().size() < samples)
             tick();
     }
 
 private:
     QTemporaryDir m_dir;
     config::ScopedAppDirectoryOverride m_override;
+    Gaps m_gaps = Gaps::None;
     TForm1 m_form;
     console::RunChart* m_chart = nullptr;
-    QLabel* m_up = nullptr;
-    QLabel* m_down = nullptr;
 };
 
 // The window either stays at the first 900 s or has been panned to keep the
@@ -112,17 +133,22 @@ void showFollowing(console::RunChart* chart, int samples) {
 // repaint (the event loop paints the region the new points dirtied; nothing when
 // they fall outside the window), and that plus a full repaint of the chart, so
 // every case pays for drawing everything the window shows.
-void benchTicks() {
-    Console console;
-    std::printf("One run-clock tick (%d runs each), ms; 'natural': the tick and the repaint it\n"
-                "causes; 'full': the tick and a full repaint of the chart:\n",
-                kTickRepeats);
-    std::printf("%10s  %-10s %8s %8s %8s  %8s %8s %8s %8s\n", "samples", "window", "natural", "p90",
-                "max", "full", "p90", "max", "points");
+// With gaps the measured tick, at a multiple of ten seconds, is one that adds a gap:
+// the costlier kind, which replaces the window's points (a reading is appended).
+void benchTicks(Gaps gaps) {
+    Console console(gaps);
+    std::printf("One run-clock tick (%d runs each), %s, ms; 'natural': the tick and the\n"
+                "repaint it causes; 'full': the tick and a full repaint of the chart; 'cpu':\n"
+                "the processor time of the same step (median):\n",
+                kTickRepeats, nameOf(gaps));
+    std::printf("%10s  %-10s %8s %8s %8s %8s  %8s %8s %8s %8s %8s\n", "samples", "window",
+                "natural", "p90", "max", "cpu", "full", "p90", "max", "cpu", "points");
     for (View view : {View::Home, View::Following}) {
         for (int size : kSizes) {
             std::vector<double> natural;
             std::vector<double> full;
+            std::vector<double> naturalCpu;
+            std::vector<double> fullCpu;
             qsizetype shown = 0;
             for (int run = 0; run < kTickRepeats; ++run) {
                 for (bool fullRepaint : {false, true}) {
@@ -131,6 +157,7 @@ void benchTicks() {
                         showFollowing(console.chart(), size);
                     repaint(console.chart());
                     QElapsedTimer clock;
+                    const double cpu = threadCpuMs();
                     clock.start();
                     console.tick();
                     if (fullRepaint)
@@ -138,20 +165,22 @@ void benchTicks() {
                     else
                         QCoreApplication::processEvents();
                     (fullRepaint ? full : natural).push_back(msSince(clock));
+                    (fullRepaint ? fullCpu : naturalCpu).push_back(threadCpuMs() - cpu);
                 }
                 shown = console.chart()->topSeries()->count();
             }
             const Figures n = figuresOf(natural);
             const Figures f = figuresOf(full);
-            std::printf("%10d  %-10s %8.3f %8.3f %8.3f  %8.3f %8.3f %8.3f %8lld\n", size,
-                        view == View::Home ? "0..900 s" : "following", n.median, n.p90, n.max,
-                        f.median, f.p90, f.max, static_cast<long long>(shown));
+            std::printf("%10d  %-10s %8.3f %8.3f %8.3f %8.3f  %8.3f %8.3f %8.3f %8.3f %8lld\n",
+                        size, view == View::Home ? "0..900 s" : "following", n.median, n.p90, n.max,
+                        figuresOf(naturalCpu).median, f.median, f.p90, f.max,
+                        figuresOf(fullCpu).median, static_cast<long long>(shown));
         }
     }
 }
 
-void benchPan() {
-    Console console;
+void benchPan(Gaps gaps) {
+    Console console(gaps);
     console.resetAndFillTo(kDay);
     console::RunChart* chart = console.chart();
     chart->timeAxis()->setRange(40000, 40900);
@@ -159,16 +188,20 @@ void benchPan() {
     repaint(chart);
 
     std::vector<double> keys;
+    std::vector<double> keysCpu;
     for (int step = 0; step < kPanSteps; ++step) {
         QKeyEvent press(QEvent::KeyPress, step % 40 < 20 ? Qt::Key_Right : Qt::Key_Left,
                         Qt::NoModifier);
         QElapsedTimer clock;
+        const double cpu = threadCpuMs();
         clock.start();
         QCoreApplication::sendEvent(chart, &press);
         repaint(chart);
         keys.push_back(msSince(clock));
+        keysCpu.push_back(threadCpuMs() - cpu);
     }
     std::vector<double> drags;
+    std::vector<double> dragsCpu;
     const QPointF centre = chart->chart()->plotArea().center();
     QMouseEvent press(QEvent::MouseButtonPress, centre, chart->viewport()->mapToGlobal(centre),
                       Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
@@ -180,16 +213,26 @@ void benchPan() {
         QMouseEvent move(QEvent::MouseMove, at, chart->viewport()->mapToGlobal(at), Qt::NoButton,
                          Qt::LeftButton, Qt::NoModifier);
         QElapsedTimer clock;
+        const double cpu = threadCpuMs();
         clock.start();
         QCoreApplication::sendEvent(chart->viewport(), &move);
         repaint(chart);
         drags.push_back(msSince(clock));
+        dragsCpu.push_back(threadCpuMs() - cpu);
     }
     const Figures k = figuresOf(keys);
     const Figures d = figuresOf(drags);
-    std::printf("One pan step at %d samples per series, chart repainted, ms:\n", kDay);
-    std::printf("  arrow key (90 s):  median %.3f  p90 %.3f  max %.3f\n", k.median, k.p90, k.max);
-    std::printf("  mouse drag (10 px): median %.3f  p90 %.3f  max %.3f\n", d.median, d.p90, d.max);
+    const Figures kc = figuresOf(keysCpu);
+    const Figures dc = figuresOf(dragsCpu);
+    std::printf("One pan step at %d samples per series, %s, chart repainted, ms\n"
+                "(wall clock; and the processor time of the step):\n",
+                kDay, nameOf(gaps));
+    std::printf(
+        "  arrow key (90 s):  median %.3f  p90 %.3f  max %.3f   cpu median %.3f  p90 %.3f\n",
+        k.median, k.p90, k.max, kc.median, kc.p90);
+    std::printf(
+        "  mouse drag (10 px): median %.3f  p90 %.3f  max %.3f   cpu median %.3f  p90 %.3f\n",
+        d.median, d.p90, d.max, dc.median, dc.p90);
 }
 
 // A bare chart with the same axes whose series are appended every sample.
@@ -258,8 +301,8 @@ void benchPlain() {
 }
 
 // The console's ticks one after another, painted as the screen would be every 900.
-void benchMemory() {
-    Console console;
+void benchMemory(Gaps gaps) {
+    Console console(gaps);
     const long before = bench::residentKb();
     for (int second = 1; second <= kDay; ++second) {
         console.tick();
@@ -269,8 +312,9 @@ void benchMemory() {
     showFollowing(console.chart(), kDay);
     repaint(console.chart());
     const long after = bench::residentKb();
-    std::printf("Resident memory, console: %ld kB before, %ld kB after %d ticks: growth %.1f MB\n",
-                before, after, kDay, double(after - before) / 1024.0);
+    std::printf("Resident memory, console, %s: %ld kB before, %ld kB after %d ticks: "
+                "growth %.1f MB\n",
+                nameOf(gaps), before, after, kDay, double(after - before) / 1024.0);
 }
 
 void benchMemoryPlain() {
@@ -310,22 +354,24 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("ticks");
+    const Gaps gaps = argc > 2 && QByteArray(argv[2]) == "gaps" ? Gaps::EveryTenth : Gaps::None;
     std::printf("[%s build, %s platform]\n", IRCONSOLE_BUILD_TYPE,
                 qPrintable(QGuiApplication::platformName()));
     if (mode == QLatin1String("ticks"))
-        benchTicks();
+        benchTicks(gaps);
     else if (mode == QLatin1String("pan"))
-        benchPan();
+        benchPan(gaps);
     else if (mode == QLatin1String("plain"))
         benchPlain();
     else if (mode == QLatin1String("memory"))
-        benchMemory();
+        benchMemory(gaps);
     else if (mode == QLatin1String("memory-plain"))
         benchMemoryPlain();
     else if (mode == QLatin1String("drift") && argc > 2)
         benchDrift(QString::fromLocal8Bit(argv[2]).toInt());
     else {
-        std::fprintf(stderr, "usage: chart_bench ticks|pan|plain|memory|memory-plain|drift S\n");
+        std::fprintf(stderr,
+                     "usage: chart_bench ticks|pan|memory [gaps] | plain|memory-plain|drift S\n");
         return 2;
     }
     std::fflush(stdout);

@@ -841,10 +841,16 @@ void TForm1::Button1Click() {
 // ---- the run clock and the chart ----
 
 void TForm1::Timer1Timer() {
-    TGrafikX = readoutValue(INTemperatureUP);
-    TGrafikX1 = readoutValue(INTemperatureDown);
     TGrafikY = TGrafikY + 1;
-    Chart1->appendSample(TGrafikX, TGrafikX1);
+    // Without a current reading the readouts hold "—" or a stale "0": that second
+    // is recorded as a gap, and TGrafikX, TGrafikX1 keep the newest reading.
+    if (m_readingCurrent) {
+        TGrafikX = readoutValue(INTemperatureUP);
+        TGrafikX1 = readoutValue(INTemperatureDown);
+        Chart1->appendSample(TGrafikX, TGrafikX1);
+    } else {
+        Chart1->appendGap();
+    }
 
     TSecundes = TSecundes + 1;
     if (TSecundes == kSecondsPerMinute) {

@@ -54,10 +54,11 @@ public:
     void SetProfileStripVisible(bool visible);                           // Panel4
     void SetConnectionLabels(const QString& port, const QString& speed); // Label1, Label2
 
-    // The run clock's tick: one sample per series and one clock step. Public so
-    // the clock can be stepped without waiting a second per tick.
+    // The run clock's tick: one sample per series (a gap when no reading is
+    // current) and one clock step. Public so the clock can be stepped without
+    // waiting a second per tick.
     void Timer1Timer();
-    // Every sample of the run since the last reset, as the chart plots them.
+    // Every second of the run since the last reset, as the chart plots them.
     const console::RunRecord& runRecord() const;
 
     // Keeping the run's record, the two commands of the chart's context menu once
@@ -218,6 +219,8 @@ private:
     QTimer* Timer2 = nullptr;
 
     station::PortUnit m_port;
+    // The readouts show a reading the station sent on this link (no gap in the run record).
+    bool m_readingCurrent = false;
 
     QDialog* m_form2 = nullptr;
     QDialog* m_form3 = nullptr;

@@ -76,6 +76,11 @@ void RunChart::appendSample(std::int32_t top, std::int32_t bottom) {
     showNeededSamples();
 }
 
+void RunChart::appendGap() {
+    m_record.appendGap();
+    showNeededSamples();
+}
+
 void RunChart::clearSamples() {
     m_record.clear();
     m_top->clear();
@@ -105,33 +110,39 @@ void RunChart::showNeededSamples() {
     if (needed == m_shown)
         return;
     // The usual tick while the newest second is in view: one more point each.
+    // A line series refuses to append a NaN, so a gap comes in by replacing the
+    // window's points, which costs what a pan step costs.
     if (needed.first == m_shown.first && needed.end == m_shown.end + 1 &&
         needed.end == m_record.size()) {
         const qsizetype index = needed.end - 1;
-        const RunSample sample = m_record.sample(index);
-        const auto x = qreal(RunRecord::secondOf(index));
-        m_top->append(x, sample.top);
-        m_bottom->append(x, sample.bottom);
-        m_shown = needed;
-        return;
+        if (const RunSecond second = m_record.sample(index)) {
+            const auto x = qreal(RunRecord::secondOf(index));
+            m_top->append(x, second->top);
+            m_bottom->append(x, second->bottom);
+            m_shown = needed;
+            return;
+        }
     }
     replaceSeries(needed);
 }
 
 void RunChart::replaceSeries(Span span) {
-    QList<QPointF> top;
-    QList<QPointF> bottom;
-    top.reserve(span.end - span.first);
-    bottom.reserve(span.end - span.first);
-    for (qsizetype index = span.first; index < span.end; ++index) {
-        const RunSample sample = m_record.sample(index);
-        const auto x = qreal(RunRecord::secondOf(index));
-        top.append({x, qreal(sample.top)});
-        bottom.append({x, qreal(sample.bottom)});
-    }
-    m_top->replace(top);
-    m_bottom->replace(bottom);
+    m_top->replace(curvePoints(m_record, span.first, span.end, &RunSample::top));
+    m_bottom->replace(curvePoints(m_record, span.first, span.end, &RunSample::bottom));
     m_shown = span;
+}
+
+QList<QPointF> RunChart::curvePoints(const RunRecord& record, qsizetype first, qsizetype end,
+                                     std::int32_t RunSample::*value) {
+    QList<QPointF> points;
+    points.reserve(end - first);
+    const std::vector<RunSecond>& seconds = record.samples();
+    for (qsizetype index = first; index < end; ++index) {
+        const RunSecond& second = seconds[std::size_t(index)];
+        points.append(
+            {qreal(RunRecord::secondOf(index)), second ? qreal((*second).*value) : qQNaN()});
+    }
+    return points;
 }
 
 void RunChart::keyPressEvent(QKeyEvent* event) {

@@ -5,6 +5,8 @@
 
 #include <QChartView>
 #include <QColor>
+#include <QList>
+#include <QPointF>
 #include <QString>
 
 #include <cstdint>
@@ -18,7 +20,9 @@ namespace console {
 // along the time axis only (mouse drag, or the arrow keys while it has focus); no
 // zoom. The record keeps every sample; the two series hold only the samples the
 // window shows (plus one on each side, so the lines run to its edges), because a
-// line series redraws everything it holds each time a point is added.
+// line series redraws everything it holds each time a point is added. A second
+// without a reading is a point without a value (NaN): the line series breaks
+// its line there, so no line is drawn across a gap.
 class RunChart : public QChartView {
     Q_OBJECT
 public:
@@ -44,11 +48,17 @@ public:
 
     // One tick's sample, taken at the next second of run time.
     void appendSample(std::int32_t top, std::int32_t bottom);
+    // A tick at which no reading was current: the next second is a gap.
+    void appendGap();
     // Forgets every sample and brings the window back to 0..900 s.
     void clearSamples();
     // Moves the window along the time axis by this many pixels of the plot area
     // (positive: later in the run).
     void panBy(qreal pixels);
+
+    // One curve's points for the record's seconds [first, end), a gap as NaN.
+    static QList<QPointF> curvePoints(const RunRecord& record, qsizetype first, qsizetype end,
+                                      std::int32_t RunSample::*value);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

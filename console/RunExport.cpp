@@ -67,16 +67,6 @@ QLineSeries* addSeries(QChart* chart, const QColor& colour) {
     return series;
 }
 
-QList<QPointF> curvePoints(const RunRecord& record, std::int32_t RunSample::*value) {
-    QList<QPointF> points;
-    points.reserve(record.size());
-    const std::vector<RunSample>& samples = record.samples();
-    for (qsizetype index = 0; index < record.size(); ++index)
-        points.append(
-            {double(RunRecord::secondOf(index)), double(samples[std::size_t(index)].*value)});
-    return points;
-}
-
 // Writes the whole file or leaves whatever was there untouched.
 void writeWhole(const QString& path, const std::function<bool(QIODevice&)>& write) {
     QSaveFile file(path);
@@ -93,13 +83,18 @@ bool refusedInFileName(QChar c) {
 QByteArray csvText(const RunRecord& record) {
     QByteArray text = kCsvHeader;
     text.reserve(kCsvHeader.size() + record.size() * kLongestCsvRow);
-    const std::vector<RunSample>& samples = record.samples();
+    const std::vector<RunSecond>& seconds = record.samples();
     for (qsizetype index = 0; index < record.size(); ++index) {
         appendNumber(text, RunRecord::secondOf(index));
         text.append(',');
-        appendNumber(text, samples[std::size_t(index)].top);
-        text.append(',');
-        appendNumber(text, samples[std::size_t(index)].bottom);
+        // A gap leaves both temperature cells empty.
+        if (const RunSecond& second = seconds[std::size_t(index)]) {
+            appendNumber(text, second->top);
+            text.append(',');
+            appendNumber(text, second->bottom);
+        } else {
+            text.append(',');
+        }
         text.append('\n');
     }
     return text;
@@ -132,8 +127,8 @@ RunPicture renderRunChart(const RunRecord& record, QSize size) {
 
     // Every sample, drawn once: a day's 86,400 points per curve take a fraction
     // of a second, so nothing is thinned.
-    top->replace(curvePoints(record, &RunSample::top));
-    bottom->replace(curvePoints(record, &RunSample::bottom));
+    top->replace(RunChart::curvePoints(record, 0, record.size(), &RunSample::top));
+    bottom->replace(RunChart::curvePoints(record, 0, record.size(), &RunSample::bottom));
     chart->setGeometry(QRectF(QPointF(0, 0), QSizeF(size)));
     chart->layout()->activate();
 

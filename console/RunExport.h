@@ -16,8 +16,9 @@ namespace console {
 // The size of a saved picture: twice as wide as high, like the chart on screen.
 inline constexpr QSize kRunPictureSize(1920, 960);
 
-// "time_s,top_c,bottom_c", then one row per sample: its second of run time and
-// both temperatures as whole degrees. UTF-8, LF line ends.
+// "time_s,top_c,bottom_c", then one row per second of run time: the second and
+// both temperatures as whole degrees, or two empty cells for a gap ("37,,").
+// UTF-8, LF line ends.
 QByteArray csvText(const RunRecord& record);
 
 struct RunPicture {
@@ -27,7 +28,7 @@ struct RunPicture {
 
 // The chart of the whole run: time from 0 to the run's last second across the
 // plot, 0..300 °C as on screen, both curves in their colours, the axis titles of
-// the chart. Every sample is drawn.
+// the chart. Every sample is drawn; the curves break where the record has a gap.
 RunPicture renderRunChart(const RunRecord& record, QSize size = kRunPictureSize);
 
 // The name offered in the save dialog: date, time, profile number and name, e.g.

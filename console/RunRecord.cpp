@@ -1,11 +1,11 @@
-// The run record: the samples of one run, kept whole until the next reset.
+// The run record: the seconds of one run, kept whole until the next reset.
 #include "console/RunRecord.h"
 
 namespace console {
 
 void RunRecord::clear() {
-    // A reset run gives its memory back: a 24-hour run holds 86,400 samples.
-    std::vector<RunSample>().swap(m_samples);
+    // A reset run gives its memory back: a 24-hour run holds 86,400 seconds.
+    std::vector<RunSecond>().swap(m_seconds);
 }
 
 } // namespace console

@@ -5,6 +5,9 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QTest>
+#include <QXYSeries>
+
+#include <cmath>
 
 namespace consoletest {
 
@@ -59,6 +62,19 @@ std::unique_ptr<TForm1> startConsole() {
         return nullptr;
     }
     return form;
+}
+
+QStringList curveText(const QList<QPointF>& points) {
+    QStringList text;
+    text.reserve(points.size());
+    for (const QPointF& point : points)
+        text << QString::number(point.x()) + QLatin1Char(':') +
+                    (std::isnan(point.y()) ? QStringLiteral("gap") : QString::number(point.y()));
+    return text;
+}
+
+QStringList curveText(const QXYSeries* series) {
+    return curveText(series->points());
 }
 
 DialogCloser::DialogCloser() {

@@ -4,13 +4,18 @@
 #include "console/Form.h"
 
 #include <QByteArray>
+#include <QColor>
+#include <QList>
 #include <QObject>
+#include <QPointF>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <memory>
 
 class QDialog;
+class QXYSeries;
 
 namespace consoletest {
 
@@ -32,6 +37,20 @@ template <typename T> T* control(const QObject& window, const char* name) {
     if (!found)
         qWarning("no control %s", name);
     return found;
+}
+
+// Chart points as "x:y", and "x:gap" for a point without a value (the line breaks
+// there), so lists of points with gaps compare and print readably.
+QStringList curveText(const QList<QPointF>& points);
+QStringList curveText(const QXYSeries* series);
+
+// The colours of the top (red) and bottom (blue) curves on a picture of the chart,
+// not the anti-aliased edges or the grey grid.
+inline bool isRed(QRgb pixel) {
+    return qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60;
+}
+inline bool isBlue(QRgb pixel) {
+    return qBlue(pixel) > 200 && qRed(pixel) < 60 && qGreen(pixel) < 60;
 }
 
 // While alive, closes every modal dialog (not message boxes) as soon as it is

@@ -29,6 +29,8 @@
 #include <optional>
 
 using consoletest::control;
+using consoletest::isBlue;
+using consoletest::isRed;
 
 namespace {
 
@@ -54,16 +56,37 @@ console::RunRecord knownRun() {
     return record;
 }
 
+// A record written as readings "top/bottom" and gaps "-", one second each.
+console::RunRecord runOf(const QStringList& seconds) {
+    console::RunRecord record;
+    for (const QString& second : seconds) {
+        if (second == QLatin1String("-")) {
+            record.appendGap();
+        } else {
+            const QStringList values = second.split(QLatin1Char('/'));
+            record.append(values.at(0).toInt(), values.at(1).toInt());
+        }
+    }
+    return record;
+}
+
 QByteArray fileBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool isRed(QRgb pixel) {
-    return qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60;
+bool isCurve(QRgb pixel) {
+    return isRed(pixel) || isBlue(pixel);
 }
-bool isBlue(QRgb pixel) {
-    return qBlue(pixel) > 200 && qRed(pixel) < 60 && qGreen(pixel) < 60;
+
+// Whether any pixel of the plot's column at `second` has a curve's colour.
+bool curveInColumn(const console::RunPicture& picture, double lastSecond, double second) {
+    const QRectF& plot = picture.plotArea;
+    const int x = int(plot.left() + second / lastSecond * plot.width());
+    for (int y = int(plot.top()); y <= int(plot.bottom()); ++y)
+        if (isCurve(picture.image.pixel(x, y)))
+            return true;
+    return false;
 }
 
 // Whether a pixel of the colour lies within a few pixels of where second `second`
@@ -115,14 +138,19 @@ private slots:
 
     // The export module on its own.
     void csvOfAKnownRunIsExact();
+    void csvHasEmptyCellsWhereTheRunHasGaps_data();
+    void csvHasEmptyCellsWhereTheRunHasGaps();
     void csvOfAnEmptyRunIsTheHeader();
     void pictureStretchesTheRunAcrossThePlot();
     void pictureDrawsEverySampleOfADay();
+    void pictureBreaksTheCurvesAtGaps_data();
+    void pictureBreaksTheCurvesAtGaps();
     void suggestedNameHoldsDateProfileAndSafeName_data();
     void suggestedNameHoldsDateProfileAndSafeName();
 
     // From the main window.
     void exportedFilesHoldTheRunAndLeaveTheConsoleAlone();
+    void runWithoutALinkExportsOnlyGaps();
     void refusedWriteShowsTheErrorBoxAndChangesNothing_data();
     void refusedWriteShowsTheErrorBoxAndChangesNothing();
     void commandsAreDisabledWithoutSamples();
@@ -131,7 +159,10 @@ private slots:
     void cancelledSaveDialogWritesNothing();
 
 private:
-    void tick(int top, int bottom);
+    // What the chart gets from a tick at which a reading is current.
+    void record(int top, int bottom) { m_chart->appendSample(top, bottom); }
+    // The console's own tick; with no link here it records a gap.
+    void tick() { m_form->Timer1Timer(); }
     // Right-clicks the chart and returns the menu it opened, or null.
     QMenu* openChartMenu();
     struct SeenDialog {
@@ -164,12 +195,6 @@ void TestRunExport::cleanup() {
     m_form.reset();
     m_out.reset();
     m_dir.reset();
-}
-
-void TestRunExport::tick(int top, int bottom) {
-    control<QLabel>(*m_form, "INTemperatureUP")->setText(QString::number(top));
-    control<QLabel>(*m_form, "INTemperatureDown")->setText(QString::number(bottom));
-    m_form->Timer1Timer();
 }
 
 // A right click as the window system delivers it: the press, the context-menu
@@ -216,6 +241,32 @@ void TestRunExport::csvOfAKnownRunIsExact() {
     const QString path = m_out->filePath(QStringLiteral("run.csv"));
     console::writeCsvFile(path, knownRun());
     QCOMPARE(fileBytes(path), kKnownCsv);
+}
+
+void TestRunExport::csvHasEmptyCellsWhereTheRunHasGaps_data() {
+    QTest::addColumn<QStringList>("seconds");
+    QTest::addColumn<QByteArray>("rows");
+
+    QTest::newRow("gap between readings")
+        << QStringList{"195/123", "-", "-4/310"} << QByteArray("1,195,123\n2,,\n3,-4,310\n");
+    QTest::newRow("gap first and last")
+        << QStringList{"-", "0/0", "-"} << QByteArray("1,,\n2,0,0\n3,,\n");
+    QTest::newRow("gaps in a row") << QStringList{"20/21", "-", "-", "-", "22/23"}
+                                   << QByteArray("1,20,21\n2,,\n3,,\n4,,\n5,22,23\n");
+    QTest::newRow("only gaps") << QStringList{"-", "-"} << QByteArray("1,,\n2,,\n");
+    QTest::newRow("extremes beside a gap") << QStringList{"-2147483648/2147483647", "-"}
+                                           << QByteArray("1,-2147483648,2147483647\n2,,\n");
+}
+
+void TestRunExport::csvHasEmptyCellsWhereTheRunHasGaps() {
+    QFETCH(QStringList, seconds);
+    QFETCH(QByteArray, rows);
+
+    const QByteArray expected = "time_s,top_c,bottom_c\n" + rows;
+    QCOMPARE(console::csvText(runOf(seconds)), expected);
+    const QString path = m_out->filePath(QStringLiteral("gaps.csv"));
+    console::writeCsvFile(path, runOf(seconds));
+    QCOMPARE(fileBytes(path), expected);
 }
 
 void TestRunExport::csvOfAnEmptyRunIsTheHeader() {
@@ -273,6 +324,51 @@ void TestRunExport::pictureDrawsEverySampleOfADay() {
     }
 }
 
+// Ten minutes at 200 °C on top and 100 °C below, with the station silent for the
+// seconds in `silent`: no curve in the picture's columns of those seconds, both
+// curves everywhere else.
+void TestRunExport::pictureBreaksTheCurvesAtGaps_data() {
+    QTest::addColumn<int>("firstSilent");
+    QTest::addColumn<int>("lastSilent");
+    QTest::newRow("one second") << 300 << 300;
+    QTest::newRow("a minute and a half") << 250 << 340;
+    QTest::newRow("at the start") << 1 << 60;
+    QTest::newRow("at the end") << 541 << 600;
+}
+
+void TestRunExport::pictureBreaksTheCurvesAtGaps() {
+    QFETCH(int, firstSilent);
+    QFETCH(int, lastSilent);
+
+    constexpr int kLast = 600;
+    console::RunRecord record;
+    for (int second = 1; second <= kLast; ++second) {
+        if (second >= firstSilent && second <= lastSilent)
+            record.appendGap();
+        else
+            record.append(200, 100);
+    }
+    const console::RunPicture picture = console::renderRunChart(record);
+    picture.image.save(
+        testsupport::artifactsDir() +
+        QStringLiteral("/run-export-gap-%1-%2.png").arg(firstSilent).arg(lastSilent));
+
+    // A line ends at the last reading before the gap and starts again at the
+    // first one after it: no curve in the column of any silent second.
+    const int before = firstSilent - 1;
+    const int after = lastSilent + 1;
+    for (int second = firstSilent; second <= lastSilent; ++second)
+        QVERIFY2(!curveInColumn(picture, kLast, second), qPrintable(QString::number(second)));
+    for (const double second : {20.0, 150.0, 299.0, 301.0, 450.0, kLast - 1.0}) {
+        if (second >= before - 1 && second <= after + 1)
+            continue;
+        QVERIFY2(colourNear(picture, kLast, second, 200, isRed),
+                 qPrintable(QString::number(second)));
+        QVERIFY2(colourNear(picture, kLast, second, 100, isBlue),
+                 qPrintable(QString::number(second)));
+    }
+}
+
 void TestRunExport::suggestedNameHoldsDateProfileAndSafeName_data() {
     QTest::addColumn<int>("profile");
     QTest::addColumn<QString>("name");
@@ -311,9 +407,11 @@ void TestRunExport::suggestedNameHoldsDateProfileAndSafeName() {
 
 void TestRunExport::exportedFilesHoldTheRunAndLeaveTheConsoleAlone() {
     for (const console::RunSample& sample : kKnownRun)
-        tick(sample.top, sample.bottom);
-    const QList<QPointF> top = m_chart->topSeries()->points();
+        record(sample.top, sample.bottom);
+    tick(); // no reading is current without a link: a gap
+    const QStringList top = consoletest::curveText(m_chart->topSeries());
     const double min = m_chart->timeAxis()->min();
+    const QByteArray csvBefore = kKnownCsv + "5,,\n";
 
     testsupport::ModalWatcher boxes;
     const QString csv = m_out->filePath(QStringLiteral("run.csv"));
@@ -322,7 +420,7 @@ void TestRunExport::exportedFilesHoldTheRunAndLeaveTheConsoleAlone() {
     QVERIFY(m_form->saveChartTo(png));
     QVERIFY(boxes.boxes().isEmpty());
 
-    QCOMPARE(fileBytes(csv), kKnownCsv);
+    QCOMPARE(fileBytes(csv), csvBefore);
     QImageReader reader(png);
     QCOMPARE(reader.format(), QByteArray("png"));
     const QImage image = reader.read();
@@ -331,15 +429,37 @@ void TestRunExport::exportedFilesHoldTheRunAndLeaveTheConsoleAlone() {
              console::renderRunChart(m_form->runRecord()).image);
 
     // Writing over an earlier export replaces it whole.
-    tick(7, 8);
+    record(7, 8);
     QVERIFY(m_form->exportCsvTo(csv));
-    QCOMPARE(fileBytes(csv), kKnownCsv + "5,7,8\n");
+    QCOMPARE(fileBytes(csv), csvBefore + "6,7,8\n");
 
-    QCOMPARE(control<QLabel>(*m_form, "FTimer")->text(), QStringLiteral("00:00:05"));
-    QCOMPARE(m_form->TGrafikY, 5);
-    QCOMPARE(m_chart->record().size(), qsizetype(5));
-    QCOMPARE(m_chart->topSeries()->points().mid(0, top.size()), top);
+    QCOMPARE(control<QLabel>(*m_form, "FTimer")->text(), QStringLiteral("00:00:01"));
+    QCOMPARE(m_form->TGrafikY, 1);
+    QCOMPARE(m_chart->record().size(), qsizetype(6));
+    QCOMPARE(consoletest::curveText(m_chart->topSeries()).mid(0, top.size()), top);
     QCOMPARE(m_chart->timeAxis()->min(), min);
+}
+
+// The console ticking with no link: every second is a gap, in the table (two empty
+// cells per row) and in the picture (no curve at all).
+void TestRunExport::runWithoutALinkExportsOnlyGaps() {
+    control<QLabel>(*m_form, "INTemperatureUP")->setText(QStringLiteral("0"));
+    control<QLabel>(*m_form, "INTemperatureDown")->setText(QStringLiteral("0"));
+    for (int second = 1; second <= 3; ++second)
+        tick();
+
+    const QString csv = m_out->filePath(QStringLiteral("run.csv"));
+    const QString png = m_out->filePath(QStringLiteral("run.png"));
+    QVERIFY(m_form->exportCsvTo(csv));
+    QVERIFY(m_form->saveChartTo(png));
+    QCOMPARE(fileBytes(csv), QByteArray("time_s,top_c,bottom_c\n1,,\n2,,\n3,,\n"));
+    const console::RunPicture picture{QImage(png).convertToFormat(QImage::Format_RGB32),
+                                      console::renderRunChart(m_form->runRecord()).plotArea};
+    QCOMPARE(picture.image.size(), console::kRunPictureSize);
+    for (int x = int(picture.plotArea.left()); x <= int(picture.plotArea.right()); ++x)
+        for (int y = int(picture.plotArea.top()); y <= int(picture.plotArea.bottom()); ++y)
+            if (isCurve(picture.image.pixel(x, y)))
+                QFAIL(qPrintable(QStringLiteral("curve colour at %1,%2").arg(x).arg(y)));
 }
 
 void TestRunExport::refusedWriteShowsTheErrorBoxAndChangesNothing_data() {
@@ -351,8 +471,12 @@ void TestRunExport::refusedWriteShowsTheErrorBoxAndChangesNothing_data() {
 // A path under a regular file: no one, not even root, can create it.
 void TestRunExport::refusedWriteShowsTheErrorBoxAndChangesNothing() {
     QFETCH(bool, picture);
-    for (int second = 1; second <= 75; ++second)
-        tick(200 + second, 100);
+    for (int second = 1; second <= 75; ++second) {
+        if (second % 10 == 0)
+            tick(); // no link here: a gap that also steps the clock
+        else
+            record(200 + second, 100);
+    }
     const QString blocker = m_out->filePath(QStringLiteral("not-a-folder"));
     {
         QFile file(blocker);
@@ -363,9 +487,9 @@ void TestRunExport::refusedWriteShowsTheErrorBoxAndChangesNothing() {
         blocker + (picture ? QStringLiteral("/run.png") : QStringLiteral("/run.csv"));
 
     const QString clock = control<QLabel>(*m_form, "FTimer")->text();
-    const QList<QPointF> top = m_chart->topSeries()->points();
-    const QList<QPointF> bottom = m_chart->bottomSeries()->points();
-    const std::vector<console::RunSample> samples = m_chart->record().samples();
+    const QStringList top = consoletest::curveText(m_chart->topSeries());
+    const QStringList bottom = consoletest::curveText(m_chart->bottomSeries());
+    const std::vector<console::RunSecond> samples = m_chart->record().samples();
     const double min = m_chart->timeAxis()->min();
     const double max = m_chart->timeAxis()->max();
 
@@ -377,11 +501,11 @@ void TestRunExport::refusedWriteShowsTheErrorBoxAndChangesNothing() {
     QCOMPARE(boxes.boxes().front().buttonCount, 1);
 
     QCOMPARE(control<QLabel>(*m_form, "FTimer")->text(), clock);
-    QCOMPARE(clock, QStringLiteral("00:01:15"));
-    QCOMPARE(m_form->TGrafikY, 75);
+    QCOMPARE(clock, QStringLiteral("00:00:07"));
+    QCOMPARE(m_form->TGrafikY, 7);
     QCOMPARE(m_chart->record().samples(), samples);
-    QCOMPARE(m_chart->topSeries()->points(), top);
-    QCOMPARE(m_chart->bottomSeries()->points(), bottom);
+    QCOMPARE(consoletest::curveText(m_chart->topSeries()), top);
+    QCOMPARE(consoletest::curveText(m_chart->bottomSeries()), bottom);
     QCOMPARE(m_chart->timeAxis()->min(), min);
     QCOMPARE(m_chart->timeAxis()->max(), max);
     QCOMPARE(fileBytes(blocker), QByteArray("x"));
@@ -403,7 +527,8 @@ void TestRunExport::commandsAreDisabledWithoutSamples() {
     QVERIFY(!data->isEnabled());
     menu->close();
 
-    tick(20, 20);
+    // A second counted without a reading is already a run to keep.
+    tick();
     menu = openChartMenu();
     QVERIFY(menu);
     QVERIFY(save->isEnabled());
@@ -421,7 +546,7 @@ void TestRunExport::commandsAreDisabledWithoutSamples() {
 
 void TestRunExport::rightClickLeavesPanningAlone() {
     for (int second = 1; second <= 1200; ++second)
-        tick(second % 300, 100);
+        record(second % 300, 100);
     QWidget* surface = m_chart->viewport();
     const QPoint from = m_chart->chart()->plotArea().center().toPoint();
     const QList<QPointF> top = m_chart->topSeries()->points();
@@ -446,7 +571,7 @@ void TestRunExport::rightClickLeavesPanningAlone() {
 // The menu command, its dialog with the suggested name, and the file the operator chose.
 void TestRunExport::saveDialogOffersTheSuggestedNameAndWritesTheChoice() {
     for (const console::RunSample& sample : kKnownRun)
-        tick(sample.top, sample.bottom);
+        record(sample.top, sample.bottom);
     const QString profileName = QStringLiteral("Бессвинцовый BGA"); // profile 0 of the settings
 
     // Chosen without an extension: the dialog adds it.
@@ -475,7 +600,7 @@ void TestRunExport::saveDialogOffersTheSuggestedNameAndWritesTheChoice() {
 }
 
 void TestRunExport::cancelledSaveDialogWritesNothing() {
-    tick(1, 2);
+    record(1, 2);
     testsupport::ModalWatcher boxes;
     FileDialogAnswerer answerer([&](QFileDialog* dialog) {
         dialog->setDirectory(m_out->path());
