@@ -153,11 +153,11 @@ void checkReceiveQueue(const std::uint8_t* data, std::size_t size) {
             model.clear();
             continue;
         }
+        // Pieces without a silence before them come within one answer: the
+        // clock moves only by silences.
         if ((control & kSilenceBefore) != 0) {
             now += ReceiveQueue::kQuietGap;
             model.silence();
-        } else {
-            now += ReceiveQueue::Time{1};
         }
         const std::size_t length = std::min<std::size_t>(control & kLengthBits, size - at);
         const QByteArray piece(reinterpret_cast<const char*>(data + at), qsizetype(length));

@@ -5,12 +5,17 @@
 #include "tests/support/TestDirs.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <optional>
 
@@ -41,6 +46,7 @@ private slots:
     void missingPortIsReportedAndStaysDisconnected();
     void vanishedDeviceClosesTheLinkAndSaysSoOnce();
     void vanishedDeviceAfterDisconnectSaysNothing();
+    void fullOutputBufferIsNoLostDevice();
 
 private:
     void linkPortAs(const QString& name);
@@ -210,6 +216,72 @@ void TestConsoleLink::vanishedDeviceAfterDisconnectSaysNothing() {
     QTest::qWait(1500);
     QVERIFY(watcher.boxes().isEmpty());
     QCOMPARE(label(*form, "TextLinks"), QStringLiteral("Не подключен"));
+}
+
+// The station stops reading: the line's output buffer is full and every write
+// would block. No lost-device box and no close: each status frame goes out whole
+// or not at all, the silence shows as "Нет ответа", and the first answer after the
+// station reads again brings back "Подключен" and the readings.
+void TestConsoleLink::fullOutputBufferIsNoLostDevice() {
+    linkPortAs(QStringLiteral("com1"));
+    m_dir->writeSettings(connectSettings("Com1", "19200"));
+    auto form = consoletest::startConsole();
+    QVERIFY(form);
+    testsupport::ModalWatcher watcher;
+    control<QPushButton>(*form, "ButtonConnect")->click();
+    QCOMPARE(label(*form, "TextLinks"), QStringLiteral("Подключен"));
+
+    // Fill the line towards the station through a second handle on the terminal
+    // (only a privileged process may open a port held exclusively), with zeros,
+    // which no status frame starts with.
+    const int filler =
+        ::open(QFile::encodeName(m_pty->slavePath()).constData(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+    if (filler < 0)
+        QSKIP("the terminal cannot be opened a second time to fill its buffer");
+    qsizetype filled = 0;
+    const char zero = 0;
+    while (::write(filler, &zero, 1) == 1)
+        ++filled;
+    const int fillError = errno;
+    ::close(filler);
+    QCOMPARE(fillError, EAGAIN);
+
+    QTRY_COMPARE_WITH_TIMEOUT(label(*form, "TextLinks"), QStringLiteral("Нет ответа"), 10000);
+    QTest::qWait(1500); // more ticks, each meeting the full buffer
+    QVERIFY(watcher.boxes().isEmpty());
+    QCOMPARE(form->StatusConnect, 1);
+    QVERIFY(control<QTimer>(*form, "Timer2")->isActive());
+
+    // The station reads again: past the filler, only whole status frames. It reads
+    // for a few ticks, then up to the end of a frame that is still coming.
+    QByteArray received;
+    QElapsedTimer reading;
+    reading.start();
+    while (reading.elapsed() < 3000 || received.size() <= filled ||
+           (received.size() - filled) % 50 != 0) {
+        QVERIFY(reading.elapsed() < 20000);
+        QTest::qWait(50);
+        char buffer[4096];
+        const ssize_t n = ::read(m_pty->masterFd(), buffer, sizeof buffer);
+        if (n > 0)
+            received.append(buffer, n);
+    }
+    QCOMPARE(received.first(filled), QByteArray(filled, '\0'));
+    const QByteArray frames = received.mid(filled);
+    QVERIFY(!frames.isEmpty());
+    QCOMPARE(frames.size() % 50, 0);
+    for (qsizetype at = 0; at < frames.size(); at += 50)
+        QCOMPARE(quint8(frames[at]), quint8(0xFF));
+
+    // And answers: a telemetry frame with 200 and 120.
+    QByteArray answer(50, '\0');
+    answer[10] = char(200);
+    answer[26] = char(120);
+    QCOMPARE(::write(m_pty->masterFd(), answer.constData(), 50), ssize_t(50));
+    QTRY_COMPARE_WITH_TIMEOUT(label(*form, "INTemperatureUP"), QStringLiteral("200"), 10000);
+    QCOMPARE(label(*form, "INTemperatureDown"), QStringLiteral("120"));
+    QCOMPARE(label(*form, "TextLinks"), QStringLiteral("Подключен"));
+    QVERIFY(watcher.boxes().isEmpty());
 }
 
 QTEST_MAIN(TestConsoleLink)
