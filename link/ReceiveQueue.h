@@ -23,7 +23,9 @@ namespace station {
 // - An answer that has ended (a silence followed it) gives all its whole frames
 //   when its length is a whole number of frames. Any other length means stray
 //   bytes (noise, a station reset, a burst) are mixed into it: it is dropped
-//   whole rather than guessed at, since no alignment inside it can be trusted.
+//   whole rather than guessed at, since no alignment inside it can be trusted
+//   (its newest 50 bytes are the frame when the noise came first, but a shifted
+//   one, a reading the station never sent, when the noise came after).
 //   That costs at most the one reading it carried; the next answer, after the
 //   next silence, is aligned again, with no reconnect.
 // - An answer still arriving at a read gives its frames when what came so far

@@ -548,22 +548,30 @@ void TestPollExchange::silentStationShowsNoAnswer() {
 }
 
 // A station that stops reading: the console's frames pile up on the line, no
-// lost-device box, "Нет ответа" after three ticks; once it reads and answers again,
-// "Подключен" and its readings are back.
+// lost-device box, "Нет ответа" after three ticks; the automatic fan keeps what
+// the last reading set (no reading is no temperature below the threshold). Once
+// the station reads and answers again, "Подключен" and its readings are back.
 void TestPollExchange::stationFallsSilentAndComesBack() {
-    startBoth(settings({}));
+    startBoth(settings("EnableFan=1\nTempEnableFan=150"));
     command("temp 180 90");
     QTRY_COMPARE_WITH_TIMEOUT(readouts(), Readouts("180", "90"), kReadingTimeoutMs);
     auto* links = control<QLabel>(*m_form, "TextLinks");
+    auto* fan = control<QPushButton>(*m_form, "Button3");
+    QCOMPARE(fan->text(), kFanOn);
 
     command("deaf");
-    waitForTicks(4);
-    QTRY_COMPARE_WITH_TIMEOUT(links->text(), kNoAnswer, kReadingTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(links->text(), kNoAnswer, 3000 + kReadingTimeoutMs);
     QCOMPARE(readouts(), Readouts(kNoReading, kNoReading));
-    command("temp 181 91");
+    waitForTicks(2);
+    QCOMPARE(fan->text(), kFanOn);
+    QCOMPARE(m_form->FanActiv, 64);
+    QCOMPARE(m_form->RXVerh, 180);
+
+    command("temp 140 91");
     command("listen");
-    QTRY_COMPARE_WITH_TIMEOUT(readouts(), Readouts("181", "91"), kReadingTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(readouts(), Readouts("140", "91"), kReadingTimeoutMs);
     QCOMPARE(links->text(), kConnected);
+    QCOMPARE(fan->text(), kFanOff);
     QCOMPARE(m_form->StatusConnect, 1);
     QVERIFY(m_watcher->boxes().isEmpty());
 }
