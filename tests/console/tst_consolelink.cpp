@@ -47,6 +47,8 @@ private slots:
     void vanishedDeviceClosesTheLinkAndSaysSoOnce();
     void vanishedDeviceAfterDisconnectSaysNothing();
     void fullOutputBufferIsNoLostDevice();
+    void everyFrameOfAReadCountsOldestFirst_data();
+    void everyFrameOfAReadCountsOldestFirst();
 
 private:
     void linkPortAs(const QString& name);
@@ -281,6 +283,65 @@ void TestConsoleLink::fullOutputBufferIsNoLostDevice() {
     QTRY_COMPARE_WITH_TIMEOUT(label(*form, "INTemperatureUP"), QStringLiteral("200"), 10000);
     QCOMPARE(label(*form, "INTemperatureDown"), QStringLiteral("120"));
     QCOMPARE(label(*form, "TextLinks"), QStringLiteral("Подключен"));
+    QVERIFY(watcher.boxes().isEmpty());
+}
+
+void TestConsoleLink::everyFrameOfAReadCountsOldestFirst_data() {
+    // The frames the station sends in one piece between two polls: the remote
+    // command at offset 2 and the top reading of each (the bottom is the top
+    // less 100). AutoStart 1, the automatic fan with threshold 150.
+    QTest::addColumn<QList<int>>("commands");
+    QTest::addColumn<QList<int>>("tops");
+    QTest::addColumn<QString>("works");
+    QTest::addColumn<QString>("fan");
+
+    const QString soldering = QStringLiteral("Пайка");
+    const QString idle = QStringLiteral("Простой");
+    const QString fanOn = QStringLiteral("Вентилятор (вкл.)");
+    const QString fanOff = QStringLiteral("Вентилятор (выкл.)");
+    QTest::newRow("start in the older, the newer without")
+        << QList<int>{46, 0} << QList<int>{200, 120} << soldering << fanOff;
+    QTest::newRow("start, then stop: both, in order")
+        << QList<int>{46, 14} << QList<int>{120, 200} << idle << fanOn;
+    QTest::newRow("stop, then start: both, in order")
+        << QList<int>{14, 46} << QList<int>{200, 120} << soldering << fanOff;
+    QTest::newRow("start in each of three")
+        << QList<int>{46, 46, 46} << QList<int>{140, 160, 151} << soldering << fanOn;
+    QTest::newRow("no command") << QList<int>{0, 0} << QList<int>{160, 149} << idle << fanOff;
+}
+
+// Every whole frame that came since the last poll is looked at for the remote
+// command, oldest first; the readouts and the automatic fan follow the newest.
+void TestConsoleLink::everyFrameOfAReadCountsOldestFirst() {
+    QFETCH(QList<int>, commands);
+    QFETCH(QList<int>, tops);
+    QFETCH(QString, works);
+    QFETCH(QString, fan);
+
+    linkPortAs(QStringLiteral("com1"));
+    m_dir->writeSettings(connectSettings("Com1", "19200") +
+                         "AutoStart=1\nEnableFan=1\nTempEnableFan=150\n");
+    auto form = consoletest::startConsole();
+    QVERIFY(form);
+    testsupport::ModalWatcher watcher;
+    control<QPushButton>(*form, "ButtonConnect")->click();
+
+    QByteArray answer;
+    for (qsizetype i = 0; i < commands.size(); ++i) {
+        QByteArray frame(50, '\0');
+        frame[2] = char(commands[i]);
+        frame[10] = char(tops[i]);
+        frame[26] = char(tops[i] - 100);
+        answer += frame;
+    }
+    QCOMPARE(::write(m_pty->masterFd(), answer.constData(), size_t(answer.size())),
+             ssize_t(answer.size()));
+    const QString newestTop = QString::number(tops.last());
+    QTRY_COMPARE_WITH_TIMEOUT(label(*form, "INTemperatureUP"), newestTop, 10000);
+    QCOMPARE(label(*form, "INTemperatureDown"), QString::number(tops.last() - 100));
+    QCOMPARE(label(*form, "Works"), works);
+    QCOMPARE(control<QPushButton>(*form, "Button3")->text(), fan);
+    QCOMPARE(control<QTimer>(*form, "Timer1")->isActive(), works == u"Пайка");
     QVERIFY(watcher.boxes().isEmpty());
 }
 
