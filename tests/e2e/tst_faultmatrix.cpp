@@ -514,6 +514,8 @@ void TestFaultMatrix::instantStationShowsOnlyWhatItSent() {
         QVERIFY2(sent.contains(shown) || (!answered && shown == u"0 0"), qPrintable(shown));
     }
     QVERIFY(answered);
+    qInfo("%lld readout samples, every one a pair the station sent (%lld pairs sent)",
+          qlonglong(samples.size()), qlonglong(sent.size()));
     QCOMPARE(links, QStringList(links.size(), kConnected));
     QVERIFY(m_watcher->boxes().isEmpty());
     verifySettingsUntouched();
