@@ -83,6 +83,9 @@ const QString kIdle = QStringLiteral("Простой");
 const QString kSoldering = QStringLiteral("Пайка");
 const QString kConnected = QStringLiteral("Подключен");
 const QString kNotConnected = QStringLiteral("Не подключен");
+const QString kNoAnswer = QStringLiteral("Нет ответа");
+// A readout while the station is silent: no value, rather than an old one.
+const QString kNoReading = QStringLiteral("\u2014");
 const QString kFanOn = QStringLiteral("Вентилятор (вкл.)");
 const QString kFanOff = QStringLiteral("Вентилятор (выкл.)");
 const QString kFirmwareQmr = QStringLiteral("Прошивка от QMR");
@@ -720,12 +723,17 @@ void TForm1::PortInit() {
         Timer2->stop();
         throw config::AppError(kOpenFailed.arg(NumberPort, opened.device, opened.reason));
     }
+    // Not yet answered: the readouts keep what they show until the first frame.
+    m_health.restart();
+    m_readingCurrent = false;
     TextLinks->setText(kConnected);
     Timer2->start();
 }
 
 void TForm1::KillComm() {
     m_port.close();
+    m_health.restart();
+    m_readingCurrent = false;
     TextLinks->setText(kNotConnected);
     Timer2->stop();
     INTemperatureUP->setText(QStringLiteral("0"));
@@ -750,31 +758,46 @@ void TForm1::PortLost(const QString& reason) {
 
 void TForm1::Timer2Timer() {
     SendPostToStation();
-    ReadInformations();
+    m_health.pollRead(ReadInformations());
+    showLinkHealth();
 }
 
 void TForm1::SendPostToStation() {
     SendInformationsQMR();
 }
 
+// A frame the line cannot take now is dropped whole; the station's silence that
+// follows shows through the poll's reads.
 void TForm1::SendInformationsQMR() {
     m_port.writeFrame(station::buildStatusFrame(SoldDesold, NumberProfilTx));
 }
 
 // The station's answer to the frame just written is not waited for: this takes
-// the newest whole frame that came since the last read, or reads all zeros.
-void TForm1::ReadInformations() {
-    const station::Telemetry telemetry = station::decodeTelemetry(m_port.readNewestFrame());
-    RXVerh = telemetry.top;
-    RXNiz = telemetry.bottom;
-
-    if (AutoStart == kFlagOn) {
-        if (telemetry.command == station::kCommandStart)
-            Start();
-        if (telemetry.command == station::kCommandStop)
-            Stop();
+// every whole frame that came since the last read. Each is looked at for the
+// remote command, oldest first, so a start and a stop that came together are both
+// obeyed in order; the readouts and the fan follow the newest. Without a new
+// frame nothing changes: no old reading is shown again and no zeros stand in.
+bool TForm1::ReadInformations() {
+    const QList<station::StationFrame> frames = m_port.readFrames();
+    if (frames.isEmpty())
+        return false;
+    for (const station::StationFrame& frame : frames) {
+        const station::Telemetry telemetry = station::decodeTelemetry(frame);
+        if (AutoStart == kFlagOn) {
+            if (telemetry.command == station::kCommandStart)
+                Start();
+            if (telemetry.command == station::kCommandStop)
+                Stop();
+        }
     }
+    m_health.frameArrived();
+    showTelemetry(station::decodeTelemetry(frames.back()));
+    return true;
+}
 
+void TForm1::showTelemetry(const station::Telemetry& newest) {
+    RXVerh = newest.top;
+    RXNiz = newest.bottom;
     const std::int32_t top = corrected(RXVerh, CorrectTB);
     INTemperatureUP->setText(QString::number(top));
     // The automatic fan follows the top heater alone; at the threshold itself it
@@ -789,6 +812,26 @@ void TForm1::ReadInformations() {
         }
     }
     INTemperatureDown->setText(QString::number(corrected(RXNiz, CorrectTH)));
+    m_readingCurrent = true;
+    showLinkHealth();
+}
+
+// "Нет ответа" and no readings while the station is silent; "Подключен" again
+// with its first frame. Only on an open link: a command obeyed from a frame may
+// have closed it.
+void TForm1::showLinkHealth() {
+    if (StatusConnect == 0 || !m_port.isOpen())
+        return;
+    if (m_health.isSilent()) {
+        if (TextLinks->text() == kNoAnswer)
+            return;
+        TextLinks->setText(kNoAnswer);
+        INTemperatureUP->setText(kNoReading);
+        INTemperatureDown->setText(kNoReading);
+        m_readingCurrent = false;
+    } else if (TextLinks->text() == kNoAnswer) {
+        TextLinks->setText(kConnected);
+    }
 }
 
 // ---- the profile transfer ----

@@ -1,6 +1,7 @@
 // The main window: the operator's console with its state, commands, link and layout.
 #pragma once
 
+#include "link/LinkHealth.h"
 #include "link/PortUnit.h"
 
 #include <QMainWindow>
@@ -123,10 +124,13 @@ private:
     void N4Click();
     void N6Click();
 
-    // The poll exchange: the status frame out, the newest telemetry in.
+    // The poll exchange: the status frame out, the telemetry in. ReadInformations
+    // says whether a whole frame came; without one it changes nothing.
     void SendPostToStation();
     void SendInformationsQMR();
-    void ReadInformations();
+    bool ReadInformations();
+    void showTelemetry(const station::Telemetry& newest);
+    void showLinkHealth();
 
     void showRunClock();
     void PortLost(const QString& reason);
@@ -219,6 +223,7 @@ private:
     QTimer* Timer2 = nullptr;
 
     station::PortUnit m_port;
+    station::LinkHealth m_health;
     // The readouts show a reading the station sent on this link (no gap in the run record).
     bool m_readingCurrent = false;
 

@@ -84,49 +84,97 @@ void checkOutgoing(const StationFrame& source) {
             "profile recognition is exactly the constant bytes");
 }
 
+// The receive queue's rule, written plainly: the stream is cut into answers at
+// each silence; an answer whose length (past what was taken of it) is a whole
+// number of frames gives them, oldest first, whether it has ended or is still
+// arriving; an answer that ended any other way, or grew past the largest answer,
+// gives nothing more.
+class AnswerModel {
+public:
+    void clear() { *this = AnswerModel(); }
+    void silence() {
+        if (m_open)
+            endAnswer();
+    }
+    void append(const QByteArray& piece) {
+        if (piece.isEmpty())
+            return;
+        m_open = true;
+        m_answer += piece;
+        m_tooLong = m_tooLong || m_answer.size() > ReceiveQueue::kMaxAnswerBytes;
+    }
+    QByteArray take() {
+        if (m_open && !m_tooLong && m_answer.size() % kFrameBytes == 0) {
+            m_ready += m_answer;
+            m_answer.clear();
+        }
+        const QByteArray frames = m_ready;
+        m_ready.clear();
+        return frames;
+    }
+    qsizetype pending() const { return m_ready.size() + (m_tooLong ? 0 : m_answer.size()); }
+
+private:
+    static constexpr auto kFrameBytes = static_cast<qsizetype>(kFrameSize);
+    void endAnswer() {
+        if (!m_tooLong && m_answer.size() % kFrameBytes == 0)
+            m_ready += m_answer;
+        m_answer.clear();
+        m_open = false;
+        m_tooLong = false;
+    }
+    QByteArray m_ready;
+    QByteArray m_answer;
+    bool m_open = false;
+    bool m_tooLong = false;
+};
+
 // The input drives the receive queue: a control byte, then the piece it announces.
-// Control byte: 0xFF empties the queue (a reopened port); otherwise the low 7 bits
-// are the piece's length and the top bit asks for a read after it. Whatever each
-// read returns must be the newest whole frame of the stream since the last clear,
-// counted from its start, or all zeros when no whole frame came since the last read.
+// Control byte: 0xFF empties the queue (a reopened port); otherwise bit 6 lets the
+// line fall silent before the piece, the low 6 bits are the piece's length and the
+// top bit asks for a read after it. Each read must hand out exactly the frames of
+// the rule above, and a read never hands out anything but whole 50-byte slices of
+// the stream; with no new whole frame it hands out none (never zeros, never an
+// old frame again).
 void checkReceiveQueue(const std::uint8_t* data, std::size_t size) {
     constexpr std::uint8_t kClear = 0xFF;
     constexpr std::uint8_t kReadAfter = 0x80;
-    constexpr std::uint8_t kLengthBits = 0x7F;
-    constexpr auto frameSize = static_cast<qsizetype>(kFrameSize);
+    constexpr std::uint8_t kSilenceBefore = 0x40;
+    constexpr std::uint8_t kLengthBits = 0x3F;
 
     ReceiveQueue queue;
-    QByteArray stream;         // everything appended since the last clear
-    qsizetype framesTaken = 0; // whole frames of `stream` already accounted for
+    AnswerModel model;
+    ReceiveQueue::Time now{0};
     std::size_t at = 0;
     while (at < size) {
         const std::uint8_t control = data[at++];
         if (control == kClear) {
             queue.clear();
-            stream.clear();
-            framesTaken = 0;
+            model.clear();
             continue;
+        }
+        // Pieces without a silence before them come within one answer: the
+        // clock moves only by silences.
+        if ((control & kSilenceBefore) != 0) {
+            now += ReceiveQueue::kQuietGap;
+            model.silence();
         }
         const std::size_t length = std::min<std::size_t>(control & kLengthBits, size - at);
         const QByteArray piece(reinterpret_cast<const char*>(data + at), qsizetype(length));
         at += length;
-        queue.append(piece);
-        stream.append(piece);
+        queue.append(piece, now);
+        model.append(piece);
         if ((control & kReadAfter) == 0)
             continue;
 
-        const StationFrame frame = queue.takeNewestFrame();
-        checkTelemetry(frame);
-        const qsizetype wholeFrames = stream.size() / frameSize;
-        StationFrame expected{};
-        if (wholeFrames > framesTaken)
-            std::memcpy(expected.data(), stream.constData() + (wholeFrames - 1) * frameSize,
-                        kFrameSize);
-        require(frame == expected,
-                "a read gives the newest whole frame aligned to the stream, or all zeros");
-        framesTaken = wholeFrames;
-        require(queue.pendingBytes() == stream.size() - wholeFrames * frameSize,
-                "only the incomplete tail stays queued");
+        QByteArray taken;
+        for (const StationFrame& frame : queue.takeFrames(now)) {
+            checkTelemetry(frame);
+            taken.append(reinterpret_cast<const char*>(frame.data()), qsizetype(kFrameSize));
+        }
+        require(taken == model.take(),
+                "a read gives every whole frame of the answers since the last read, oldest first");
+        require(queue.pendingBytes() == model.pending(), "only unfinished answers stay queued");
     }
 }
 

@@ -78,17 +78,21 @@ QString resolvePortDevice(const QString& storedName, const QString& appDir) {
 #endif
 }
 
-bool isFatalPortError(QSerialPort::SerialPortError error) {
+bool isFatalPortError(QSerialPort::SerialPortError error, bool deviceAnswers) {
     switch (error) {
-    case QSerialPort::ResourceError:       // the device went away: unplugged, hung up
     case QSerialPort::DeviceNotFoundError: // its node vanished under an open handle
         return true;
+    // The device went away (unplugged, hung up), or one transfer failed or would
+    // have blocked; a hung-up tty reads as end of file, a plain read error. The
+    // device itself tells which.
+    case QSerialPort::ResourceError:
+    case QSerialPort::WriteError:
+    case QSerialPort::ReadError:
+        return !deviceAnswers;
     case QSerialPort::NoError:
     case QSerialPort::PermissionError: // open-time only
     case QSerialPort::OpenError:       // open-time only
     case QSerialPort::NotOpenError:    // a call on a closed port, nothing failed
-    case QSerialPort::WriteError:      // one transfer failed; the device may still be there
-    case QSerialPort::ReadError:
     case QSerialPort::UnsupportedOperationError:
     case QSerialPort::TimeoutError: // a bounded wait ran out
     case QSerialPort::UnknownError:
@@ -99,6 +103,9 @@ bool isFatalPortError(QSerialPort::SerialPortError error) {
 
 PortUnit::PortUnit(QObject* parent) : QObject(parent), m_port(new QSerialPort(this)) {
     connect(m_port, &QSerialPort::errorOccurred, this, &PortUnit::onError);
+    // Bytes are queued as they arrive, so the queue knows where the line fell silent.
+    connect(m_port, &QSerialPort::readyRead, this, &PortUnit::takeArrivedBytes);
+    m_clock.start();
 }
 
 PortUnit::~PortUnit() {
@@ -142,9 +149,16 @@ bool PortUnit::isOpen() const {
     return m_port->isOpen() && !m_lostPending;
 }
 
-void PortUnit::writeFrame(const StationFrame& frame) {
+bool PortUnit::writeFrame(const StationFrame& frame) {
     if (!isOpen())
-        return;
+        return false;
+    // The line has not taken the last frame yet: it goes out whole when the line
+    // takes it, and this one is dropped rather than queued behind it.
+    if (m_port->bytesToWrite() > 0) {
+        m_port->flush();
+        if (!isOpen() || m_port->bytesToWrite() > 0)
+            return false;
+    }
     m_port->write(reinterpret_cast<const char*>(frame.data()), static_cast<qint64>(frame.size()));
     // Hand the bytes to the driver now: the transfer blocks the thread right after
     // a profile frame, and the frame must be on the wire during that pause.
@@ -153,31 +167,35 @@ void PortUnit::writeFrame(const StationFrame& frame) {
         !m_port->waitForBytesWritten(static_cast<int>(kWriteDrainTimeout.count())) && isOpen() &&
         m_port->error() == QSerialPort::TimeoutError)
         m_port->clearError();
+    return isOpen();
 }
 
 std::int64_t PortUnit::bytesWaiting() {
-    if (!isOpen())
-        return 0;
-    pullFromDriver();
-    return isOpen() ? m_port->bytesAvailable() : 0;
-}
-
-QByteArray PortUnit::readWaiting(std::int64_t maxBytes) {
-    if (maxBytes <= 0 || !isOpen())
-        return {};
-    pullFromDriver();
-    if (!isOpen())
-        return {};
-    return m_port->read(std::min<std::int64_t>(maxBytes, m_port->bytesAvailable()));
-}
-
-StationFrame PortUnit::readNewestFrame() {
     if (isOpen()) {
         pullFromDriver();
         if (isOpen())
-            m_received.append(m_port->readAll());
+            takeArrivedBytes();
     }
-    return m_received.takeNewestFrame();
+    return m_received.pendingBytes();
+}
+
+QList<StationFrame> PortUnit::readFrames() {
+    if (isOpen()) {
+        pullFromDriver();
+        if (isOpen())
+            takeArrivedBytes();
+    }
+    return m_received.takeFrames(now());
+}
+
+void PortUnit::takeArrivedBytes() {
+    if (!m_port->isOpen() || m_lostPending)
+        return;
+    m_received.append(m_port->readAll(), now());
+}
+
+ReceiveQueue::Time PortUnit::now() const {
+    return ReceiveQueue::Time(m_clock.elapsed());
 }
 
 // Moves what the driver holds into Qt's buffer without blocking: the poll asks for
@@ -188,19 +206,23 @@ void PortUnit::pullFromDriver() {
 }
 
 void PortUnit::onError(QSerialPort::SerialPortError error) {
-    if (!m_port->isOpen() || m_lostPending)
+    if (error == QSerialPort::NoError || !m_port->isOpen() || m_lostPending)
         return;
-    if (isFatalPortError(error)) {
-        markLost(m_port->errorString());
+#ifdef Q_OS_UNIX
+    const QString failure = deviceFailure();
+#else
+    // The device cannot be asked here: a resource error means it is gone.
+    const QString failure = error == QSerialPort::ResourceError ? m_port->errorString() : QString();
+#endif
+    if (isFatalPortError(error, failure.isEmpty())) {
+        markLost(failure.isEmpty() ? m_port->errorString() : failure);
         return;
     }
-    if (error == QSerialPort::ReadError || error == QSerialPort::WriteError) {
-        // A hung-up tty (pty master closed, USB adapter pulled) reads as end of file,
-        // which Qt reports as a plain read error, again and again. Ask the device.
-        const QString failure = deviceFailure();
-        if (!failure.isEmpty())
-            markLost(failure);
-    }
+    // A write that would block, or one failed transfer, on a device that is still
+    // there: the link goes on, and the next call starts with a clean state.
+    if (error == QSerialPort::ResourceError || error == QSerialPort::WriteError ||
+        error == QSerialPort::ReadError)
+        m_port->clearError();
 }
 
 // The system's reason when the open device no longer answers, empty while it does.

@@ -4,6 +4,8 @@
 #include "link/ReceiveQueue.h"
 #include "link/StationFrame.h"
 
+#include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
@@ -28,7 +30,10 @@ QString resolvePortDevice(const QString& storedName, const QString& appDir);
 
 // Whether an error reported while the port is open means the device is gone (an
 // unplugged adapter, a vanished pty) rather than one failed transfer.
-bool isFatalPortError(QSerialPort::SerialPortError error);
+// `deviceAnswers`: the device still answers a request for its line settings. A
+// write that would block (the station stopped reading, the output buffer is full)
+// raises a resource error too, on a device that is still there.
+bool isFatalPortError(QSerialPort::SerialPortError error, bool deviceAnswers);
 
 // Owns the QSerialPort. Never shows anything: results come back as values and a
 // lost device as the signal lost().
@@ -46,20 +51,22 @@ public:
     bool isOpen() const;
 
     // Writes one whole frame and pushes it to the driver before returning, so the
-    // bytes reach the wire even if the caller then blocks the thread.
-    void writeFrame(const StationFrame& frame);
+    // bytes reach the wire even if the caller then blocks the thread. While the
+    // line has not taken the previous frame yet (the station stopped reading and
+    // the output buffer is full) the frame is dropped whole and false returned:
+    // a frame goes out whole or not at all, never in part.
+    bool writeFrame(const StationFrame& frame);
 
-    // Bytes waiting to be read, including what the driver holds but Qt has not
-    // pulled yet.
+    // Bytes received and not yet taken as frames, including what the driver
+    // holds but Qt has not pulled yet.
     std::int64_t bytesWaiting();
-    // Takes up to maxBytes of what is waiting, without waiting for more.
-    QByteArray readWaiting(std::int64_t maxBytes);
 
-    // Takes every byte waiting into the receive queue and hands back the newest
-    // whole frame, or an all-zero frame when no whole frame arrived since the
-    // last call (and always on a closed port). The queue starts empty at each
-    // open and is emptied at each close.
-    StationFrame readNewestFrame();
+    // Takes every byte waiting into the receive queue and hands back every whole
+    // frame received since the last call, oldest first; none when no whole frame
+    // came (and always on a closed port). How the bytes are cut into frames is the
+    // receive queue's rule. The queue starts empty at each open and is emptied at
+    // each close.
+    QList<StationFrame> readFrames();
 
 signals:
     // The device failed while open (unplugged adapter, vanished pty). Emitted once
@@ -73,9 +80,13 @@ private:
     void markLost(const QString& reason);
     void reportLost();
     void pullFromDriver();
+    void takeArrivedBytes();
+    ReceiveQueue::Time now() const;
 
     QSerialPort* m_port = nullptr;
     ReceiveQueue m_received;
+    // Arrival times of the station's bytes, for the receive queue's silences.
+    QElapsedTimer m_clock;
     // Set when the device failed; from then on the port is treated as closed and
     // lost() follows from the event loop.
     bool m_lostPending = false;

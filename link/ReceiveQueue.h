@@ -1,30 +1,68 @@
-// The receive queue: the station's bytes kept across poll ticks until they make whole frames.
+// The receive queue: the station's bytes kept across poll ticks and cut into whole frames.
 #pragma once
 
 #include "link/StationFrame.h"
 
 #include <QByteArray>
+#include <QList>
+
+#include <chrono>
 
 namespace station {
 
-// Bytes arrive in whatever pieces the line delivers; the station sends whole
-// 50-byte frames. Each read takes the newest whole frame and drops the older
-// ones, so a station that answers in bursts never makes the readouts lag; an
-// incomplete tail stays as the start of the next frame. Frame boundaries are
-// counted from the last clear(), which the port does on every open and close.
+// The telemetry frame has no start byte, length or checksum to align on, so the
+// queue aligns on what the line itself tells. The station answers each status
+// frame with its frame(s) sent in one piece, and the line is quiet between
+// answers (a poll a second; at 19200 baud a byte takes about 0.5 ms). So:
+//
+// - An answer is the bytes that arrive without a silence of kQuietGap between
+//   them; frames are counted from the first byte after a silence. The gap is far
+//   longer than the pauses inside one answer delivered in pieces (20 ms between
+//   pieces at most, plus a loaded machine's delay in noticing them) and far
+//   shorter than the quiet between two answers (most of a second).
+// - An answer that has ended (a silence followed it) gives all its whole frames
+//   when its length is a whole number of frames. Any other length means stray
+//   bytes (noise, a station reset, a burst) are mixed into it: it is dropped
+//   whole rather than guessed at, since no alignment inside it can be trusted
+//   (its newest 50 bytes are the frame when the noise came first, but a shifted
+//   one, a reading the station never sent, when the noise came after).
+//   That costs at most the one reading it carried; the next answer, after the
+//   next silence, is aligned again, with no reconnect.
+// - An answer still arriving at a read gives its frames when what came so far
+//   is a whole number of frames (a station that answers at once); otherwise it
+//   waits for the next read. Its later bytes continue from that frame boundary.
+// - Bytes that came together without the console seeing when (the event loop was
+//   held, as during a transfer's pause) count as one answer: with no silence
+//   known between them, only their total length can vouch for the alignment.
+// - Noise that happens to be a whole number of frames long reads as frames: with
+//   nothing in the frame to check, no rule could tell it from an answer.
+// - An answer longer than kMaxAnswerBytes is no answer the station sends: it is
+//   dropped, and the rest of it too, up to the next silence.
 class ReceiveQueue {
 public:
-    void append(const QByteArray& bytes);
+    // Arrival times on a steady clock; only differences matter.
+    using Time = std::chrono::milliseconds;
+    static constexpr Time kQuietGap{200};
+    static constexpr qsizetype kMaxAnswerBytes = 64 * 1024;
 
-    // The newest whole frame that arrived since the last take, or an all-zero
-    // frame when none did: an old reading is never handed out as a new one.
-    StationFrame takeNewestFrame();
+    void append(const QByteArray& bytes, Time arrivedAt);
 
-    void clear() { m_bytes.clear(); }
-    qsizetype pendingBytes() const { return m_bytes.size(); }
+    // Every whole frame received since the last take, oldest first; none when no
+    // whole frame came (an old reading is never handed out again).
+    QList<StationFrame> takeFrames(Time now);
+
+    // Forgets everything; the port does it on every open and close.
+    void clear();
+    qsizetype pendingBytes() const { return m_ready.size() + m_answer.size(); }
 
 private:
-    QByteArray m_bytes;
+    void endAnswerIfQuiet(Time now);
+
+    QByteArray m_ready;  // whole frames of answers that ended, not taken yet
+    QByteArray m_answer; // the answer still arriving, past the frames already taken of it
+    bool m_answerOpen = false;
+    bool m_answerDropped = false; // overlong: its remaining bytes are dropped as they come
+    Time m_lastArrival{};
 };
 
 } // namespace station

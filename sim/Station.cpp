@@ -55,7 +55,7 @@ Station::Station(StationOptions options, QObject* parent)
     m_readRetryTimer.setInterval(kReadRetry);
     m_readRetryTimer.setSingleShot(true);
     connect(&m_readRetryTimer, &QTimer::timeout, this, [this] {
-        if (m_readNotifier)
+        if (m_readNotifier && !m_deaf)
             m_readNotifier->setEnabled(true);
     });
 }
@@ -180,7 +180,7 @@ QString Station::describe() const {
 }
 
 void Station::onReadable() {
-    if (!isOpen())
+    if (!isOpen() || m_deaf)
         return;
     char buffer[kReadChunk];
     QByteArray received;
@@ -246,10 +246,47 @@ void Station::answerStatus() {
         command = m_command;
         --m_commandRepeatsLeft;
     }
+    const int frames = m_options.doubled ? 2 : m_options.burst;
     QByteArray answer;
-    for (int i = 0; i < m_options.burst; ++i)
-        answer += m_options.garbage ? garbageFrame() : telemetryFrame(command);
-    send(answer);
+    for (int i = 0; i < frames; ++i) {
+        const std::uint8_t carried = m_options.doubled && i > 0 ? 0 : command;
+        answer += m_options.garbage ? garbageFrame() : telemetryFrame(carried);
+    }
+    if (m_options.instant) {
+        send(answer);
+        return;
+    }
+    QTimer::singleShot(lineTime(answer.size()), this, [this, answer] { send(answer); });
+}
+
+std::chrono::milliseconds Station::lineTime(qsizetype answerBytes) const {
+    const int baud = isOpen() && m_pty->slaveBaudRate() > 0 ? m_pty->slaveBaudRate() : kDefaultBaud;
+    const qint64 bits =
+        (static_cast<qint64>(station::kFrameSize) + answerBytes) * kLineBitsPerByte * 1000;
+    return std::chrono::milliseconds((bits + baud - 1) / baud);
+}
+
+void Station::sendNoise(int count) {
+    QByteArray bytes(count, Qt::Uninitialized);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (char& b : bytes)
+        b = static_cast<char>(byte(m_random));
+    m_log.event("noise", QString::number(count));
+    writeOut(bytes);
+}
+
+void Station::stopListening() {
+    m_deaf = true;
+    if (m_readNotifier)
+        m_readNotifier->setEnabled(false);
+    m_log.event("deaf");
+}
+
+void Station::listen() {
+    m_deaf = false;
+    if (m_readNotifier)
+        m_readNotifier->setEnabled(true);
+    m_log.event("listen");
 }
 
 QByteArray Station::telemetryFrame(std::uint8_t command) {

@@ -33,6 +33,8 @@ struct StationOptions {
     bool garbage = false;     // answers with random bytes in place of telemetry
     int burst = 1;            // frames per answer
     bool split = false;       // delivers answers in small pieces with short gaps
+    bool instant = false;     // answers at once, without the line's transmission time
+    bool doubled = false;     // answers with two frames, the remote command in the first only
     double hangupAfter = 0.0; // closes the pseudo-terminal after this many seconds; 0 never
     std::optional<std::uint32_t> seed; // random when unset
     double speed = 1.0;                // the station's clock runs this many times faster
@@ -56,6 +58,11 @@ public:
     static constexpr int kSplitMaxPiece = 12;
     // Bytes the console has not taken yet beyond this are dropped, oldest first.
     static constexpr qsizetype kMaxOutgoing = 64 * 1024;
+    // An answer is on the console's side once the status frame and the answer have
+    // crossed the line: ten bits a byte at the terminal's rate (this one when the
+    // rate is unknown). A pseudo-terminal itself takes no time.
+    static constexpr int kLineBitsPerByte = 10;
+    static constexpr int kDefaultBaud = 19200;
 
     explicit Station(StationOptions options = {}, QObject* parent = nullptr);
     ~Station() override;
@@ -78,6 +85,13 @@ public:
     void releaseReadings();
     // Closes the pseudo-terminal and removes the link, as an unplugged adapter would.
     void hangUp();
+    // Puts `count` stray bytes on the line now, between answers (noise, a reset).
+    void sendNoise(int count);
+    // Stops reading the line (the console's frames pile up in the terminal and no
+    // answer goes out) until listen().
+    void stopListening();
+    void listen();
+    bool isListening() const { return !m_deaf; }
 
     const ThermalModel& model() const { return m_model; }
     station::ProfileValues storedProfile(int slot) const;
@@ -100,6 +114,7 @@ private:
     void answerStatus();
     QByteArray telemetryFrame(std::uint8_t command);
     QByteArray garbageFrame();
+    std::chrono::milliseconds lineTime(qsizetype answerBytes) const;
     void send(const QByteArray& bytes);
     void sendNextPiece();
     void writeOut(const QByteArray& bytes);
@@ -131,6 +146,7 @@ private:
     double m_stationTime = 0.0; // seconds, scaled by speed
     qint64 m_lastUpdateMs = 0;
     bool m_sawStatus = false;
+    bool m_deaf = false;
     std::optional<double> m_demoStartAt; // station time of the next demo run
 
     QByteArray m_outgoing;   // accepted for writing, not yet taken by the pseudo-terminal

@@ -29,11 +29,23 @@ CommandOutcome temperatureCommand(Station& station, const QStringList& words) {
     return {true, false, QStringLiteral("temp %1 %2").arg(top).arg(bottom)};
 }
 
+// The most stray bytes one command puts on the line.
+constexpr int kMaxNoise = 1024 * 1024;
+
+CommandOutcome noiseCommand(Station& station, const QStringList& words) {
+    bool ok = false;
+    const int count = words.value(1).toInt(&ok);
+    if (words.size() != 2 || !ok || count < 1 || count > kMaxNoise)
+        return failure(QStringLiteral("usage: noise COUNT (1..%1)").arg(kMaxNoise));
+    station.sendNoise(count);
+    return {true, false, QStringLiteral("noise %1").arg(count)};
+}
+
 } // namespace
 
 QString commandHelp() {
-    return QStringLiteral("commands: start | stop | temp TOP BOTTOM | temp off | hangup | status | "
-                          "help | quit");
+    return QStringLiteral("commands: start | stop | temp TOP BOTTOM | temp off | noise COUNT | "
+                          "deaf | listen | hangup | status | help | quit");
 }
 
 CommandOutcome runCommand(Station& station, const QString& line) {
@@ -53,6 +65,16 @@ CommandOutcome runCommand(Station& station, const QString& line) {
     }
     if (verb == QLatin1String("temp"))
         return temperatureCommand(station, words);
+    if (verb == QLatin1String("noise"))
+        return noiseCommand(station, words);
+    if (verb == QLatin1String("deaf")) {
+        station.stopListening();
+        return {true, false, QStringLiteral("deaf")};
+    }
+    if (verb == QLatin1String("listen")) {
+        station.listen();
+        return {true, false, QStringLiteral("listening")};
+    }
     if (verb == QLatin1String("hangup")) {
         station.hangUp();
         return {true, false, QStringLiteral("hung up")};

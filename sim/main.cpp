@@ -143,6 +143,10 @@ ParsedCommandLine parseCommandLine(const QCoreApplication& app) {
         {QStringLiteral("burst"), QStringLiteral("Answer with N frames at once."),
          QStringLiteral("N"), QStringLiteral("1")},
         {QStringLiteral("split"), QStringLiteral("Deliver answers in small pieces.")},
+        {QStringLiteral("instant"),
+         QStringLiteral("Answer at once, without the line's transmission time.")},
+        {QStringLiteral("double"),
+         QStringLiteral("Answer with two frames, the remote command in the first only.")},
         {QStringLiteral("hangup-after"),
          QStringLiteral("Close the terminal after SECONDS, as an unplugged adapter would."),
          QStringLiteral("SECONDS")},
@@ -161,6 +165,8 @@ ParsedCommandLine parseCommandLine(const QCoreApplication& app) {
     o.silent = parser.isSet(QStringLiteral("silent"));
     o.garbage = parser.isSet(QStringLiteral("garbage"));
     o.split = parser.isSet(QStringLiteral("split"));
+    o.instant = parser.isSet(QStringLiteral("instant"));
+    o.doubled = parser.isSet(QStringLiteral("double"));
     o.speed = numberOption<double>(parser, QStringLiteral("speed"), [](double v) { return v > 0; });
     o.burst = numberOption<int>(parser, QStringLiteral("burst"), [](int v) { return v >= 1; });
     if (parser.isSet(QStringLiteral("hangup-after")))

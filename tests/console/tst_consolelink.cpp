@@ -5,12 +5,17 @@
 #include "tests/support/TestDirs.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <optional>
 
@@ -41,6 +46,9 @@ private slots:
     void missingPortIsReportedAndStaysDisconnected();
     void vanishedDeviceClosesTheLinkAndSaysSoOnce();
     void vanishedDeviceAfterDisconnectSaysNothing();
+    void fullOutputBufferIsNoLostDevice();
+    void everyFrameOfAReadCountsOldestFirst_data();
+    void everyFrameOfAReadCountsOldestFirst();
 
 private:
     void linkPortAs(const QString& name);
@@ -210,6 +218,131 @@ void TestConsoleLink::vanishedDeviceAfterDisconnectSaysNothing() {
     QTest::qWait(1500);
     QVERIFY(watcher.boxes().isEmpty());
     QCOMPARE(label(*form, "TextLinks"), QStringLiteral("Не подключен"));
+}
+
+// The station stops reading: the line's output buffer is full and every write
+// would block. No lost-device box and no close: each status frame goes out whole
+// or not at all, the silence shows as "Нет ответа", and the first answer after the
+// station reads again brings back "Подключен" and the readings.
+void TestConsoleLink::fullOutputBufferIsNoLostDevice() {
+    linkPortAs(QStringLiteral("com1"));
+    m_dir->writeSettings(connectSettings("Com1", "19200"));
+    auto form = consoletest::startConsole();
+    QVERIFY(form);
+    testsupport::ModalWatcher watcher;
+    control<QPushButton>(*form, "ButtonConnect")->click();
+    QCOMPARE(label(*form, "TextLinks"), QStringLiteral("Подключен"));
+
+    // Fill the line towards the station through a second handle on the terminal
+    // (only a privileged process may open a port held exclusively), with zeros,
+    // which no status frame starts with.
+    const int filler =
+        ::open(QFile::encodeName(m_pty->slavePath()).constData(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+    if (filler < 0)
+        QSKIP("the terminal cannot be opened a second time to fill its buffer");
+    qsizetype filled = 0;
+    const char zero = 0;
+    while (::write(filler, &zero, 1) == 1)
+        ++filled;
+    const int fillError = errno;
+    ::close(filler);
+    QCOMPARE(fillError, EAGAIN);
+
+    QTRY_COMPARE_WITH_TIMEOUT(label(*form, "TextLinks"), QStringLiteral("Нет ответа"), 10000);
+    QTest::qWait(1500); // more ticks, each meeting the full buffer
+    QVERIFY(watcher.boxes().isEmpty());
+    QCOMPARE(form->StatusConnect, 1);
+    QVERIFY(control<QTimer>(*form, "Timer2")->isActive());
+
+    // The station reads again: past the filler, only whole status frames. It reads
+    // for a few ticks, then up to the end of a frame that is still coming.
+    QByteArray received;
+    QElapsedTimer reading;
+    reading.start();
+    while (reading.elapsed() < 3000 || received.size() <= filled ||
+           (received.size() - filled) % 50 != 0) {
+        QVERIFY(reading.elapsed() < 20000);
+        QTest::qWait(50);
+        char buffer[4096];
+        const ssize_t n = ::read(m_pty->masterFd(), buffer, sizeof buffer);
+        if (n > 0)
+            received.append(buffer, n);
+    }
+    QCOMPARE(received.first(filled), QByteArray(filled, '\0'));
+    const QByteArray frames = received.mid(filled);
+    QVERIFY(!frames.isEmpty());
+    QCOMPARE(frames.size() % 50, 0);
+    for (qsizetype at = 0; at < frames.size(); at += 50)
+        QCOMPARE(quint8(frames[at]), quint8(0xFF));
+
+    // And answers: a telemetry frame with 200 and 120.
+    QByteArray answer(50, '\0');
+    answer[10] = char(200);
+    answer[26] = char(120);
+    QCOMPARE(::write(m_pty->masterFd(), answer.constData(), 50), ssize_t(50));
+    QTRY_COMPARE_WITH_TIMEOUT(label(*form, "INTemperatureUP"), QStringLiteral("200"), 10000);
+    QCOMPARE(label(*form, "INTemperatureDown"), QStringLiteral("120"));
+    QCOMPARE(label(*form, "TextLinks"), QStringLiteral("Подключен"));
+    QVERIFY(watcher.boxes().isEmpty());
+}
+
+void TestConsoleLink::everyFrameOfAReadCountsOldestFirst_data() {
+    // The frames the station sends in one piece between two polls: the remote
+    // command at offset 2 and the top reading of each (the bottom is the top
+    // less 100). AutoStart 1, the automatic fan with threshold 150.
+    QTest::addColumn<QList<int>>("commands");
+    QTest::addColumn<QList<int>>("tops");
+    QTest::addColumn<QString>("works");
+    QTest::addColumn<QString>("fan");
+
+    const QString soldering = QStringLiteral("Пайка");
+    const QString idle = QStringLiteral("Простой");
+    const QString fanOn = QStringLiteral("Вентилятор (вкл.)");
+    const QString fanOff = QStringLiteral("Вентилятор (выкл.)");
+    QTest::newRow("start in the older, the newer without")
+        << QList<int>{46, 0} << QList<int>{200, 120} << soldering << fanOff;
+    QTest::newRow("start, then stop: both, in order")
+        << QList<int>{46, 14} << QList<int>{120, 200} << idle << fanOn;
+    QTest::newRow("stop, then start: both, in order")
+        << QList<int>{14, 46} << QList<int>{200, 120} << soldering << fanOff;
+    QTest::newRow("start in each of three")
+        << QList<int>{46, 46, 46} << QList<int>{140, 160, 151} << soldering << fanOn;
+    QTest::newRow("no command") << QList<int>{0, 0} << QList<int>{160, 149} << idle << fanOff;
+}
+
+// Every whole frame that came since the last poll is looked at for the remote
+// command, oldest first; the readouts and the automatic fan follow the newest.
+void TestConsoleLink::everyFrameOfAReadCountsOldestFirst() {
+    QFETCH(QList<int>, commands);
+    QFETCH(QList<int>, tops);
+    QFETCH(QString, works);
+    QFETCH(QString, fan);
+
+    linkPortAs(QStringLiteral("com1"));
+    m_dir->writeSettings(connectSettings("Com1", "19200") +
+                         "AutoStart=1\nEnableFan=1\nTempEnableFan=150\n");
+    auto form = consoletest::startConsole();
+    QVERIFY(form);
+    testsupport::ModalWatcher watcher;
+    control<QPushButton>(*form, "ButtonConnect")->click();
+
+    QByteArray answer;
+    for (qsizetype i = 0; i < commands.size(); ++i) {
+        QByteArray frame(50, '\0');
+        frame[2] = char(commands[i]);
+        frame[10] = char(tops[i]);
+        frame[26] = char(tops[i] - 100);
+        answer += frame;
+    }
+    QCOMPARE(::write(m_pty->masterFd(), answer.constData(), size_t(answer.size())),
+             ssize_t(answer.size()));
+    const QString newestTop = QString::number(tops.last());
+    QTRY_COMPARE_WITH_TIMEOUT(label(*form, "INTemperatureUP"), newestTop, 10000);
+    QCOMPARE(label(*form, "INTemperatureDown"), QString::number(tops.last() - 100));
+    QCOMPARE(label(*form, "Works"), works);
+    QCOMPARE(control<QPushButton>(*form, "Button3")->text(), fan);
+    QCOMPARE(control<QTimer>(*form, "Timer1")->isActive(), works == u"Пайка");
+    QVERIFY(watcher.boxes().isEmpty());
 }
 
 QTEST_MAIN(TestConsoleLink)

@@ -34,6 +34,9 @@ const QString kTransferWhileSoldering =
     QStringLiteral("Записывать профиль во время пайки запрещено!");
 const QString kFanOn = QStringLiteral("Вентилятор (вкл.)");
 const QString kFanOff = QStringLiteral("Вентилятор (выкл.)");
+const QString kConnected = QStringLiteral("Подключен");
+const QString kNoAnswer = QStringLiteral("Нет ответа");
+const QString kNoReading = QStringLiteral("\u2014");
 
 QByteArray settings(const QByteArray& global, const QByteArray& profiles = {}) {
     return "[Connect]\nComport=Com1\nBaudRate=19200\n[Global]\nHex=0\n" + global + "\n" + profiles;
@@ -72,11 +75,16 @@ private slots:
     void valueOutsideAByteRefusesTheTransfer_data();
     void valueOutsideAByteRefusesTheTransfer();
     void captionThatIsNoNumberEndsTheTransfer();
+    void transferLeavesTheReadoutsAlone_data();
+    void transferLeavesTheReadoutsAlone();
 
-    void silentStationShowsTheCorrectionsAlone();
+    void silentStationShowsNoAnswer();
+    void stationFallsSilentAndComesBack();
     void garbageIsDecodedFrameByFrame();
     void burstShowsTheNewestReading();
+    void commandInTheOlderOfTwoFramesIsObeyed();
     void splitAnswersAreReassembled();
+    void strayBytesHealWithoutReconnect();
     void hangUpClosesTheLinkOnce();
 
 private:
@@ -484,15 +492,88 @@ void TestPollExchange::captionThatIsNoNumberEndsTheTransfer() {
     QVERIFY(frames("RX", "profile").isEmpty());
 }
 
+// The transfer's own read takes the answer the next poll would have read: that
+// poll, finding no new frame, leaves the readouts as they are. Against a station
+// that answers on the line's time and one that answers at once.
+void TestPollExchange::transferLeavesTheReadoutsAlone_data() {
+    QTest::addColumn<QStringList>("stationOptions");
+    QTest::newRow("answers on the line's time") << QStringList{};
+    QTest::newRow("answers at once") << QStringList{QStringLiteral("--instant")};
+}
+
+void TestPollExchange::transferLeavesTheReadoutsAlone() {
+    QFETCH(QStringList, stationOptions);
+    startBoth(settings({}, "[Profil0]\nT0=180\nTB=150\nT1=160\nS1=60\nT3=235\nS3=30\n"),
+              stationOptions);
+    command("temp 201 99");
+    QTRY_COMPARE_WITH_TIMEOUT(readouts(), Readouts("201", "99"), kReadingTimeoutMs);
+    recordReadoutsPerTick();
+    for (int transfer = 0; transfer < 2; ++transfer) {
+        control<QPushButton>(*m_form, "Button1")->click();
+        m_perTick.append(readouts()); // what the transfer's own read left
+        waitForTicks(3);
+    }
+    QCOMPARE(m_perTick, QList<Readouts>(m_perTick.size(), Readouts("201", "99")));
+    QCOMPARE(control<QLabel>(*m_form, "TextLinks")->text(), kConnected);
+    QCOMPARE(frames("RX", "profile").size(), 2);
+    QVERIFY(m_watcher->boxes().isEmpty());
+}
+
 // ---- the station's awkward modes ----
 
-void TestPollExchange::silentStationShowsTheCorrectionsAlone() {
+// Nothing on the line: "Подключен" and "0" (nothing measured yet) for the first
+// two ticks, then "Нет ответа" and no readings; the poll goes on.
+void TestPollExchange::silentStationShowsNoAnswer() {
     startBoth(settings("Correct1=-5\nCorrect2=3"), {QStringLiteral("--silent")});
+    auto* links = control<QLabel>(*m_form, "TextLinks");
+    QList<QString> states;
+    connect(control<QTimer>(*m_form, "Timer2"), &QTimer::timeout, this,
+            [&] { states.append(links->text()); });
     recordReadoutsPerTick();
-    waitForTicks(3);
-    QCOMPARE(m_perTick, QList<Readouts>(m_perTick.size(), Readouts("-5", "3")));
-    QVERIFY(frames("RX", "status").size() >= 3);
+    waitForTicks(5);
+    QCOMPARE(states.mid(0, 5),
+             (QList<QString>{kConnected, kConnected, kNoAnswer, kNoAnswer, kNoAnswer}));
+    QCOMPARE(m_perTick.mid(0, 5), (QList<Readouts>{{"0", "0"},
+                                                   {"0", "0"},
+                                                   {kNoReading, kNoReading},
+                                                   {kNoReading, kNoReading},
+                                                   {kNoReading, kNoReading}}));
+    QVERIFY(frames("RX", "status").size() >= 5);
     QVERIFY(frames("TX", "telemetry").isEmpty());
+    QVERIFY(m_watcher->boxes().isEmpty());
+
+    // A disconnect is as ever: "Не подключен" and "0".
+    control<QPushButton>(*m_form, "ButtonConnect")->click();
+    QCOMPARE(links->text(), QStringLiteral("Не подключен"));
+    QCOMPARE(readouts(), Readouts("0", "0"));
+}
+
+// A station that stops reading: the console's frames pile up on the line, no
+// lost-device box, "Нет ответа" after three ticks; the automatic fan keeps what
+// the last reading set (no reading is no temperature below the threshold). Once
+// the station reads and answers again, "Подключен" and its readings are back.
+void TestPollExchange::stationFallsSilentAndComesBack() {
+    startBoth(settings("EnableFan=1\nTempEnableFan=150"));
+    command("temp 180 90");
+    QTRY_COMPARE_WITH_TIMEOUT(readouts(), Readouts("180", "90"), kReadingTimeoutMs);
+    auto* links = control<QLabel>(*m_form, "TextLinks");
+    auto* fan = control<QPushButton>(*m_form, "Button3");
+    QCOMPARE(fan->text(), kFanOn);
+
+    command("deaf");
+    QTRY_COMPARE_WITH_TIMEOUT(links->text(), kNoAnswer, 3000 + kReadingTimeoutMs);
+    QCOMPARE(readouts(), Readouts(kNoReading, kNoReading));
+    waitForTicks(2);
+    QCOMPARE(fan->text(), kFanOn);
+    QCOMPARE(m_form->FanActiv, 64);
+    QCOMPARE(m_form->RXVerh, 180);
+
+    command("temp 140 91");
+    command("listen");
+    QTRY_COMPARE_WITH_TIMEOUT(readouts(), Readouts("140", "91"), kReadingTimeoutMs);
+    QCOMPARE(links->text(), kConnected);
+    QCOMPARE(fan->text(), kFanOff);
+    QCOMPARE(m_form->StatusConnect, 1);
     QVERIFY(m_watcher->boxes().isEmpty());
 }
 
@@ -502,15 +583,15 @@ void TestPollExchange::garbageIsDecodedFrameByFrame() {
     recordReadoutsPerTick();
     waitForTicks(5);
 
-    // Whatever a tick shows is bytes 10 and 26 of one whole answer, or the
-    // corrections alone when no whole answer had come.
+    // Whatever a tick shows is bytes 10 and 26 of one whole answer, or "0" before
+    // the first one came.
     QSet<Readouts> answers;
     for (const LogLine& line : frames("TX", "garbage"))
         answers.insert({QString::number(quint8(line.bytes.at(10)) + 1),
                         QString::number(quint8(line.bytes.at(26)) + 2)});
     int decoded = 0;
     for (const Readouts& seen : std::as_const(m_perTick)) {
-        QVERIFY2(answers.contains(seen) || seen == Readouts("1", "2"),
+        QVERIFY2(answers.contains(seen) || seen == Readouts("0", "0"),
                  qPrintable(seen.first + " " + seen.second));
         decoded += answers.contains(seen) ? 1 : 0;
     }
@@ -538,6 +619,25 @@ void TestPollExchange::burstShowsTheNewestReading() {
     QVERIFY(m_watcher->boxes().isEmpty());
 }
 
+// Two frames to each status frame, the remote command in the older only: read
+// newest only, the command would be lost; every frame is looked at, oldest first.
+void TestPollExchange::commandInTheOlderOfTwoFramesIsObeyed() {
+    startBoth(settings("AutoStart=1"), {QStringLiteral("--double")});
+    command("temp 150 80");
+    QTRY_COMPARE_WITH_TIMEOUT(readouts(), Readouts("150", "80"), kReadingTimeoutMs);
+    auto* works = control<QLabel>(*m_form, "Works");
+    command("start");
+    QTRY_COMPARE_WITH_TIMEOUT(works->text(), QStringLiteral("Пайка"), kReadingTimeoutMs);
+    command("stop");
+    QTRY_COMPARE_WITH_TIMEOUT(works->text(), QStringLiteral("Простой"), kReadingTimeoutMs);
+    // The station did send the command in the first frame of each answer only.
+    const QList<LogLine> sent = frames("TX", "telemetry");
+    QVERIFY(sent.size() >= 4);
+    for (qsizetype i = 1; i < sent.size(); i += 2)
+        QCOMPARE(int(sent[i].bytes.at(2)), 0);
+    QVERIFY(m_watcher->boxes().isEmpty());
+}
+
 void TestPollExchange::splitAnswersAreReassembled() {
     startBoth(settings({}),
               {QStringLiteral("--split"), QStringLiteral("--seed"), QStringLiteral("3")}, false);
@@ -547,11 +647,29 @@ void TestPollExchange::splitAnswersAreReassembled() {
     waitForTicks(5);
     int whole = 0;
     for (const Readouts& seen : std::as_const(m_perTick)) {
-        QVERIFY2(seen == Readouts("200", "120") || seen == Readouts("0", "0"),
+        // "0": no whole answer yet; after that, only the station's reading.
+        QVERIFY2(seen == Readouts("200", "120") || (whole == 0 && seen == Readouts("0", "0")),
                  qPrintable(seen.first + " " + seen.second));
         whole += seen == Readouts("200", "120") ? 1 : 0;
     }
     QVERIFY(whole >= 3);
+    QVERIFY(m_watcher->boxes().isEmpty());
+}
+
+// Stray bytes on the line between answers: the readouts never show a value the
+// station did not send, and are right again within two polls.
+void TestPollExchange::strayBytesHealWithoutReconnect() {
+    startBoth(settings({}), {QStringLiteral("--seed"), QStringLiteral("5")});
+    command("temp 200 120");
+    QTRY_COMPARE_WITH_TIMEOUT(readouts(), Readouts("200", "120"), kReadingTimeoutMs);
+    recordReadoutsPerTick();
+    for (const QByteArray count : {"1", "49", "4001"}) {
+        command("noise " + count);
+        waitForTicks(3);
+    }
+    QVERIFY(m_perTick.size() >= 9);
+    QCOMPARE(m_perTick, QList<Readouts>(m_perTick.size(), Readouts("200", "120")));
+    QCOMPARE(control<QLabel>(*m_form, "TextLinks")->text(), kConnected);
     QVERIFY(m_watcher->boxes().isEmpty());
 }
 

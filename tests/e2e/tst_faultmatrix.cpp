@@ -14,12 +14,15 @@
 #include <QChart>
 #include <QChartView>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QSet>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QXYSeries>
@@ -78,6 +81,9 @@ Name=Свинцовый QFN, ёмкость
 )");
 
 const QString kLinkLost = QStringLiteral("Соединение со станцией потеряно: ");
+const QString kConnected = QStringLiteral("Подключен");
+const QString kNoAnswer = QStringLiteral("Нет ответа");
+const QString kNoReading = QStringLiteral("\u2014");
 const QString kOpenFailed = QStringLiteral("Не удалось открыть порт Com1 (%1): ");
 
 constexpr int kTickTimeoutMs = 10000; // a few poll ticks, with room for a loaded machine
@@ -175,8 +181,12 @@ private slots:
     void portWithoutPermission();
     void adapterVanishesMidRun();
     void silentStation();
+    void stationStopsReading();
+    void instantStationShowsOnlyWhatItSent();
+    void strayByteMidRun();
     void garbageFromStation();
     void burstsFromStation();
+    void twoFramesCommandInTheOlder();
     void splitFrames();
 
     // The settings file.
@@ -197,6 +207,10 @@ private:
     // Starts the station with these options and the console, and connects.
     void connectToStation(const QStringList& options);
     QList<QPointF> topCurve() const;
+    // Both readouts as the operator sees them, "top bottom".
+    QString readouts() const;
+    // Every reading pair the station sent in a telemetry frame so far, "top bottom".
+    QSet<QString> sentReadings() const;
     // Opens a dialog as the operator does and runs `body` inside its modal run;
     // false when the dialog did not become the modal window.
     // Opens the general settings, types the proportional gain (unless null) and
@@ -282,6 +296,19 @@ QList<QPointF> TestFaultMatrix::topCurve() const {
     if (!view || view->chart()->series().isEmpty())
         return {};
     return qobject_cast<QXYSeries*>(view->chart()->series().first())->points();
+}
+
+QString TestFaultMatrix::readouts() const {
+    return text("INTemperatureUP") + u' ' + text("INTemperatureDown");
+}
+
+QSet<QString> TestFaultMatrix::sentReadings() const {
+    QSet<QString> sent;
+    for (const e2e::LogLine& line :
+         m_station->logged(QStringLiteral("TX"), QStringLiteral("telemetry")))
+        sent.insert(
+            QStringLiteral("%1 %2").arg(quint8(line.bytes[10])).arg(quint8(line.bytes[26])));
+    return sent;
 }
 
 bool TestFaultMatrix::inDialog(const std::function<void()>& open, QDialog* dialog,
@@ -390,6 +417,9 @@ void TestFaultMatrix::adapterVanishesMidRun() {
     // Each point is a reading the station sent or a gap, none a 0 it never sent.
     QVERIFY(std::none_of(beforeLoss.cbegin(), beforeLoss.cend(),
                          [](const QPointF& p) { return p.y() == 0; }));
+    // ...and the station's readings did reach the chart.
+    QVERIFY(std::any_of(beforeLoss.cbegin(), beforeLoss.cend(),
+                        [](const QPointF& p) { return p.y() > 0; }));
 
     QCOMPARE(m_station->command(QStringLiteral("hangup")), QStringLiteral("hung up"));
     QTRY_COMPARE_WITH_TIMEOUT(m_watcher->boxes().size(), 1, kTickTimeoutMs);
@@ -415,18 +445,138 @@ void TestFaultMatrix::adapterVanishesMidRun() {
     verifySettingsUntouched();
 }
 
-// A silent station: "Подключен", status frames go out each second, the readouts
-// stay 0, no run starts and nothing is reported.
+// A silent station (nothing on the line: a wrong device, a switched-off station):
+// "Подключен" and "0" for the first two ticks, then "Нет ответа" and "—" in both
+// readouts; status frames go on each second, no run starts, nothing is reported.
 void TestFaultMatrix::silentStation() {
     connectToStation({QStringLiteral("--silent")});
+    QCOMPARE(readouts(), QStringLiteral("0 0"));
+    QTRY_COMPARE_WITH_TIMEOUT(text("TextLinks"), kNoAnswer, kTickTimeoutMs);
+    QVERIFY(m_station->logged(QStringLiteral("RX"), QStringLiteral("status")).size() >= 3);
+    QCOMPARE(readouts(), kNoReading + u' ' + kNoReading);
     QTRY_VERIFY_WITH_TIMEOUT(
-        m_station->logged(QStringLiteral("RX"), QStringLiteral("status")).size() >= 3,
+        m_station->logged(QStringLiteral("RX"), QStringLiteral("status")).size() >= 5,
         kTickTimeoutMs);
     QVERIFY(m_station->logged(QStringLiteral("TX"), QStringLiteral("telemetry")).isEmpty());
-    QCOMPARE(text("TextLinks"), QStringLiteral("Подключен"));
-    QCOMPARE(text("INTemperatureUP"), QStringLiteral("0"));
-    QCOMPARE(text("INTemperatureDown"), QStringLiteral("0"));
+    QCOMPARE(text("TextLinks"), kNoAnswer);
     QCOMPARE(text("Works"), QStringLiteral("Простой"));
+    QVERIFY(m_watcher->boxes().isEmpty());
+
+    // A disconnect is as ever.
+    press(form(), "ButtonConnect");
+    QCOMPARE(text("TextLinks"), QStringLiteral("Не подключен"));
+    QCOMPARE(readouts(), QStringLiteral("0 0"));
+    verifySettingsUntouched();
+}
+
+// A station that stops reading the line while the console keeps writing: no
+// lost-device box, "Нет ответа" after three ticks; when it reads and answers
+// again, "Подключен" and its readings come back without a reconnect.
+void TestFaultMatrix::stationStopsReading() {
+    connectToStation({});
+    QCOMPARE(m_station->command(QStringLiteral("temp 170 85")), QStringLiteral("temp 170 85"));
+    QTRY_COMPARE_WITH_TIMEOUT(readouts(), QStringLiteral("170 85"), kTickTimeoutMs);
+
+    const qsizetype readBefore =
+        m_station->logged(QStringLiteral("RX"), QStringLiteral("status")).size();
+    QCOMPARE(m_station->command(QStringLiteral("deaf")), QStringLiteral("deaf"));
+    QTRY_COMPARE_WITH_TIMEOUT(text("TextLinks"), kNoAnswer, kTickTimeoutMs);
+    QCOMPARE(readouts(), kNoReading + u' ' + kNoReading);
+    QTest::qWait(2000);
+    QVERIFY(m_watcher->boxes().isEmpty());
+    QVERIFY(m_station->logged(QStringLiteral("RX"), QStringLiteral("status")).size() <=
+            readBefore + 1); // the station really read nothing more
+
+    QCOMPARE(m_station->command(QStringLiteral("temp 172 86")), QStringLiteral("temp 172 86"));
+    QCOMPARE(m_station->command(QStringLiteral("listen")), QStringLiteral("listening"));
+    QTRY_COMPARE_WITH_TIMEOUT(readouts(), QStringLiteral("172 86"), kTickTimeoutMs);
+    QCOMPARE(text("TextLinks"), kConnected);
+    QVERIFY(m_watcher->boxes().isEmpty());
+    verifySettingsUntouched();
+}
+
+// A station that answers at once (its answer may come before the console reads):
+// over 30 s of polling, with the readings changing and a profile transfer in the
+// middle, the readouts sampled every 100 ms only ever show a pair the station
+// sent ("0 0" only before its first answer), never "—", and the link stays
+// "Подключен".
+void TestFaultMatrix::instantStationShowsOnlyWhatItSent() {
+    connectToStation({QStringLiteral("--instant")});
+    QCOMPARE(m_station->command(QStringLiteral("temp 120 60")), QStringLiteral("temp 120 60"));
+
+    QStringList samples;
+    QStringList links;
+    QTimer sampler;
+    connect(&sampler, &QTimer::timeout, this, [&] {
+        samples << readouts();
+        links << text("TextLinks");
+    });
+    sampler.start(100);
+    QElapsedTimer clock;
+    clock.start();
+    for (int step = 1; clock.elapsed() < 32000; ++step) {
+        QTest::qWait(1500);
+        const QString temp = QStringLiteral("temp %1 %2").arg(120 + step).arg(60 + 2 * step);
+        QCOMPARE(m_station->command(temp), temp);
+        if (step == 10)
+            press(form(), "Button1"); // the transfer holds the console two seconds
+    }
+    sampler.stop();
+    QTest::qWait(1500); // the newest answers reach the log
+
+    QCOMPARE(m_station->logged(QStringLiteral("RX"), QStringLiteral("profile")).size(), 1);
+    QVERIFY2(samples.size() >= 250, qPrintable(QString::number(samples.size())));
+    const QSet<QString> sent = sentReadings();
+    bool answered = false;
+    for (const QString& shown : std::as_const(samples)) {
+        answered = answered || shown != u"0 0";
+        QVERIFY2(sent.contains(shown) || (!answered && shown == u"0 0"), qPrintable(shown));
+    }
+    QVERIFY(answered);
+    qInfo("%lld readout samples, every one a pair the station sent (%lld pairs sent)",
+          qlonglong(samples.size()), qlonglong(sent.size()));
+    QCOMPARE(links, QStringList(links.size(), kConnected));
+    QVERIFY(m_watcher->boxes().isEmpty());
+    verifySettingsUntouched();
+}
+
+// One stray byte on the line mid-run (noise, a station reset), then a burst: the
+// readouts never show a pair the station did not send and are right again within
+// two polls; the link stays up without a reconnect.
+void TestFaultMatrix::strayByteMidRun() {
+    connectToStation({});
+    QCOMPARE(m_station->command(QStringLiteral("temp 200 120")), QStringLiteral("temp 200 120"));
+    QTRY_COMPARE_WITH_TIMEOUT(readouts(), QStringLiteral("200 120"), kTickTimeoutMs);
+    QVERIFY(m_station->command(QStringLiteral("start")).startsWith(QStringLiteral("started")));
+    QTRY_COMPARE_WITH_TIMEOUT(text("Works"), QStringLiteral("Пайка"), kTickTimeoutMs);
+
+    QSignalSpy polls(form().findChild<QTimer*>(QStringLiteral("Timer2")), &QTimer::timeout);
+    int step = 0;
+    for (const QString& noise : {QStringLiteral("noise 1"), QStringLiteral("noise 65537")}) {
+        ++step;
+        QStringList shown;
+        QTimer sampler;
+        connect(&sampler, &QTimer::timeout, this, [&] { shown << readouts(); });
+        sampler.start(100);
+        const QString changed = QStringLiteral("%1 %2").arg(200 + step).arg(120 + step);
+        QCOMPARE(m_station->command(noise), noise);
+        const QString temp = QStringLiteral("temp ") + changed;
+        QCOMPARE(m_station->command(temp), temp);
+        polls.clear();
+        QTRY_COMPARE_WITH_TIMEOUT(readouts(), changed, kTickTimeoutMs);
+        // The poll whose answer the noise spoiled shows nothing new; the next one
+        // asked with the change in place reads it (a poll reads the answer to the
+        // one before it).
+        QVERIFY2(polls.size() <= 3, qPrintable(QString::number(polls.size())));
+        QTest::qWait(2500);
+        sampler.stop();
+        const QSet<QString> sent = sentReadings();
+        for (const QString& pair : std::as_const(shown))
+            QVERIFY2(sent.contains(pair), qPrintable(pair));
+        QCOMPARE(readouts(), changed);
+    }
+    QCOMPARE(text("TextLinks"), kConnected);
+    QCOMPARE(text("Works"), QStringLiteral("Пайка"));
     QVERIFY(m_watcher->boxes().isEmpty());
     verifySettingsUntouched();
 }
@@ -434,7 +584,8 @@ void TestFaultMatrix::silentStation() {
 // Garbage in place of telemetry. The console checks no constant byte of what it
 // reads, so the operator sees bytes 10 and 26 of the station's garbage as the two
 // readings; but each pair shown is one the station sent in one answer (the frames
-// stay aligned), the link stays up and nothing is reported.
+// stay aligned), "0 0" only before the first answer, the link stays up and
+// nothing is reported.
 void TestFaultMatrix::garbageFromStation() {
     connectToStation({QStringLiteral("--garbage"), QStringLiteral("--seed"), QStringLiteral("7")});
     int matched = 0;
@@ -445,8 +596,8 @@ void TestFaultMatrix::garbageFromStation() {
         for (const e2e::LogLine& line :
              m_station->logged(QStringLiteral("TX"), QStringLiteral("garbage")))
             sent << QStringLiteral("%1 %2").arg(quint8(line.bytes[10])).arg(quint8(line.bytes[26]));
-        // "0 0" is a tick on which no whole answer had arrived yet.
-        QVERIFY2(shown == u"0 0" || sent.contains(shown), qPrintable(shown));
+        // "0 0": no whole answer had arrived yet.
+        QVERIFY2((matched == 0 && shown == u"0 0") || sent.contains(shown), qPrintable(shown));
         matched += sent.contains(shown) ? 1 : 0;
     }
     QVERIFY2(matched >= 2, "the readouts did not follow the station's answers");
@@ -479,6 +630,21 @@ void TestFaultMatrix::burstsFromStation() {
     QTRY_COMPARE_WITH_TIMEOUT(text("Works"), QStringLiteral("Пайка"), kTickTimeoutMs);
     QVERIFY(m_station->command(QStringLiteral("stop")).startsWith(QStringLiteral("stop")));
     QTRY_COMPARE_WITH_TIMEOUT(text("Works"), QStringLiteral("Простой"), kTickTimeoutMs);
+}
+
+// Two frames to each status frame, the remote command in the older only: both
+// the station's start and its stop are obeyed, and the readouts show its readings.
+void TestFaultMatrix::twoFramesCommandInTheOlder() {
+    connectToStation({QStringLiteral("--double")});
+    QCOMPARE(m_station->command(QStringLiteral("temp 160 70")), QStringLiteral("temp 160 70"));
+    QTRY_COMPARE_WITH_TIMEOUT(readouts(), QStringLiteral("160 70"), kTickTimeoutMs);
+    QVERIFY(m_station->command(QStringLiteral("start")).startsWith(QStringLiteral("started")));
+    QTRY_COMPARE_WITH_TIMEOUT(text("Works"), QStringLiteral("Пайка"), kTickTimeoutMs);
+    QVERIFY(m_station->command(QStringLiteral("stop")).startsWith(QStringLiteral("stop")));
+    QTRY_COMPARE_WITH_TIMEOUT(text("Works"), QStringLiteral("Простой"), kTickTimeoutMs);
+    QCOMPARE(readouts(), QStringLiteral("160 70"));
+    QVERIFY(m_watcher->boxes().isEmpty());
+    verifySettingsUntouched();
 }
 
 // Frames split into pieces of 1..12 bytes: the pieces are put together, so the

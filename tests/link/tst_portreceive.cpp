@@ -1,5 +1,6 @@
-// The port's receive side against a real pseudo-terminal: newest whole frame, tails kept
-// across reads, and a queue that starts afresh with each open and close.
+// The port's receive side against a real pseudo-terminal: whole frames handed out oldest first,
+// tails kept across reads, stray bytes healed by the line's silences, and a queue that starts
+// afresh with each open and close.
 #include "link/PortUnit.h"
 #include "sim/PseudoTerminal.h"
 
@@ -29,7 +30,12 @@ QByteArray numberedFrames(int first, int count) {
     return bytes;
 }
 
-const QByteArray kZeroFrame(qsizetype(kFrameSize), '\0');
+QByteArray bytesOf(const QList<StationFrame>& frames) {
+    QByteArray bytes;
+    for (const StationFrame& frame : frames)
+        bytes += bytesOf(frame);
+    return bytes;
+}
 
 } // namespace
 
@@ -39,15 +45,19 @@ private slots:
     void init();
     void cleanup();
 
-    void takesTheNewestFrameAndKeepsTheTail();
+    void handsOutEveryFrameAndKeepsTheTail();
+    void strayBytesCostAtMostOneReading_data();
+    void strayBytesCostAtMostOneReading();
     void queueStartsAfreshOnOpenAndClose_data();
     void queueStartsAfreshOnOpenAndClose();
-    void closedPortReadsAsAllZeros();
+    void closedPortReadsNoFrame();
 
 private:
     void sendFromStation(const QByteArray& bytes);
     // Waits (without the event loop, as the poll does) until the port has this many waiting.
     bool waitForWaiting(std::int64_t count);
+    // Lets the line fall silent for longer than the gap that ends an answer.
+    static void lineFallsSilent() { QTest::qWait(int(ReceiveQueue::kQuietGap.count()) + 300); }
 
     std::unique_ptr<sim::PseudoTerminal> m_pty;
     std::unique_ptr<PortUnit> m_unit;
@@ -79,18 +89,58 @@ bool TestPortReceive::waitForWaiting(std::int64_t count) {
     return false;
 }
 
-void TestPortReceive::takesTheNewestFrameAndKeepsTheTail() {
+void TestPortReceive::handsOutEveryFrameAndKeepsTheTail() {
     const QByteArray frames = numberedFrames(0, 3);
     sendFromStation(frames.first(125)); // two whole frames and half of the third
     QVERIFY(waitForWaiting(125));
-    QCOMPARE(bytesOf(m_unit->readNewestFrame()).toHex(' '), frames.mid(50, 50).toHex(' '));
+    // Still arriving as far as the port can tell, and not whole yet: nothing.
+    QCOMPARE(bytesOf(m_unit->readFrames()).toHex(' '), QByteArray());
 
     sendFromStation(frames.mid(125));
-    QVERIFY(waitForWaiting(25));
-    QCOMPARE(bytesOf(m_unit->readNewestFrame()).toHex(' '), frames.mid(100, 50).toHex(' '));
+    QVERIFY(waitForWaiting(150));
+    QCOMPARE(bytesOf(m_unit->readFrames()).toHex(' '), frames.toHex(' '));
 
-    // Nothing new: the last reading is not handed out again.
-    QCOMPARE(bytesOf(m_unit->readNewestFrame()).toHex(' '), kZeroFrame.toHex(' '));
+    // Nothing new: no old reading is handed out again.
+    lineFallsSilent();
+    QVERIFY(m_unit->readFrames().isEmpty());
+}
+
+void TestPortReceive::strayBytesCostAtMostOneReading_data() {
+    // What the station's line carries before a run of good answers: `before` is
+    // sent with the answer in one piece; `alone` goes out on its own between answers.
+    QTest::addColumn<int>("before");
+    QTest::addColumn<int>("alone");
+
+    QTest::newRow("one stray byte with an answer") << 1 << 0;
+    QTest::newRow("49 bytes of garbage with an answer") << 49 << 0;
+    QTest::newRow("one stray byte alone") << 0 << 1;
+    QTest::newRow("a burst of 4001 bytes alone") << 0 << 4001;
+}
+
+void TestPortReceive::strayBytesCostAtMostOneReading() {
+    QFETCH(int, before);
+    QFETCH(int, alone);
+
+    const QByteArray answers = numberedFrames(10, 4);
+    if (alone > 0) {
+        sendFromStation(QByteArray(alone, '\x55'));
+        QVERIFY(waitForWaiting(alone));
+        lineFallsSilent();
+    }
+    sendFromStation(QByteArray(before, '\x55') + answers.first(50));
+    lineFallsSilent();
+    const QList<StationFrame> first = m_unit->readFrames();
+    // That answer is lost with the bytes mixed into it, or read whole; never shifted.
+    QVERIFY2(first.isEmpty() || bytesOf(first) == answers.first(50),
+             qPrintable(bytesOf(first).toHex(' ')));
+    QCOMPARE(first.isEmpty(), before > 0);
+    // From the next answer on, every frame is read whole: no reconnect.
+    for (int n = 1; n < 4; ++n) {
+        sendFromStation(answers.mid(n * 50, 50));
+        QVERIFY(waitForWaiting(50));
+        QCOMPARE(bytesOf(m_unit->readFrames()).toHex(' '), answers.mid(n * 50, 50).toHex(' '));
+        lineFallsSilent();
+    }
 }
 
 void TestPortReceive::queueStartsAfreshOnOpenAndClose_data() {
@@ -105,7 +155,7 @@ void TestPortReceive::queueStartsAfreshOnOpenAndClose() {
     const QByteArray tail = numberedFrames(7, 1).first(30);
     sendFromStation(tail);
     QVERIFY(waitForWaiting(30));
-    QCOMPARE(bytesOf(m_unit->readNewestFrame()), kZeroFrame); // the 30 bytes are now queued
+    QVERIFY(m_unit->readFrames().isEmpty()); // the 30 bytes are now queued
 
     if (closeFirst)
         m_unit->close();
@@ -115,14 +165,14 @@ void TestPortReceive::queueStartsAfreshOnOpenAndClose() {
     sendFromStation(frame);
     QVERIFY(waitForWaiting(50));
     // Had the old tail stayed, this would be its 30 bytes and 20 of the new frame.
-    QCOMPARE(bytesOf(m_unit->readNewestFrame()).toHex(' '), frame.toHex(' '));
+    QCOMPARE(bytesOf(m_unit->readFrames()).toHex(' '), frame.toHex(' '));
 }
 
-void TestPortReceive::closedPortReadsAsAllZeros() {
+void TestPortReceive::closedPortReadsNoFrame() {
     sendFromStation(numberedFrames(3, 1));
     QVERIFY(waitForWaiting(50));
     m_unit->close();
-    QCOMPARE(bytesOf(m_unit->readNewestFrame()), kZeroFrame);
+    QVERIFY(m_unit->readFrames().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestPortReceive)

@@ -1,4 +1,4 @@
-// The receive queue on its own: which frame each read hands out, what it keeps, and clear().
+// The receive queue on its own: which frames each read hands out for each way bytes can arrive.
 #include "link/ReceiveQueue.h"
 
 #include <QByteArray>
@@ -6,11 +6,19 @@
 #include <QTest>
 
 using namespace station;
+using namespace std::chrono_literals;
 
 namespace {
 
-// A stream in which every 50-byte slice differs from every other and none is all
-// zeros, so a frame taken at a wrong offset or from the wrong place shows.
+using Time = ReceiveQueue::Time;
+
+// Pieces of one answer follow each other this closely (a split answer: 20 ms).
+constexpr Time kWithinAnswer = 20ms;
+// A silence the queue must take as the end of an answer.
+constexpr Time kSilence = ReceiveQueue::kQuietGap + 300ms;
+
+// A stream in which every 50-byte slice, at any offset, differs from every other
+// and none is all zeros, so a frame taken at a wrong offset shows.
 QByteArray stream(qsizetype size, int seed = 0) {
     QByteArray bytes(size, Qt::Uninitialized);
     for (qsizetype i = 0; i < size; ++i)
@@ -22,76 +30,113 @@ QByteArray bytesOf(const StationFrame& frame) {
     return QByteArray(reinterpret_cast<const char*>(frame.data()), qsizetype(frame.size()));
 }
 
-const QByteArray kZeroFrame(qsizetype(kFrameSize), '\0');
-
 } // namespace
 
 class TestReceiveQueue : public QObject {
     Q_OBJECT
 private slots:
-    void eachReadTakesTheNewestWholeFrame_data();
-    void eachReadTakesTheNewestWholeFrame();
-    void clearForgetsAnIncompleteTail();
+    void readsFramesAsTheLineDelimitsThem_data();
+    void readsFramesAsTheLineDelimitsThem();
+    void clearForgetsEverything();
 };
 
-void TestReceiveQueue::eachReadTakesTheNewestWholeFrame_data() {
-    // Each read first appends the next `arrives` bytes of one stream, then takes a
-    // frame: the stream's frame number `frame` (counted from 0), or -1 for the
-    // all-zero frame; `pending` bytes stay queued.
-    QTest::addColumn<QList<int>>("arrives");
-    QTest::addColumn<QList<int>>("frame");
-    QTest::addColumn<QList<int>>("pending");
+void TestReceiveQueue::readsFramesAsTheLineDelimitsThem_data() {
+    // Steps on one byte stream: "+N" the next N bytes right after the previous
+    // ones (within one answer), "~N" the next N bytes after a silence, "r" a read
+    // at once, "r~" a read after a silence. `frames` lists, per read, the stream
+    // offsets of the frames it must hand out, oldest first.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QList<QList<int>>>("frames");
 
-    QTest::newRow("0 bytes") << QList<int>{0} << QList<int>{-1} << QList<int>{0};
-    QTest::newRow("49 bytes") << QList<int>{49} << QList<int>{-1} << QList<int>{49};
-    QTest::newRow("50 bytes") << QList<int>{50} << QList<int>{0} << QList<int>{0};
-    QTest::newRow("99 bytes") << QList<int>{99} << QList<int>{0} << QList<int>{49};
-    QTest::newRow("100 bytes: the older frame dropped")
-        << QList<int>{100} << QList<int>{1} << QList<int>{0};
-    QTest::newRow("149 bytes") << QList<int>{149} << QList<int>{1} << QList<int>{49};
-    QTest::newRow("tail completed on the next read")
-        << QList<int>{49, 1} << QList<int>{-1, 0} << QList<int>{49, 0};
-    QTest::newRow("tail then a frame and a new tail")
-        << QList<int>{75, 50} << QList<int>{0, 1} << QList<int>{25, 25};
-    QTest::newRow("burst then nothing: no old reading again")
-        << QList<int>{150, 0} << QList<int>{2, -1} << QList<int>{0, 0};
-    QTest::newRow("small pieces") << QList<int>{12, 12, 12, 12, 12, 12}
-                                  << QList<int>{-1, -1, -1, -1, 0, -1}
-                                  << QList<int>{12, 24, 36, 48, 10, 22};
+    using Reads = QList<QList<int>>;
+    QTest::newRow("nothing arrived") << QStringList{"r", "r~"} << Reads{{}, {}};
+    QTest::newRow("one frame") << QStringList{"~50", "r~", "r~"} << Reads{{0}, {}};
+    QTest::newRow("an answer before the read (instant station)")
+        << QStringList{"~50", "r", "~50", "r", "r~"} << Reads{{0}, {50}, {}};
+    QTest::newRow("two frames, both handed out oldest first")
+        << QStringList{"~100", "r~"} << Reads{{0, 50}};
+    QTest::newRow("a burst of four") << QStringList{"~200", "r~"} << Reads{{0, 50, 100, 150}};
+    QTest::newRow("two answers between reads") << QStringList{"~50", "~50", "r~"} << Reads{{0, 50}};
+    QTest::newRow("a split answer read in the middle")
+        << QStringList{"~12", "+12", "r", "+12", "+14", "r~"} << Reads{{}, {0}};
+    QTest::newRow("one and a half frames, then the other half")
+        << QStringList{"~75", "r", "+25", "r~"} << Reads{{}, {0, 50}};
+    QTest::newRow("one stray byte before a frame, in one piece")
+        << QStringList{"~51", "r~", "~50", "r~"} << Reads{{}, {51}};
+    QTest::newRow("one stray byte alone between answers")
+        << QStringList{"~50", "r~", "~1", "~50", "r~"} << Reads{{0}, {51}};
+    QTest::newRow("one stray byte right after a frame")
+        << QStringList{"~50", "+1", "r~", "~50", "r~"} << Reads{{}, {51}};
+    QTest::newRow("a frame read at once, then a stray byte after it")
+        << QStringList{"~50", "r", "+1", "r~", "~50", "r~"} << Reads{{0}, {}, {51}};
+    QTest::newRow("49 bytes of garbage alone")
+        << QStringList{"~49", "r~", "~50", "r~"} << Reads{{}, {49}};
+    QTest::newRow("49 bytes of garbage, then a frame in one piece")
+        << QStringList{"~99", "r~", "~50", "r~"} << Reads{{}, {99}};
+    QTest::newRow("1 MiB of garbage, then frames without a pause")
+        << QStringList{"~1048576", "+50", "r~", "~50", "r~"} << Reads{{}, {1048626}};
+    QTest::newRow("1 MiB of garbage in pieces, then frames after a pause")
+        << QStringList{"~524288", "+524288", "r", "~50", "r~"} << Reads{{}, {1048576}};
+    QTest::newRow("an answer cut by a silence is dropped, the next one read")
+        << QStringList{"~25", "~25", "r~", "~50", "r~"} << Reads{{}, {50}};
+    QTest::newRow("a station that falls silent and comes back")
+        << QStringList{"~50", "r~", "r~", "r~", "r~", "~50", "r~"} << Reads{{0}, {}, {}, {}, {50}};
 }
 
-void TestReceiveQueue::eachReadTakesTheNewestWholeFrame() {
-    QFETCH(QList<int>, arrives);
-    QFETCH(QList<int>, frame);
-    QFETCH(QList<int>, pending);
+void TestReceiveQueue::readsFramesAsTheLineDelimitsThem() {
+    QFETCH(QStringList, steps);
+    QFETCH(QList<QList<int>>, frames);
 
     qsizetype total = 0;
-    for (int size : std::as_const(arrives))
-        total += size;
+    for (const QString& step : std::as_const(steps))
+        if (step != u"r" && step != u"r~")
+            total += step.mid(1).toInt();
     const QByteArray bytes = stream(total);
 
     ReceiveQueue queue;
+    Time now{1000};
     qsizetype consumed = 0;
-    for (qsizetype read = 0; read < arrives.size(); ++read) {
-        queue.append(bytes.mid(consumed, arrives[read]));
-        consumed += arrives[read];
-        const QByteArray expected =
-            frame[read] < 0 ? kZeroFrame
-                            : bytes.mid(frame[read] * qsizetype(kFrameSize), kFrameSize);
-        QCOMPARE(bytesOf(queue.takeNewestFrame()).toHex(' '), expected.toHex(' '));
-        QCOMPARE(queue.pendingBytes(), qsizetype(pending[read]));
+    qsizetype read = 0;
+    for (const QString& step : std::as_const(steps)) {
+        if (step.startsWith(u'r')) {
+            if (step == u"r~")
+                now += kSilence;
+            QVERIFY2(read < frames.size(), "more reads than expected results");
+            QStringList got;
+            for (const StationFrame& frame : queue.takeFrames(now))
+                got << QString::fromLatin1(bytesOf(frame).toHex(' '));
+            QStringList expected;
+            for (int offset : std::as_const(frames[read]))
+                expected << QString::fromLatin1(bytes.mid(offset, kFrameSize).toHex(' '));
+            QCOMPARE(got, expected);
+            ++read;
+            continue;
+        }
+        now += step.startsWith(u'~') ? kSilence : kWithinAnswer;
+        const int size = step.mid(1).toInt();
+        queue.append(bytes.mid(consumed, size), now);
+        consumed += size;
     }
+    QCOMPARE(read, frames.size());
+    // Nothing is kept beyond a read after a silence: no backlog builds up.
+    if (steps.last() == u"r~")
+        QCOMPARE(queue.pendingBytes(), qsizetype(0));
 }
 
-void TestReceiveQueue::clearForgetsAnIncompleteTail() {
+void TestReceiveQueue::clearForgetsEverything() {
     ReceiveQueue queue;
-    queue.append(stream(30, 1));
+    queue.append(stream(80, 1), Time{0}); // a frame and a tail
     queue.clear();
     QCOMPARE(queue.pendingBytes(), qsizetype(0));
+    QVERIFY(queue.takeFrames(Time{10}).isEmpty());
 
-    const QByteArray next = stream(int(kFrameSize), 2);
-    queue.append(next);
-    QCOMPARE(bytesOf(queue.takeNewestFrame()).toHex(' '), next.toHex(' '));
+    // Right after a clear (a reopened port) the next bytes start an answer, though
+    // no silence was seen: the old tail does not shift them.
+    const QByteArray next = stream(qsizetype(kFrameSize), 2);
+    queue.append(next, Time{20});
+    const QList<StationFrame> frames = queue.takeFrames(Time{30});
+    QCOMPARE(frames.size(), 1);
+    QCOMPARE(bytesOf(frames.first()).toHex(' '), next.toHex(' '));
 }
 
 QTEST_APPLESS_MAIN(TestReceiveQueue)

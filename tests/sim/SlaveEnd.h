@@ -33,6 +33,13 @@ public:
 
     bool isOpen() const { return m_fd >= 0; }
 
+    // The line's rate as the console would set it (speed_t: B1200, B19200, ...).
+    bool setBaudRate(speed_t speed) {
+        termios tio{};
+        return ::tcgetattr(m_fd, &tio) == 0 && ::cfsetspeed(&tio, speed) == 0 &&
+               ::tcsetattr(m_fd, TCSANOW, &tio) == 0;
+    }
+
     bool write(const QByteArray& bytes) {
         return ::write(m_fd, bytes.constData(), static_cast<size_t>(bytes.size())) == bytes.size();
     }

@@ -5,6 +5,7 @@
 #include "sim/StationFrames.h"
 #include "tests/sim/SlaveEnd.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -51,6 +52,11 @@ private slots:
     void badBytesAreSkippedAndTheNextFrameIsAnswered_data();
     void badBytesAreSkippedAndTheNextFrameIsAnswered();
     void burstAnswersWithSeveralFrames();
+    void answerTakesTheLineTimeUnlessInstant_data();
+    void answerTakesTheLineTimeUnlessInstant();
+    void doubledAnswerCarriesTheCommandInTheFirstFrameOnly();
+    void noiseGoesOutBetweenAnswers();
+    void deafStationReadsNothingUntilItListens();
     void splitDeliversTheSameFrameInPieces();
     void silentStationReadsButNeverAnswers();
     void garbageIsRepeatableWithASeed();
@@ -264,6 +270,91 @@ void TstStation::burstAnswersWithSeveralFrames() {
             QCOMPARE(int(station::decodeTelemetry(sim::toFrame(frame)).command), expected);
         }
     }
+}
+
+void TstStation::answerTakesTheLineTimeUnlessInstant_data() {
+    QTest::addColumn<bool>("instant");
+    QTest::newRow("on the line's time") << false;
+    QTest::newRow("instant") << true;
+}
+
+// At 1200 baud a status frame and its answer take 100 bytes x 10 bits / 1200 =
+// 833 ms on a real line; the station delivers its answer no sooner, unless it
+// answers at once.
+void TstStation::answerTakesTheLineTimeUnlessInstant() {
+    QFETCH(bool, instant);
+    sim::StationOptions options;
+    options.instant = instant;
+    QVERIFY(open(options));
+    QVERIFY(m_slave->setBaudRate(B1200));
+    constexpr qint64 lineTimeMs = 833;
+
+    QElapsedTimer clock;
+    clock.start();
+    const QByteArray answer = poll(1);
+    const qint64 took = clock.elapsed();
+    QVERIFY(isTelemetry(answer));
+    if (instant)
+        QVERIFY2(took < lineTimeMs, qPrintable(QString::number(took)));
+    else
+        QVERIFY2(took >= lineTimeMs, qPrintable(QString::number(took)));
+}
+
+// Two frames to each status frame; a remote command travels in the first only,
+// so a console that reads only the newest frame misses it.
+void TstStation::doubledAnswerCarriesTheCommandInTheFirstFrameOnly() {
+    sim::StationOptions options;
+    options.doubled = true;
+    options.burst = 5; // overridden: always two
+    QVERIFY(open(options));
+    QVERIFY(sim::runCommand(*m_station, QStringLiteral("start")).ok);
+    for (int n = 0; n <= sim::Station::kCommandRepeats; ++n) {
+        const QByteArray answer = poll(1, 2);
+        QCOMPARE(answer.size(), 2 * qsizetype(station::kFrameSize));
+        const QByteArray first = answer.first(station::kFrameSize);
+        const QByteArray second = answer.mid(station::kFrameSize);
+        QVERIFY(isTelemetry(first) && isTelemetry(second));
+        const int expected = n < sim::Station::kCommandRepeats ? station::kCommandStart : 0;
+        QCOMPARE(int(station::decodeTelemetry(sim::toFrame(first)).command), expected);
+        QCOMPARE(int(station::decodeTelemetry(sim::toFrame(second)).command), 0);
+        QCOMPARE(second.mid(3), first.mid(3)); // the same readings otherwise
+    }
+    QTest::qWait(kQuietMs);
+    QCOMPARE(m_slave->received().size(), 0);
+}
+
+void TstStation::noiseGoesOutBetweenAnswers() {
+    QVERIFY(open({}));
+    const sim::CommandOutcome outcome = sim::runCommand(*m_station, QStringLiteral("noise 7"));
+    QVERIFY(outcome.ok);
+    QCOMPARE(outcome.reply, QStringLiteral("noise 7"));
+    QVERIFY(m_slave->waitForBytes(7));
+    QTest::qWait(kQuietMs);
+    QCOMPARE(m_slave->take(100).size(), 7);
+    // The station goes on answering whole frames.
+    QVERIFY(isTelemetry(poll(2)));
+    for (const QString& bad : {QStringLiteral("noise"), QStringLiteral("noise 0"),
+                               QStringLiteral("noise many"), QStringLiteral("noise 1048577")})
+        QVERIFY2(!sim::runCommand(*m_station, bad).ok, qPrintable(bad));
+}
+
+void TstStation::deafStationReadsNothingUntilItListens() {
+    QVERIFY(open({}));
+    QSignalSpy frames(m_station.get(), &sim::Station::frameReceived);
+    QCOMPARE(sim::runCommand(*m_station, QStringLiteral("deaf")).reply, QStringLiteral("deaf"));
+    QVERIFY(!m_station->isListening());
+    QVERIFY(m_slave->write(statusFrame(4)));
+    QVERIFY(m_slave->write(statusFrame(5)));
+    QTest::qWait(kQuietMs);
+    QCOMPARE(frames.count(), 0);
+    QCOMPARE(m_slave->received().size(), 0);
+
+    // What waited on the line is read and answered, one answer a frame.
+    QCOMPARE(sim::runCommand(*m_station, QStringLiteral("listen")).reply,
+             QStringLiteral("listening"));
+    QVERIFY(m_slave->waitForBytes(2 * qsizetype(station::kFrameSize)));
+    QCOMPARE(frames.count(), 2);
+    QCOMPARE(m_station->selectedProfile(), 5);
 }
 
 void TstStation::splitDeliversTheSameFrameInPieces() {
