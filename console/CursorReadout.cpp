@@ -72,8 +72,8 @@ QString readoutText(const CursorReading& reading) {
     };
     return runTime(reading.second) + QLatin1Char('\n') + QStringLiteral("Верх: ") +
            degrees(&RunSample::top) + QStringLiteral(" °C, ") + rateText(reading.topRate) +
-           QStringLiteral(" °C/с\nНиз: ") + degrees(&RunSample::bottom) +
-           QStringLiteral(" °C, ") + rateText(reading.bottomRate) + QStringLiteral(" °C/с");
+           QStringLiteral(" °C/с\nНиз: ") + degrees(&RunSample::bottom) + QStringLiteral(" °C, ") +
+           rateText(reading.bottomRate) + QStringLiteral(" °C/с");
 }
 
 } // namespace console

@@ -13,9 +13,9 @@ namespace console {
 inline constexpr qint64 kRateSpanSeconds = 10;
 
 struct CursorReading {
-    qint64 second = 0;                 // run time under the pointer, whole seconds
-    std::optional<RunSample> sample;   // none: a gap, or a second the run has not reached
-    std::optional<double> topRate;     // °C/s over the kRateSpanSeconds before `second`
+    qint64 second = 0;               // run time under the pointer, whole seconds
+    std::optional<RunSample> sample; // none: a gap, or a second the run has not reached
+    std::optional<double> topRate;   // °C/s over the kRateSpanSeconds before `second`
     std::optional<double> bottomRate;
 
     friend bool operator==(const CursorReading&, const CursorReading&) = default;

@@ -5,10 +5,10 @@
 #include "config/SettingsFile.h"
 #include "console/ErrorBox.h"
 #include "console/Fonts.h"
+#include "console/RecordOptions.h"
 #include "console/RunChart.h"
 #include "console/RunExport.h"
 #include "console/RunJournal.h"
-#include "console/RecordOptions.h"
 #include "link/StationFrame.h"
 
 #include <QAction>

@@ -1,4 +1,5 @@
-// The run record's own switches (journal, profile targets), kept in section Record of the settings file.
+// The run record's own switches (journal, profile targets), kept in section Record of the settings
+// file.
 #pragma once
 
 #include <QString>

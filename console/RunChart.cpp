@@ -168,8 +168,8 @@ void RunChart::showReadoutAt(QPointF position) {
         return;
     }
     m_readoutAt = position;
-    const double seconds =
-        m_time->min() + (position.x() - plot.left()) / plot.width() * (m_time->max() - m_time->min());
+    const double seconds = m_time->min() + (position.x() - plot.left()) / plot.width() *
+                                               (m_time->max() - m_time->min());
     m_readout->setText(readoutText(readingAt(m_record, seconds)));
     m_readout->adjustSize();
 

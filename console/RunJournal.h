@@ -1,4 +1,5 @@
-// The run journal: every run written to runs/ beside the executable, second by second, as it is recorded.
+// The run journal: every run written to runs/ beside the executable, second by second, as it is
+// recorded.
 #pragma once
 
 #include "console/RunRecord.h"
@@ -25,8 +26,7 @@ public:
     // name that would leave the folder is refused as a failed write.
     using FileNamer = std::function<QString()>;
 
-    RunJournal(const RunRecord& record, QString folder, FileNamer namer,
-               QObject* parent = nullptr);
+    RunJournal(const RunRecord& record, QString folder, FileNamer namer, QObject* parent = nullptr);
 
     bool isOn() const { return m_on; }
     // Switched on in the middle of a run, it writes the run so far at once.
