@@ -43,7 +43,7 @@ QString rateText(const std::optional<double>& rate) {
     if (rounded > 0)
         return QLatin1Char('+') + digits;
     if (rounded < 0)
-        return QStringLiteral("−") + digits;
+        return QLatin1Char('-') + digits;
     return digits;
 }
 
