@@ -89,6 +89,21 @@ double threadCpuMs() {
     return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
+// One measured step: its wall-clock time and its processor time, in ms.
+struct StepTimes {
+    std::vector<double> wall;
+    std::vector<double> cpu;
+
+    template <typename Step> void time(Step&& step) {
+        QElapsedTimer clock;
+        const double cpuStart = threadCpuMs();
+        clock.start();
+        step();
+        wall.push_back(msSince(clock));
+        cpu.push_back(threadCpuMs() - cpuStart);
+    }
+};
+
 // Lets the chart lay itself out, then repaints it whole, as the screen would show it.
 void repaint(QChartView* view) {
     QCoreApplication::processEvents();
@@ -139,6 +154,17 @@ private:
     console::RunChart* m_chart = nullptr;
 };
 
+// One tick, then the repaint it causes or a full one, timed.
+void tickAndPaint(Console& console, StepTimes& times, bool fullRepaint) {
+    times.time([&] {
+        console.tick();
+        if (fullRepaint)
+            repaint(console.chart());
+        else
+            QCoreApplication::processEvents();
+    });
+}
+
 // The window either stays at the first 900 s or has been panned to keep the
 // newest second in view (each tick then adds a point to the series).
 enum class View { Home, Following };
@@ -163,10 +189,8 @@ void benchTicks(Gaps gaps) {
                 "natural", "p90", "max", "cpu", "full", "p90", "max", "cpu", "points");
     for (View view : {View::Home, View::Following}) {
         for (int size : kSizes) {
-            std::vector<double> natural;
-            std::vector<double> full;
-            std::vector<double> naturalCpu;
-            std::vector<double> fullCpu;
+            StepTimes natural;
+            StepTimes full;
             qsizetype shown = 0;
             for (int run = 0; run < kTickRepeats; ++run) {
                 for (bool fullRepaint : {false, true}) {
@@ -174,25 +198,16 @@ void benchTicks(Gaps gaps) {
                     if (view == View::Following)
                         showFollowing(console.chart(), size);
                     repaint(console.chart());
-                    QElapsedTimer clock;
-                    const double cpu = threadCpuMs();
-                    clock.start();
-                    console.tick();
-                    if (fullRepaint)
-                        repaint(console.chart());
-                    else
-                        QCoreApplication::processEvents();
-                    (fullRepaint ? full : natural).push_back(msSince(clock));
-                    (fullRepaint ? fullCpu : naturalCpu).push_back(threadCpuMs() - cpu);
+                    tickAndPaint(console, fullRepaint ? full : natural, fullRepaint);
                 }
                 shown = console.chart()->topSeries()->count();
             }
-            const Figures n = figuresOf(natural);
-            const Figures f = figuresOf(full);
+            const Figures n = figuresOf(natural.wall);
+            const Figures f = figuresOf(full.wall);
             std::printf("%10d  %-10s %8.3f %8.3f %8.3f %8.3f  %8.3f %8.3f %8.3f %8.3f %8lld\n",
                         size, view == View::Home ? "0..900 s" : "following", n.median, n.p90, n.max,
-                        figuresOf(naturalCpu).median, f.median, f.p90, f.max,
-                        figuresOf(fullCpu).median, static_cast<long long>(shown));
+                        figuresOf(natural.cpu).median, f.median, f.p90, f.max,
+                        figuresOf(full.cpu).median, static_cast<long long>(shown));
         }
     }
 }
@@ -279,32 +294,20 @@ void benchRecord() {
         if (setting.targets)
             console.toggle("ActionShowTargets");
         for (int size : kRecordSizes) {
-            std::vector<double> natural;
-            std::vector<double> full;
-            std::vector<double> naturalCpu;
-            std::vector<double> fullCpu;
+            StepTimes natural;
+            StepTimes full;
             console.resetAndFillTo(size - 1);
             showFollowing(console.chart(), size + kTickRepeats);
             repaint(console.chart());
             for (int run = 0; run < kTickRepeats; ++run) {
-                for (bool fullRepaint : {false, true}) {
-                    QElapsedTimer clock;
-                    const double cpu = threadCpuMs();
-                    clock.start();
-                    console.tick();
-                    if (fullRepaint)
-                        repaint(console.chart());
-                    else
-                        QCoreApplication::processEvents();
-                    (fullRepaint ? full : natural).push_back(msSince(clock));
-                    (fullRepaint ? fullCpu : naturalCpu).push_back(threadCpuMs() - cpu);
-                }
+                for (bool fullRepaint : {false, true})
+                    tickAndPaint(console, fullRepaint ? full : natural, fullRepaint);
             }
-            const Figures n = figuresOf(natural);
-            const Figures f = figuresOf(full);
+            const Figures n = figuresOf(natural.wall);
+            const Figures f = figuresOf(full.wall);
             std::printf("%-8s %10d %8.3f %8.3f %8.3f %8.3f  %8.3f %8.3f %8.3f %8.3f\n",
-                        setting.name, size, n.median, n.p90, n.max, figuresOf(naturalCpu).median,
-                        f.median, f.p90, f.max, figuresOf(fullCpu).median);
+                        setting.name, size, n.median, n.p90, n.max, figuresOf(natural.cpu).median,
+                        f.median, f.p90, f.max, figuresOf(full.cpu).median);
         }
         if (setting.journal) {
             const QStringList files =
@@ -330,19 +333,13 @@ void benchJournalAlone() {
         for (int second = 1; second < size; ++second)
             record.append(topAt(second), bottomAt(second));
         journal.setOn(true); // writes the run so far
-        std::vector<double> wall;
-        std::vector<double> cpu;
+        StepTimes times;
         for (int append = 0; append < kAppends; ++append) {
             record.append(topAt(size + append), bottomAt(size + append));
-            QElapsedTimer clock;
-            const double cpuStart = threadCpuMs();
-            clock.start();
-            journal.secondRecorded();
-            wall.push_back(msSince(clock));
-            cpu.push_back(threadCpuMs() - cpuStart);
+            times.time([&] { journal.secondRecorded(); });
         }
-        const Figures w = figuresOf(wall);
-        const Figures c = figuresOf(cpu);
+        const Figures w = figuresOf(times.wall);
+        const Figures c = figuresOf(times.cpu);
         std::printf("%10d samples: median %.4f  p90 %.4f  max %.4f   cpu median %.4f  p90 %.4f\n",
                     size, w.median, w.p90, w.max, c.median, c.p90);
     }
@@ -365,23 +362,19 @@ void benchReadout() {
         Figures cpu;
     };
     auto movesAlong = [&](double y, int steps) {
-        std::vector<double> ms;
-        std::vector<double> cpuMs;
+        StepTimes times;
         for (int step = 0; step < steps; ++step) {
             // Back and forth across the plot, 7 px a step.
             const int along = step % 200 < 100 ? step % 100 : 100 - step % 100;
             const QPointF at(plot.left() + 10 + 7.0 * along, y);
             QMouseEvent move(QEvent::MouseMove, at, surface->mapToGlobal(at), Qt::NoButton,
                              Qt::NoButton, Qt::NoModifier);
-            QElapsedTimer clock;
-            const double cpu = threadCpuMs();
-            clock.start();
-            QCoreApplication::sendEvent(surface, &move);
-            QCoreApplication::processEvents();
-            ms.push_back(msSince(clock));
-            cpuMs.push_back(threadCpuMs() - cpu);
+            times.time([&] {
+                QCoreApplication::sendEvent(surface, &move);
+                QCoreApplication::processEvents();
+            });
         }
-        return MoveFigures{figuresOf(ms), figuresOf(cpuMs)};
+        return MoveFigures{figuresOf(times.wall), figuresOf(times.cpu)};
     };
     constexpr int kMoves = 400;
     const MoveFigures over = movesAlong(plot.center().y(), kMoves);
