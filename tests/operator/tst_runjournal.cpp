@@ -107,7 +107,6 @@ private slots:
     void offWritesNothing();
     void switchedOnMidRunWritesTheRunSoFarThenAppends();
     void aResetStartsANewFileAndNoFileIsOverwritten();
-    void aDayLongRunMatchesTheExportByteForByte();
     void fileThatCannotBeWrittenFailsOnceForTheRun_data();
     void fileThatCannotBeWrittenFailsOnceForTheRun();
     void fullDiskEndsTheRunsJournalAtItsLastCompleteRow();
@@ -118,6 +117,7 @@ private slots:
     void togglingWritesOnlyItsOwnKey();
     void refusedSettingsWriteLeavesTheSwitchAsItWas();
     void consoleJournalsEachRunUnderTheExportsName();
+    void aDayLongRunMatchesTheExportByteForByte();
     void unwritableRunsShowOneBoxAndTheRunGoesOn();
     void profileNamesFilesCannotHoldStayInsideRuns_data();
     void profileNamesFilesCannotHoldStayInsideRuns();
@@ -262,21 +262,28 @@ void TestRunJournal::aResetStartsANewFileAndNoFileIsOverwritten() {
              QByteArray("time_s,top_c,bottom_c\n1,,\n2,5,6\n"));
 }
 
+// A day of the console's chart with the journal on: the journal's file and the
+// export of the same run are the same bytes.
 void TestRunJournal::aDayLongRunMatchesTheExportByteForByte() {
-    console::RunJournal& journal = makeJournal();
-    QSignalSpy failed(&journal, &console::RunJournal::writeFailed);
-    journal.setOn(true);
+    std::unique_ptr<TForm1> form = startConsoleWith(consoletest::kFullSettings);
+    QVERIFY(form);
+    auto* chart = control<console::RunChart>(*form, "Chart1");
+    testsupport::ModalWatcher boxes;
+    click(*form, "ActionAutoSave");
     for (int s = 1; s <= kSecondsPerDay; ++s) {
         if (s % 997 == 0)
-            m_record.appendGap();
+            chart->appendGap();
         else
-            m_record.append(25 + s % 230, 25 + (s * 7) % 200);
-        journal.secondRecorded();
+            chart->appendSample(25 + s % 230, 25 + (s * 7) % 200);
     }
-    const QByteArray written = fileBytes(journal.currentPath());
+    const QByteArray written = fileBytes(form->runJournal().currentPath());
+    const QString exported = QDir(m_dir->path()).filePath(QStringLiteral("export.csv"));
+    QVERIFY(form->exportCsvTo(exported));
     QCOMPARE(written.count('\n'), kSecondsPerDay + 1);
-    QVERIFY(written == console::csvText(m_record));
-    QCOMPARE(failed.count(), 0);
+    QVERIFY(written.endsWith("86400,175,25\n"));
+    QVERIFY(written == fileBytes(exported));
+    QCOMPARE(filesBelow(runsFolder()).size(), 1);
+    QVERIFY(boxes.boxes().isEmpty());
 }
 
 void TestRunJournal::fileThatCannotBeWrittenFailsOnceForTheRun_data() {
