@@ -89,6 +89,11 @@ RunChart::RunChart(QWidget* parent) : QChartView(new QChart, parent) {
 
     // Whatever moves the window (drag, keys, a reset) brings the series along.
     connect(m_time, &QValueAxis::rangeChanged, this, &RunChart::showNeededSamples);
+    // A resting pointer has another second under it once the window has moved.
+    connect(m_time, &QValueAxis::rangeChanged, this, [this] {
+        if (m_readout->isVisible())
+            showReadoutAt(m_readoutAt);
+    });
 
     // Pointer moves without a button come only while the pointer is over the
     // chart; elsewhere the readout costs nothing.

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QValueAxis>
 
+#include <cmath>
 #include <limits>
 #include <optional>
 
@@ -75,6 +76,8 @@ private:
     static void moveTo(console::RunChart* chart, QPointF at);
     // The viewport point over `second` of run time, halfway up the plot.
     static QPointF pointAt(const console::RunChart* chart, double second);
+    // The run time under a viewport point.
+    static double secondAt(const console::RunChart* chart, QPointF at);
 };
 
 void TestCursorReadout::readingIsTheSecondUnderThePointer_data() {
@@ -209,6 +212,13 @@ QPointF TestCursorReadout::pointAt(const console::RunChart* chart, double second
     return {plot.left() + (second - min) / (max - min) * plot.width(), plot.center().y()};
 }
 
+double TestCursorReadout::secondAt(const console::RunChart* chart, QPointF at) {
+    const QRectF plot = chart->chart()->plotArea();
+    const double min = chart->timeAxis()->min();
+    const double max = chart->timeAxis()->max();
+    return min + (at.x() - plot.left()) / plot.width() * (max - min);
+}
+
 void TestCursorReadout::boxFollowsThePointerOverThePlot() {
     Console console;
     QVERIFY(start(console));
@@ -235,8 +245,14 @@ void TestCursorReadout::boxFollowsThePointerOverThePlot() {
                  qPrintable(QString::number(second)));
     }
 
-    // Panned along the run, the box reads the seconds the window now shows.
+    // Panned along the run, the box reads the seconds the window now shows, even
+    // before the pointer moves again.
+    const QPointF resting = pointAt(console.chart, 200);
+    moveTo(console.chart, resting);
     console.chart->timeAxis()->setRange(1000, 1900);
+    QCOMPARE(console.box->text(),
+             console::readoutText(console::readingAt(record, secondAt(console.chart, resting))));
+    QVERIFY(std::abs(secondAt(console.chart, resting) - 1200) < 3);
     moveTo(console.chart, pointAt(console.chart, 1100));
     QCOMPARE(console.box->text(), console::readoutText(console::readingAt(record, 1100)));
 
