@@ -20,6 +20,8 @@ add_custom_target(bench_chart
     COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen $<TARGET_FILE:chart_bench> memory
     COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen $<TARGET_FILE:chart_bench> memory gaps
     COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen $<TARGET_FILE:chart_bench> memory-plain
+    COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen $<TARGET_FILE:chart_bench> record
+    COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen $<TARGET_FILE:chart_bench> readout
     DEPENDS chart_bench
     USES_TERMINAL
     COMMENT "Timing the run clock and chart at 60, 3,600 and 86,400 samples")

@@ -7,10 +7,13 @@
 #include "config/SettingsFile.h"
 #include "console/Form.h"
 #include "console/RunChart.h"
+#include "console/RunJournal.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
@@ -76,6 +79,21 @@ double threadCpuMs() {
     return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
+// One measured step: its wall-clock time and its processor time, in ms.
+struct StepTimes {
+    std::vector<double> wall;
+    std::vector<double> cpu;
+
+    template <typename Step> void time(Step&& step) {
+        QElapsedTimer clock;
+        const double cpuStart = threadCpuMs();
+        clock.start();
+        step();
+        wall.push_back(msSince(clock));
+        cpu.push_back(threadCpuMs() - cpuStart);
+    }
+};
+
 // Lets the chart lay itself out, then repaints it whole, as the screen would show it.
 void repaint(QChartView* view) {
     QCoreApplication::processEvents();
@@ -97,6 +115,11 @@ public:
     }
 
     TForm1& form() { return m_form; }
+    QString folder() const { return m_dir.path(); }
+    // Flips a switch of the chart's menu as the operator's click does.
+    void toggle(const char* action) {
+        m_form.findChild<QAction*>(QLatin1String(action))->trigger();
+    }
     console::RunChart* chart() { return m_chart; }
 
     // One run-clock tick's entry in the chart.
@@ -120,6 +143,17 @@ private:
     TForm1 m_form;
     console::RunChart* m_chart = nullptr;
 };
+
+// One tick, then the repaint it causes or a full one, timed.
+void tickAndPaint(Console& console, StepTimes& times, bool fullRepaint) {
+    times.time([&] {
+        console.tick();
+        if (fullRepaint)
+            repaint(console.chart());
+        else
+            QCoreApplication::processEvents();
+    });
+}
 
 // The window either stays at the first 900 s or has been panned to keep the
 // newest second in view (each tick then adds a point to the series).
@@ -145,10 +179,8 @@ void benchTicks(Gaps gaps) {
                 "natural", "p90", "max", "cpu", "full", "p90", "max", "cpu", "points");
     for (View view : {View::Home, View::Following}) {
         for (int size : kSizes) {
-            std::vector<double> natural;
-            std::vector<double> full;
-            std::vector<double> naturalCpu;
-            std::vector<double> fullCpu;
+            StepTimes natural;
+            StepTimes full;
             qsizetype shown = 0;
             for (int run = 0; run < kTickRepeats; ++run) {
                 for (bool fullRepaint : {false, true}) {
@@ -156,25 +188,16 @@ void benchTicks(Gaps gaps) {
                     if (view == View::Following)
                         showFollowing(console.chart(), size);
                     repaint(console.chart());
-                    QElapsedTimer clock;
-                    const double cpu = threadCpuMs();
-                    clock.start();
-                    console.tick();
-                    if (fullRepaint)
-                        repaint(console.chart());
-                    else
-                        QCoreApplication::processEvents();
-                    (fullRepaint ? full : natural).push_back(msSince(clock));
-                    (fullRepaint ? fullCpu : naturalCpu).push_back(threadCpuMs() - cpu);
+                    tickAndPaint(console, fullRepaint ? full : natural, fullRepaint);
                 }
                 shown = console.chart()->topSeries()->count();
             }
-            const Figures n = figuresOf(natural);
-            const Figures f = figuresOf(full);
+            const Figures n = figuresOf(natural.wall);
+            const Figures f = figuresOf(full.wall);
             std::printf("%10d  %-10s %8.3f %8.3f %8.3f %8.3f  %8.3f %8.3f %8.3f %8.3f %8lld\n",
                         size, view == View::Home ? "0..900 s" : "following", n.median, n.p90, n.max,
-                        figuresOf(naturalCpu).median, f.median, f.p90, f.max,
-                        figuresOf(fullCpu).median, static_cast<long long>(shown));
+                        figuresOf(natural.cpu).median, f.median, f.p90, f.max,
+                        figuresOf(full.cpu).median, static_cast<long long>(shown));
         }
     }
 }
@@ -233,6 +256,130 @@ void benchPan(Gaps gaps) {
     std::printf(
         "  mouse drag (10 px): median %.3f  p90 %.3f  max %.3f   cpu median %.3f  p90 %.3f\n",
         d.median, d.p90, d.max, dc.median, dc.p90);
+}
+
+// The tick while the run journal appends each second to its file, and while the
+// profile's targets are drawn over the chart: the newest second in view, the
+// chart repainted after each tick (the repaint the tick causes, or a full one).
+void benchRecord() {
+    constexpr int kRecordSizes[] = {60, kDay};
+    struct Setting {
+        const char* name;
+        bool journal;
+        bool targets;
+    };
+    const Setting settings[] = {{"neither", false, false},
+                                {"journal", true, false},
+                                {"targets", false, true},
+                                {"both", true, true}};
+    std::printf("One run-clock tick, newest second in view (%d ticks each), ms; 'natural', 'full'\n"
+                "and 'cpu' as above:\n",
+                kTickRepeats);
+    std::printf("%-8s %10s %8s %8s %8s %8s  %8s %8s %8s %8s\n", "setting", "samples", "natural",
+                "p90", "max", "cpu", "full", "p90", "max", "cpu");
+    for (const Setting& setting : settings) {
+        Console console;
+        if (setting.journal)
+            console.toggle("ActionAutoSave");
+        if (setting.targets)
+            console.toggle("ActionShowTargets");
+        for (int size : kRecordSizes) {
+            StepTimes natural;
+            StepTimes full;
+            console.resetAndFillTo(size - 1);
+            showFollowing(console.chart(), size + kTickRepeats);
+            repaint(console.chart());
+            for (int run = 0; run < kTickRepeats; ++run) {
+                for (bool fullRepaint : {false, true})
+                    tickAndPaint(console, fullRepaint ? full : natural, fullRepaint);
+            }
+            const Figures n = figuresOf(natural.wall);
+            const Figures f = figuresOf(full.wall);
+            std::printf("%-8s %10d %8.3f %8.3f %8.3f %8.3f  %8.3f %8.3f %8.3f %8.3f\n",
+                        setting.name, size, n.median, n.p90, n.max, figuresOf(natural.cpu).median,
+                        f.median, f.p90, f.max, figuresOf(full.cpu).median);
+        }
+        if (setting.journal) {
+            const QStringList files =
+                QDir(console.folder() + QStringLiteral("/runs")).entryList(QDir::Files);
+            std::printf("%-8s journal files written: %lld\n", "",
+                        static_cast<long long>(files.size()));
+        }
+    }
+}
+
+// The journal's own share of a tick: one second appended to the run's file, the
+// chart left out, at a short and a day-long run.
+void benchJournalAlone() {
+    constexpr int kRecordSizes[] = {60, kDay};
+    constexpr int kAppends = 200;
+    std::printf("The journal alone: one second appended to its file (%d appends each), ms:\n",
+                kAppends);
+    for (int size : kRecordSizes) {
+        QTemporaryDir dir;
+        console::RunRecord record;
+        console::RunJournal journal(record, dir.filePath(QStringLiteral("runs")),
+                                    [] { return QStringLiteral("run.csv"); });
+        for (int second = 1; second < size; ++second)
+            record.append(topAt(second), bottomAt(second));
+        journal.setOn(true); // writes the run so far
+        StepTimes times;
+        for (int append = 0; append < kAppends; ++append) {
+            record.append(topAt(size + append), bottomAt(size + append));
+            times.time([&] { journal.secondRecorded(); });
+        }
+        const Figures w = figuresOf(times.wall);
+        const Figures c = figuresOf(times.cpu);
+        std::printf("%10d samples: median %.4f  p90 %.4f  max %.4f   cpu median %.4f  p90 %.4f\n",
+                    size, w.median, w.p90, w.max, c.median, c.p90);
+    }
+}
+
+// The readout box at a day-long run: a pointer move over the plot (the box reads
+// the second and moves) and the paint it causes, against a move over the axes
+// (no box) and a move with the targets shown.
+void benchReadout() {
+    Console console;
+    console.resetAndFillTo(kDay);
+    console::RunChart* chart = console.chart();
+    showFollowing(chart, kDay);
+    repaint(chart);
+    QWidget* surface = chart->viewport();
+    const QRectF plot = chart->chart()->plotArea();
+
+    struct MoveFigures {
+        Figures wall;
+        Figures cpu;
+    };
+    auto movesAlong = [&](double y, int steps) {
+        StepTimes times;
+        for (int step = 0; step < steps; ++step) {
+            // Back and forth across the plot, 7 px a step.
+            const int along = step % 200 < 100 ? step % 100 : 100 - step % 100;
+            const QPointF at(plot.left() + 10 + 7.0 * along, y);
+            QMouseEvent move(QEvent::MouseMove, at, surface->mapToGlobal(at), Qt::NoButton,
+                             Qt::NoButton, Qt::NoModifier);
+            times.time([&] {
+                QCoreApplication::sendEvent(surface, &move);
+                QCoreApplication::processEvents();
+            });
+        }
+        return MoveFigures{figuresOf(times.wall), figuresOf(times.cpu)};
+    };
+    constexpr int kMoves = 400;
+    const MoveFigures over = movesAlong(plot.center().y(), kMoves);
+    const MoveFigures below = movesAlong(plot.bottom() + 15, kMoves);
+    console.toggle("ActionShowTargets");
+    repaint(chart);
+    const MoveFigures targets = movesAlong(plot.center().y(), kMoves);
+    std::printf("One pointer move at %d samples per series, with the paint it causes, ms:\n", kDay);
+    auto line = [](const char* what, const MoveFigures& f) {
+        std::printf("  %-30s median %.3f  p90 %.3f  max %.3f   cpu median %.3f  p90 %.3f\n", what,
+                    f.wall.median, f.wall.p90, f.wall.max, f.cpu.median, f.cpu.p90);
+    };
+    line("over the plot (readout):", over);
+    line("over the time axis (no box):", below);
+    line("over the plot, targets shown:", targets);
 }
 
 // A bare chart with the same axes whose series are appended every sample.
@@ -367,6 +514,11 @@ int main(int argc, char** argv) {
         benchMemory(gaps);
     else if (mode == QLatin1String("memory-plain"))
         benchMemoryPlain();
+    else if (mode == QLatin1String("record")) {
+        benchRecord();
+        benchJournalAlone();
+    } else if (mode == QLatin1String("readout"))
+        benchReadout();
     else if (mode == QLatin1String("drift") && argc > 2)
         benchDrift(QString::fromLocal8Bit(argv[2]).toInt());
     else {

@@ -5,8 +5,10 @@
 #include "config/SettingsFile.h"
 #include "console/ErrorBox.h"
 #include "console/Fonts.h"
+#include "console/RecordOptions.h"
 #include "console/RunChart.h"
 #include "console/RunExport.h"
+#include "console/RunJournal.h"
 #include "link/StationFrame.h"
 
 #include <QAction>
@@ -186,6 +188,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     buildPanel4();
     buildPanel3();
     buildChart();
+    buildJournal();
     buildChartMenu();
     buildPanel1();
     bands->addWidget(Panel2);
@@ -454,6 +457,9 @@ void TForm1::bindHandlers() {
     connect(N6, &QAction::triggered, this, guarded(&TForm1::N6Click));
     connect(m_saveChart, &QAction::triggered, this, guarded(&TForm1::saveChartClicked));
     connect(m_exportData, &QAction::triggered, this, guarded(&TForm1::exportDataClicked));
+    // Only the operator's click: the start-up reading sets the marks silently.
+    connect(m_autoSave, &QAction::triggered, this, &TForm1::autoSaveTriggered);
+    connect(m_showTargets, &QAction::triggered, this, &TForm1::targetsTriggered);
     connect(&m_port, &station::PortUnit::lost, this, &TForm1::PortLost);
 }
 
@@ -557,6 +563,8 @@ void TForm1::FormCreate() {
 
     FanActiv = 0;
     Button3->setText(kFanOff);
+
+    readRecordOptions(ini);
 }
 
 void TForm1::ReadProfil() {
@@ -565,20 +573,23 @@ void TForm1::ReadProfil() {
 
     const QString profile = QStringLiteral("Profil") + NumberProfil;
     auto show = [&ini, &profile](const char* key, std::initializer_list<QWidget*> where) {
-        const QString text = QString::number(ini.ReadInteger(profile, QLatin1String(key), 0));
+        const std::int32_t value = ini.ReadInteger(profile, QLatin1String(key), 0);
+        const QString text = QString::number(value);
         for (QWidget* widget : where) {
             if (auto* label = qobject_cast<QLabel*>(widget))
                 label->setText(text);
             else if (auto* edit = qobject_cast<QLineEdit*>(widget))
                 edit->setText(text);
         }
+        return value;
     };
     show("T0", {Label4});
-    show("TB", {Label5, EditTemperatureDown});
-    show("T1", {Label6});
+    const std::int32_t tb = show("TB", {Label5, EditTemperatureDown});
+    const std::int32_t t1 = show("T1", {Label6});
     show("S1", {Label7});
-    show("T3", {Label8, EditTemperatureUP});
+    const std::int32_t t3 = show("T3", {Label8, EditTemperatureUP});
     show("S3", {Label9});
+    Chart1->setTargets({t1, t3, tb});
     Label37->setText(ini.ReadString(profile, QStringLiteral("Name"), {}));
 
     NumberProfilTx = static_cast<std::uint8_t>(std::max(ComboBox1->currentIndex(), 0));
@@ -986,6 +997,13 @@ void TForm1::buildChartMenu() {
     m_saveChart->setObjectName(QStringLiteral("ActionSaveChart"));
     m_exportData = m_chartMenu->addAction(QStringLiteral("Экспорт данных..."));
     m_exportData->setObjectName(QStringLiteral("ActionExportData"));
+    m_chartMenu->addSeparator();
+    m_autoSave = m_chartMenu->addAction(QStringLiteral("Автосохранение прогонов"));
+    m_autoSave->setObjectName(QStringLiteral("ActionAutoSave"));
+    m_autoSave->setCheckable(true);
+    m_showTargets = m_chartMenu->addAction(QStringLiteral("Показывать уставки профиля"));
+    m_showTargets->setObjectName(QStringLiteral("ActionShowTargets"));
+    m_showTargets->setCheckable(true);
     // The right button opens the menu; the left one keeps panning the chart.
     Chart1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Chart1, &QWidget::customContextMenuRequested, this, &TForm1::showChartMenu);
@@ -1031,9 +1049,66 @@ QString TForm1::chooseExportPath(const QString& caption, const QString& extensio
 }
 
 bool TForm1::saveChartTo(const QString& path) {
-    return console::runHandler(this, [&] { console::writeChartFile(path, Chart1->record()); });
+    return console::runHandler(this, [&] {
+        console::writeChartFile(path, Chart1->record(), console::kRunPictureSize,
+                                Chart1->shownTargets());
+    });
 }
 
 bool TForm1::exportCsvTo(const QString& path) {
     return console::runHandler(this, [&] { console::writeCsvFile(path, Chart1->record()); });
+}
+
+// ---- the run journal and the profile targets ----
+
+void TForm1::buildJournal() {
+    const QString folder = QDir(config::appDirectory()).filePath(QStringLiteral("runs"));
+    // Named like an export of the run, at the moment its first second is written.
+    auto fileName = [this] {
+        return console::suggestedFileName(QDateTime::currentDateTime(), NumberProfilTx,
+                                          Label37->text(), QStringLiteral("csv"));
+    };
+    m_journal = new console::RunJournal(Chart1->record(), folder, fileName, this);
+    connect(Chart1, &console::RunChart::secondRecorded, m_journal,
+            &console::RunJournal::secondRecorded);
+    connect(Chart1, &console::RunChart::samplesCleared, m_journal,
+            &console::RunJournal::runCleared);
+    // The box waits until the tick that failed has finished.
+    connect(m_journal, &console::RunJournal::writeFailed, this, &TForm1::journalFailed,
+            Qt::QueuedConnection);
+}
+
+void TForm1::readRecordOptions(const config::SettingsFile& ini) {
+    const bool autoSave = console::readRecordOption(ini, console::RecordOption::AutoSave);
+    const bool targets = console::readRecordOption(ini, console::RecordOption::Targets);
+    m_autoSave->setChecked(autoSave);
+    m_journal->setOn(autoSave);
+    m_showTargets->setChecked(targets);
+    Chart1->setTargetsShown(targets);
+}
+
+void TForm1::autoSaveTriggered(bool on) {
+    if (keepRecordOption(console::RecordOption::AutoSave, m_autoSave, on))
+        m_journal->setOn(on);
+}
+
+void TForm1::targetsTriggered(bool on) {
+    if (keepRecordOption(console::RecordOption::Targets, m_showTargets, on))
+        Chart1->setTargetsShown(on);
+}
+
+// The switch changes only after its key has reached the settings file; a
+// refused write shows the error box and puts the mark back.
+bool TForm1::keepRecordOption(console::RecordOption option, QAction* mark, bool on) {
+    const bool written = console::runHandler(this, [option, on] {
+        config::SettingsFile ini;
+        console::writeRecordOption(ini, option, on);
+    });
+    if (!written)
+        mark->setChecked(!on);
+    return written;
+}
+
+void TForm1::journalFailed(const QString& path) {
+    console::showError(this, config::WriteError(path).message());
 }

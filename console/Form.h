@@ -21,9 +21,15 @@ class QPoint;
 class QPushButton;
 class QTimer;
 
+namespace config {
+class SettingsFile;
+}
+
 namespace console {
 class RunChart;
+class RunJournal;
 class RunRecord;
+enum class RecordOption;
 } // namespace console
 
 class TForm1 : public QMainWindow {
@@ -68,6 +74,8 @@ public:
     // False when nothing was written.
     bool saveChartTo(const QString& path);
     bool exportCsvTo(const QString& path);
+    // The run journal, which writes each run to runs/ beside the executable while on.
+    const console::RunJournal& runJournal() const { return *m_journal; }
 
     // Console state.
     std::int32_t StatusConnect = 0;
@@ -146,6 +154,13 @@ private:
     void exportDataClicked();
     QString chooseExportPath(const QString& caption, const QString& extension,
                              const QString& filter);
+    // The two switches of the chart's menu, kept in the settings file.
+    void autoSaveTriggered(bool on);
+    void targetsTriggered(bool on);
+    bool keepRecordOption(console::RecordOption option, QAction* mark, bool on);
+    void readRecordOptions(const config::SettingsFile& ini);
+    void journalFailed(const QString& path);
+    void buildJournal();
 
     void buildMenu();
     void buildPanel2();
@@ -238,6 +253,9 @@ private:
     QMenu* m_chartMenu = nullptr;
     QAction* m_saveChart = nullptr;
     QAction* m_exportData = nullptr;
+    QAction* m_autoSave = nullptr;
+    QAction* m_showTargets = nullptr;
+    console::RunJournal* m_journal = nullptr;
     // Where the last export went; the save dialog opens there next time.
     QString m_exportFolder;
 };

@@ -2,12 +2,16 @@
 #include "console/RunChart.h"
 
 #include "console/ChartAxis.h"
+#include "console/CursorReadout.h"
+#include "console/Fonts.h"
 
 #include <QChart>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineSeries>
 #include <QList>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPointF>
 #include <QValueAxis>
 #include <QWheelEvent>
@@ -24,6 +28,10 @@ constexpr double kSecondsPerGridLine = 100;
 
 // An arrow key moves the window by this share of its width.
 constexpr qreal kKeyPanShare = 0.1;
+
+// The cursor readout: its distance from the pointer and its text size.
+constexpr int kReadoutOffset = 14;
+constexpr int kReadoutFontPx = 11;
 
 QLineSeries* makeSeries(QChart* chart, const QColor& colour) {
     auto* series = new QLineSeries(chart);
@@ -69,16 +77,41 @@ RunChart::RunChart(QWidget* parent) : QChartView(new QChart, parent) {
 
     // Whatever moves the window (drag, keys, a reset) brings the series along.
     connect(m_time, &QValueAxis::rangeChanged, this, &RunChart::showNeededSamples);
+    // A resting pointer has another second under it once the window has moved.
+    connect(m_time, &QValueAxis::rangeChanged, this, [this] {
+        if (m_readout->isVisible())
+            showReadoutAt(m_readoutAt);
+    });
+
+    // Pointer moves without a button come only while the pointer is over the
+    // chart; elsewhere the readout costs nothing.
+    viewport()->setMouseTracking(true);
+    m_readout = new QLabel(viewport());
+    m_readout->setObjectName(QStringLiteral("CursorReadout"));
+    m_readout->setFont(tahoma(kReadoutFontPx));
+    m_readout->setStyleSheet(QStringLiteral(
+        "QLabel { background: rgba(255, 255, 255, 230); color: black; border: 1px solid gray; "
+        "padding: 2px 4px; }"));
+    m_readout->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_readout->hide();
 }
 
 void RunChart::appendSample(std::int32_t top, std::int32_t bottom) {
     m_record.append(top, bottom);
-    showNeededSamples();
+    secondAdded();
 }
 
 void RunChart::appendGap() {
     m_record.appendGap();
+    secondAdded();
+}
+
+void RunChart::secondAdded() {
     showNeededSamples();
+    // The pointer may rest on the second just recorded.
+    if (m_readout->isVisible())
+        showReadoutAt(m_readoutAt);
+    emit secondRecorded();
 }
 
 void RunChart::clearSamples() {
@@ -87,6 +120,64 @@ void RunChart::clearSamples() {
     m_bottom->clear();
     m_shown = {};
     m_time->setRange(0, kSecondsShown);
+    if (m_readout->isVisible())
+        showReadoutAt(m_readoutAt);
+    emit samplesCleared();
+}
+
+void RunChart::setTargets(const ProfileTargets& targets) {
+    if (targets == m_targets)
+        return;
+    m_targets = targets;
+    if (m_targetsShown)
+        viewport()->update();
+}
+
+void RunChart::setTargetsShown(bool shown) {
+    if (shown == m_targetsShown)
+        return;
+    m_targetsShown = shown;
+    viewport()->update();
+}
+
+std::optional<ProfileTargets> RunChart::shownTargets() const {
+    if (!m_targetsShown)
+        return std::nullopt;
+    return m_targets;
+}
+
+// Drawn over the scene, so the lines need no series and no update when the
+// window pans: the temperature axis never moves.
+void RunChart::drawForeground(QPainter* painter, const QRectF& rect) {
+    QChartView::drawForeground(painter, rect);
+    if (m_targetsShown)
+        drawTargets(*painter, chart()->plotArea(), m_targets);
+}
+
+void RunChart::showReadoutAt(QPointF position) {
+    const QRectF plot = chart()->plotArea();
+    if (!plot.contains(position) || plot.width() <= 0) {
+        m_readout->hide();
+        return;
+    }
+    m_readoutAt = position;
+    const double seconds = m_time->min() + (position.x() - plot.left()) / plot.width() *
+                                               (m_time->max() - m_time->min());
+    m_readout->setText(readoutText(readingAt(m_record, seconds)));
+    m_readout->adjustSize();
+
+    // Beside the pointer, on whichever side keeps the box inside the chart.
+    const QSize size = m_readout->size();
+    const QSize room = viewport()->size();
+    int x = int(position.x()) + kReadoutOffset;
+    int y = int(position.y()) + kReadoutOffset;
+    if (x + size.width() > room.width())
+        x = int(position.x()) - kReadoutOffset - size.width();
+    if (y + size.height() > room.height())
+        y = int(position.y()) - kReadoutOffset - size.height();
+    m_readout->move(std::max(x, 0), std::max(y, 0));
+    m_readout->show();
+    m_readout->raise();
 }
 
 void RunChart::panBy(qreal pixels) {
@@ -179,12 +270,14 @@ void RunChart::mousePressEvent(QMouseEvent* event) {
 // The curves follow the pointer: dragging to the right shows earlier seconds.
 void RunChart::mouseMoveEvent(QMouseEvent* event) {
     if (!m_dragging) {
+        showReadoutAt(event->position());
         QChartView::mouseMoveEvent(event);
         return;
     }
     const qreal x = event->position().x();
     panBy(m_lastDragX - x);
     m_lastDragX = x;
+    showReadoutAt(event->position());
     event->accept();
 }
 
@@ -195,6 +288,13 @@ void RunChart::mouseReleaseEvent(QMouseEvent* event) {
     }
     m_dragging = false;
     event->accept();
+}
+
+// The pointer has left the chart: the readout goes with it.
+bool RunChart::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::Leave)
+        m_readout->hide();
+    return QChartView::viewportEvent(event);
 }
 
 // No zoom, and the wheel does not move the window either.

@@ -1,6 +1,7 @@
 // The temperature chart: both heaters against run time, fed from the run record.
 #pragma once
 
+#include "console/ProfileTargets.h"
 #include "console/RunRecord.h"
 
 #include <QChartView>
@@ -10,7 +11,9 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
+class QLabel;
 class QLineSeries;
 class QValueAxis;
 
@@ -23,6 +26,9 @@ namespace console {
 // line series redraws everything it holds each time a point is added. A second
 // without a reading is a point without a value (NaN): the line series breaks
 // its line there, so no line is drawn across a gap.
+//
+// Over the plot, a small box beside the mouse pointer reads the run off the
+// curves (CursorReadout); the profile's targets may be drawn across the plot.
 class RunChart : public QChartView {
     Q_OBJECT
 public:
@@ -60,12 +66,31 @@ public:
     static QList<QPointF> curvePoints(const RunRecord& record, qsizetype first, qsizetype end,
                                       std::int32_t RunSample::*value);
 
+    // The selected profile's targets, drawn as dashed lines while shown.
+    void setTargets(const ProfileTargets& targets);
+    void setTargetsShown(bool shown);
+    const ProfileTargets& targets() const { return m_targets; }
+    bool targetsShown() const { return m_targetsShown; }
+    // The targets when they are shown, for a picture of the chart as it looks.
+    std::optional<ProfileTargets> shownTargets() const;
+
+    // The box beside the pointer while it rests over the plot.
+    QLabel* cursorReadout() const { return m_readout; }
+
+signals:
+    // The record has grown by one second (a reading or a gap).
+    void secondRecorded();
+    // The record was emptied: the next second starts a new run.
+    void samplesCleared();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+    void drawForeground(QPainter* painter, const QRectF& rect) override;
 
 private:
     struct Span {
@@ -77,6 +102,9 @@ private:
     Span neededSpan() const;
     void showNeededSamples();
     void replaceSeries(Span span);
+    // Shows the reading at this point of the viewport, or hides the box off the plot.
+    void showReadoutAt(QPointF position);
+    void secondAdded();
 
     RunRecord m_record;
     QLineSeries* m_top = nullptr;
@@ -86,6 +114,10 @@ private:
     Span m_shown;
     bool m_dragging = false;
     qreal m_lastDragX = 0;
+    ProfileTargets m_targets;
+    bool m_targetsShown = false;
+    QLabel* m_readout = nullptr;
+    QPointF m_readoutAt; // the pointer's last position over the plot
 };
 
 } // namespace console

@@ -80,11 +80,14 @@ bool refusedInFileName(QChar c) {
 
 } // namespace
 
-QByteArray csvText(const RunRecord& record) {
-    QByteArray text = kCsvHeader;
-    text.reserve(kCsvHeader.size() + record.size() * kLongestCsvRow);
+QByteArray csvHeader() {
+    return kCsvHeader;
+}
+
+void appendCsvRows(QByteArray& text, const RunRecord& record, qsizetype first, qsizetype end) {
+    text.reserve(text.size() + (end - first) * kLongestCsvRow);
     const std::vector<RunSecond>& seconds = record.samples();
-    for (qsizetype index = 0; index < record.size(); ++index) {
+    for (qsizetype index = first; index < end; ++index) {
         appendNumber(text, RunRecord::secondOf(index));
         text.append(',');
         // A gap leaves both temperature cells empty.
@@ -97,10 +100,16 @@ QByteArray csvText(const RunRecord& record) {
         }
         text.append('\n');
     }
+}
+
+QByteArray csvText(const RunRecord& record) {
+    QByteArray text = kCsvHeader;
+    appendCsvRows(text, record, 0, record.size());
     return text;
 }
 
-RunPicture renderRunChart(const RunRecord& record, QSize size) {
+RunPicture renderRunChart(const RunRecord& record, QSize size,
+                          const std::optional<ProfileTargets>& targets) {
     QGraphicsScene scene;
     auto* chart = new QChart; // the scene owns it
     scene.addItem(chart);
@@ -137,6 +146,8 @@ RunPicture renderRunChart(const RunRecord& record, QSize size) {
     QPainter painter(&image);
     const QRectF whole(QPointF(0, 0), QSizeF(size));
     scene.render(&painter, whole, whole);
+    if (targets)
+        drawTargets(painter, chart->plotArea(), *targets);
     painter.end();
     return {image, chart->plotArea()};
 }
@@ -166,8 +177,9 @@ void writeCsvFile(const QString& path, const RunRecord& record) {
     writeWhole(path, [&text](QIODevice& file) { return file.write(text) == text.size(); });
 }
 
-void writeChartFile(const QString& path, const RunRecord& record, QSize size) {
-    const QImage image = renderRunChart(record, size).image;
+void writeChartFile(const QString& path, const RunRecord& record, QSize size,
+                    const std::optional<ProfileTargets>& targets) {
+    const QImage image = renderRunChart(record, size, targets).image;
     writeWhole(path, [&image](QIODevice& file) {
         QImageWriter writer(&file, QByteArrayLiteral("png"));
         return writer.write(image);

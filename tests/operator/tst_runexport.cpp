@@ -522,7 +522,13 @@ void TestRunExport::commandsAreDisabledWithoutSamples() {
 
     QMenu* menu = openChartMenu();
     QVERIFY(menu);
-    QCOMPARE(menu->actions(), (QList<QAction*>{save, data}));
+    // The two commands, then the record's two switches below a separator.
+    const QList<QAction*> items = menu->actions();
+    QCOMPARE(items.size(), 5);
+    QCOMPARE(items.mid(0, 2), (QList<QAction*>{save, data}));
+    QVERIFY(items.at(2)->isSeparator());
+    QCOMPARE(items.at(3)->objectName(), QStringLiteral("ActionAutoSave"));
+    QCOMPARE(items.at(4)->objectName(), QStringLiteral("ActionShowTargets"));
     QVERIFY(!save->isEnabled());
     QVERIFY(!data->isEnabled());
     menu->close();

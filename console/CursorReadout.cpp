@@ -1,0 +1,79 @@
+// The cursor readout's reading: the sample under the pointer and the rates of rise before it.
+#include "console/CursorReadout.h"
+
+#include <QLocale>
+
+#include <algorithm>
+#include <cmath>
+
+namespace console {
+
+namespace {
+
+const QString kNone = QStringLiteral("—");
+
+std::optional<RunSample> sampleAtSecond(const RunRecord& record, qint64 second) {
+    if (second < RunRecord::secondOf(0) || second > RunRecord::secondOf(record.size() - 1))
+        return std::nullopt;
+    return record.sample(qsizetype(second - RunRecord::secondOf(0)));
+}
+
+std::optional<double> rate(const std::optional<RunSample>& now,
+                           const std::optional<RunSample>& before, std::int32_t RunSample::*value) {
+    if (!now || !before)
+        return std::nullopt;
+    return (double((*now).*value) - double((*before).*value)) / double(kRateSpanSeconds);
+}
+
+QString twoDigits(qint64 value) {
+    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+}
+
+QString runTime(qint64 second) {
+    return twoDigits(second / 3600) + QLatin1Char(':') + twoDigits(second / 60 % 60) +
+           QLatin1Char(':') + twoDigits(second % 60);
+}
+
+QString rateText(const std::optional<double>& rate) {
+    if (!rate)
+        return kNone;
+    // One decimal, a sign on a rise; a rate that rounds to nothing has no sign.
+    const double rounded = std::round(*rate * 10) / 10;
+    const QString digits = QLocale(QLocale::Russian).toString(std::abs(rounded), 'f', 1);
+    if (rounded > 0)
+        return QLatin1Char('+') + digits;
+    if (rounded < 0)
+        return QLatin1Char('-') + digits;
+    return digits;
+}
+
+} // namespace
+
+CursorReading readingAt(const RunRecord& record, double seconds) {
+    CursorReading reading;
+    // A pointer far off the run still gets a second that fits the counters.
+    constexpr double kLatestSecond = 1e12;
+    reading.second = std::isfinite(seconds) && seconds > 0
+                         ? qint64(std::llround(std::min(seconds, kLatestSecond)))
+                         : 0;
+    reading.sample = sampleAtSecond(record, reading.second);
+    if (reading.sample) {
+        const std::optional<RunSample> before =
+            sampleAtSecond(record, reading.second - kRateSpanSeconds);
+        reading.topRate = rate(reading.sample, before, &RunSample::top);
+        reading.bottomRate = rate(reading.sample, before, &RunSample::bottom);
+    }
+    return reading;
+}
+
+QString readoutText(const CursorReading& reading) {
+    auto degrees = [&reading](std::int32_t RunSample::*value) {
+        return reading.sample ? QString::number((*reading.sample).*value) : kNone;
+    };
+    return runTime(reading.second) + QLatin1Char('\n') + QStringLiteral("Верх: ") +
+           degrees(&RunSample::top) + QStringLiteral(" °C, ") + rateText(reading.topRate) +
+           QStringLiteral(" °C/с\nНиз: ") + degrees(&RunSample::bottom) + QStringLiteral(" °C, ") +
+           rateText(reading.bottomRate) + QStringLiteral(" °C/с");
+}
+
+} // namespace console

@@ -1,0 +1,34 @@
+// Section Record of the settings file: the journal's and the targets' switches.
+#include "console/RecordOptions.h"
+
+#include "config/SettingsFile.h"
+
+namespace console {
+
+namespace {
+
+const QString kSectionRecord = QStringLiteral("Record");
+constexpr int kOn = 1;
+constexpr int kOff = 0;
+
+} // namespace
+
+QString recordOptionKey(RecordOption option) {
+    switch (option) {
+    case RecordOption::AutoSave:
+        return QStringLiteral("AutoSave");
+    case RecordOption::Targets:
+        return QStringLiteral("Targets");
+    }
+    return {};
+}
+
+bool readRecordOption(const config::SettingsFile& settings, RecordOption option) {
+    return settings.ReadInteger(kSectionRecord, recordOptionKey(option), kOff) == kOn;
+}
+
+void writeRecordOption(config::SettingsFile& settings, RecordOption option, bool on) {
+    settings.WriteInteger(kSectionRecord, recordOptionKey(option), on ? kOn : kOff);
+}
+
+} // namespace console

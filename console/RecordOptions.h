@@ -1,0 +1,24 @@
+// The run record's own switches (journal, profile targets), kept in section Record of the settings
+// file.
+#pragma once
+
+#include <QString>
+
+namespace config {
+class SettingsFile;
+}
+
+namespace console {
+
+// The switches of section Record. Both are off unless the operator turned them
+// on: an absent section or key, and any value but 1, reads as off.
+enum class RecordOption { AutoSave, Targets };
+
+// The key that keeps the switch: "AutoSave" or "Targets".
+QString recordOptionKey(RecordOption option);
+
+bool readRecordOption(const config::SettingsFile& settings, RecordOption option);
+// Writes that one key, 1 or 0; a refused write raises config::WriteError.
+void writeRecordOption(config::SettingsFile& settings, RecordOption option, bool on);
+
+} // namespace console
