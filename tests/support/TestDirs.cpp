@@ -9,6 +9,11 @@ TempAppDir::TempAppDir() {
     m_override.emplace(m_dir.path());
 }
 
+TempAppDir::TempAppDir(const QString& parent)
+    : m_dir(parent + QStringLiteral("/irconsole-test-XXXXXX")) {
+    m_override.emplace(m_dir.path());
+}
+
 void TempAppDir::writeSettings(const QByteArray& bytes) const {
     QFile file(settingsPath());
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))

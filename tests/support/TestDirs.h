@@ -16,6 +16,8 @@ namespace testsupport {
 class TempAppDir {
 public:
     TempAppDir();
+    // Made inside `parent` instead of the system's temporary folder.
+    explicit TempAppDir(const QString& parent);
 
     QString path() const { return m_dir.path(); }
     QString settingsPath() const { return m_dir.filePath(QStringLiteral("Iniprofil.ini")); }
