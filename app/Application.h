@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up: the toolkit, the fonts and translations, and the six windows in their order.
 #pragma once
 

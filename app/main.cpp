@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // irconsole: control console for an infrared soldering station.
 #include "app/Application.h"
 

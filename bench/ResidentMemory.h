@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Resident memory of the benchmark's own process, for the memory figures.
 #pragma once
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The run clock and chart at length: the cost of one tick with the chart repainted at
 # 60, 3,600 and 86,400 samples per series, one pan step across a 24-hour run, resident
 # memory after 86,400 ticks, each for a run of readings and for a run with a gap every

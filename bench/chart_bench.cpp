@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run clock and chart benchmark: tick cost with the chart repainted as the run grows,
 // pan steps across a day-long run, resident memory, and the run clock against wall time;
 // for a run of readings, and for a run where the station misses every tenth second.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Exporting a 24-hour run (86,400 samples per series) to CSV and to PNG, timed.
 #   cmake --build build --target bench_export
 add_executable(export_bench ${CMAKE_CURRENT_SOURCE_DIR}/export_bench.cpp)

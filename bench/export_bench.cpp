@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Exporting a 24-hour run: the CSV text and file, the picture and the PNG file, timed.
 #include "console/RunExport.h"
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Resident memory of the console after runs of 60, 3,600 and 86,400 run-clock ticks,
 # each in a process of its own (the cost of a tick at these sizes: bench_chart).
 #   cmake --build build --target bench_longrun

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Long-run memory: the console's resident memory after a run of N run-clock ticks,
 // one process per N (the tick cost at these sizes is chart_bench's "ticks"). No link
 // runs here, so the console's own tick would record only gaps: each tick feeds the

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Opening the connection dialog, which asks the system for its serial devices each time.
 #   cmake --build build --target bench_portdialog
 add_executable(portdialog_bench ${CMAKE_CURRENT_SOURCE_DIR}/portdialog_bench.cpp)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening the connection dialog with the system's serial device list, timed against an opening
 // with no devices to ask for, and the device list alone.
 #include "config/SettingsFile.h"

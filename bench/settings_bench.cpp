@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One save of each settings dialog into a real file on disk, timed: the profile editor (70 writes),
 // the general settings (15).
 #include "config/SettingsFile.h"

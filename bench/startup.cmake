@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Start-up time of build/irconsole to its first painted main window, against a
 # bare Qt main window and against a window holding a label and an empty chart
 # view (the floor for any console with a chart), all on a fresh Xvfb with a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The baseline for the start-up benchmark: a bare Qt main window of the console's size.
 #include <QApplication>
 #include <QMainWindow>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fair floor for the start-up benchmark: a main window of the console's size holding a
 // label and an empty chart view, what any console with a chart has to build and paint.
 #include <QApplication>

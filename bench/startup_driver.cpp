@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up benchmark driver: launches programs on an X server and times each one
 // from its launch to the first paint of its main window.
 //

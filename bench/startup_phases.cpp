@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the console's own start-up time goes: the toolkit, the application's
 // preparation, the six windows, and showing the main window to its first paint.
 #include "app/Application.h"

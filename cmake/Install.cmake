@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installing like a desktop program: `cmake --install build` puts the program in
 # a folder of its own, with its icon, a desktop entry and the script that adds
 # the entry to the operator's menu; `cpack -G TGZ` (run in build/) packs the same

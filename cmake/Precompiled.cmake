@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Precompiled Qt headers: every translation unit of the console parses the same
 # Qt headers, which take about half of its compile time. Two headers are
 # precompiled once each and shared: the QtCore one by the libraries that use

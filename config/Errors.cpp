@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Messages of the program's own error types.
 #include "config/Errors.h"
 

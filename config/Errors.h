@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's own error types: what a handler may raise and the error box shows.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replacing a whole file: write a temporary file beside it, check every byte, sync, rename.
 #include "config/FileReplace.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replacing a whole file so that it is never left short: temporary file, sync, rename.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bytes of the settings file to text and back, line by line, keeping the bytes of foreign lines.
 #include "config/FileText.h"
 

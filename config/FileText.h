@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bytes of the settings file to text and back: per-line UTF-8 or Windows-1251, or UTF-16 by its
 // mark.
 #pragma once

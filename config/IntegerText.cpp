@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversion of the operator's text to whole numbers.
 #include "config/IntegerText.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings-file accessor: each write re-reads the file under a lock and replaces it whole.
 #include "config/SettingsFile.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings-file accessor: Iniprofil.ini beside the executable, read and written by key.
 #pragma once
 

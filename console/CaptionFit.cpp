@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fitting a caption into the box its window gives it.
 #include "console/CaptionFit.h"
 

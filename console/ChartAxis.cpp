@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The value axes of a run's chart.
 #include "console/ChartAxis.h"
 

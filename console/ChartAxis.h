@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The value axes of a run's chart, set up alike on the screen and in a saved picture.
 #pragma once
 

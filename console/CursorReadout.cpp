@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cursor readout's reading: the sample under the pointer and the rates of rise before it.
 #include "console/CursorReadout.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the box beside the mouse pointer over the chart says: the second under it and its rates.
 #pragma once
 

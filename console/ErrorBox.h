@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one boundary where handler errors become the operator's error box, and the refusal boxes.
 #pragma once
 

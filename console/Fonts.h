@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The console's typeface at a size in pixels, shared by every window.
 #pragma once
 

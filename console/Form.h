@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: the operator's console with its state, commands, link and layout.
 #pragma once
 

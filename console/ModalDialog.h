@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Common frame of the console's dialogs: fixed size, centred, shown modally, loaded on each
 // showing.
 #pragma once

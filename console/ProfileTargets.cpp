@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The profile's targets as dashed lines across the chart's plot.
 #include "console/ProfileTargets.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The selected profile's targets drawn over the run: dashed lines at T1, T3 (top) and TB (bottom).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Section Record of the settings file: the journal's and the targets' switches.
 #include "console/RecordOptions.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run record's own switches (journal, profile targets), kept in section Record of the settings
 // file.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The temperature chart: its fixed configuration, horizontal panning, and the samples it shows.
 #include "console/RunChart.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The temperature chart: both heaters against run time, fed from the run record.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keeping a run's record: CSV text, the whole-run picture, file names and whole-file writes.
 #include "console/RunExport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keeping a run's record: the samples as a CSV table and the whole run as a PNG picture.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run journal: one CSV file per run in runs/, appended at each recorded second.
 #include "console/RunJournal.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run journal: every run written to runs/ beside the executable, second by second, as it is
 // recorded.
 #pragma once

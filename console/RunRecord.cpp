@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run record: the seconds of one run, kept whole until the next reset.
 #include "console/RunRecord.h"
 

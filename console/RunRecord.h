@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run record: every second of the run since the last reset, measured or a gap.
 #pragma once
 

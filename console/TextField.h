@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Edit fields that keep whatever text the program puts into them, however long.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device entries of the connection dialog's port list.
 #include "dialogs/PortList.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which serial devices the connection dialog offers after its fixed port names, and how each
 // reads.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "dialogs/Unit2.h"
 
 #include "config/IntegerText.h"

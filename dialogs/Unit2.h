@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The general station settings dialog: powers, PID, corrections, fan, auto start, firmware.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connection settings dialog: port and speed for the next connect.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fuzz targets' check: a broken invariant aborts, which libFuzzer records as a crash.
 #pragma once
 

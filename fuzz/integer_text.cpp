@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: any text through the four integer conversions, with the rules' invariants checked.
 #include "config/Errors.h"
 #include "config/IntegerText.h"

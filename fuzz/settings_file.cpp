@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: any bytes as the settings file, in any encoding; several writes, some failing
 // mid-write.
 #include "config/Errors.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: any byte stream taken as telemetry frames, the receive queue fed that
 // stream in fuzzed pieces, and outgoing frames built from arbitrary values, with the
 // invariants each must keep.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether the station answers: the count of quiet poll ticks.
 #include "link/LinkHealth.h"
 

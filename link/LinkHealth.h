@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether the station answers: a connected link that has brought no frame for a few poll ticks.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port module: opens, configures, writes, reads and closes the station's serial port.
 #include "link/PortUnit.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port module: the console's single serial connection to the station.
 #pragma once
 

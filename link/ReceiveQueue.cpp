@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The receive queue: answers told apart by the line's silences, whole frames out, damaged answers
 // dropped.
 #include "link/ReceiveQueue.h"

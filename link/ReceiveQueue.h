@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The receive queue: the station's bytes kept across poll ticks and cut into whole frames.
 #pragma once
 

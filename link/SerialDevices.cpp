@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial devices present now: QSerialPortInfo's list with the adapters' stable names.
 #include "link/SerialDevices.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial devices the system has at this moment, as the serial port library finds them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 50-byte station frames: building the two outgoing kinds and reading telemetry.
 #include "link/StationFrame.h"
 

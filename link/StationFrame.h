@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 50-byte frames exchanged with the station: the two the console sends and the one it reads.
 #pragma once
 

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Puts irconsole into the desktop's application menu for the current user.
 #
 # Writes irconsole.desktop beside this script, pointing at the irconsole and the

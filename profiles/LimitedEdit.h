@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An edit field whose length limit binds only what the operator types or pastes.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "profiles/Unit5.h"
 
 #include "console/ErrorBox.h"

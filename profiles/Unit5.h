@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The single-profile dialog: one row of the profile editor with a description of each value.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "profiles/Unit6.h"
 
 #include "config/IntegerText.h"

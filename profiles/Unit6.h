@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The profile editor: all ten profiles in one table, saved together.
 #pragma once
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Configures build/ and builds irconsole there.
 #
 #   scripts/build.sh                        # everything: the fuzz targets (build/fuzz,

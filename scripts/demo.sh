@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the console against the simulated station: writes a demo settings file when
 # there is none, starts build/station-sim in demo mode linked as build/com1 (the
 # port "Com1"), then the console; the simulator stops when the console exits.

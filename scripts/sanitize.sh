@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds irconsole with AddressSanitizer and UndefinedBehaviorSanitizer into
 # build/asan and runs the whole test suite there; any finding fails its test.
 # The libFuzzer targets (build/fuzz, instrumented the same way) run within the

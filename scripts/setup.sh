@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what irconsole needs on a fresh Debian machine; quiet and quick when
 # everything is already there.
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated station's built-in profiles and the demo settings file.
 #include "sim/DemoProfiles.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ten profiles the simulated station knows from the start, and the demo settings file built
 // from them.
 #pragma once

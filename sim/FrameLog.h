@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's log: one line per frame in each direction, for people and tests to read.
 #pragma once
 

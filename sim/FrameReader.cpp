@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cuts the byte stream from the console into frames and bad bytes.
 #include "sim/FrameReader.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cuts the byte stream from the console into status frames, profile frames and runs of bad bytes.
 #pragma once
 

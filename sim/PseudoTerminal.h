@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A pseudo-terminal pair in raw mode: the simulator holds the master, the console opens the slave.
 #pragma once
 

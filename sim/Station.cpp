@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated station on a pseudo-terminal.
 #include "sim/Station.h"
 

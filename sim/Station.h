@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated station on a pseudo-terminal: reads the console's frames, answers them, runs
 // profiles.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text commands that steer a running station: typed by a person or written by a test to stdin.
 #pragma once
 

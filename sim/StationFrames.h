@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The station's side of the frames: what it reads from a status or profile frame and the telemetry
 // it sends.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated station's two heaters and its run program; pure, time is passed in.
 #pragma once
 

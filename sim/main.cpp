@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // build/station-sim: the simulated station on a pseudo-terminal, steered by options and stdin.
 #include "sim/DemoProfiles.h"
 #include "sim/Station.h"

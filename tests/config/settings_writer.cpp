@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A second console, as far as the settings file goes: saves, holds the lock or tries a write, on
 // request.
 //   settings_writer save FILE SECTION COUNT   COUNT saves, each writing SECTION/SaveN=N and

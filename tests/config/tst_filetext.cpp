@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file's bytes and text: per-line UTF-8 or Windows-1251, byte-order marks, and back.
 #include "config/FileText.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversion of typed and stored text to whole numbers, and the conversion error's text.
 #include "config/Errors.h"
 #include "config/IntegerText.h"

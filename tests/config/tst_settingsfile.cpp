@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file on disk: defaults, layout, encodings, odd files and refused writes.
 #include "config/Errors.h"
 #include "config/FileReplace.h"

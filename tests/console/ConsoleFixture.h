@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the main-window tests share: settings texts, starting a console, finding its controls.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application shell: the six windows, the modal openings from the main window, and the end.
 #include "app/Application.h"
 #include "tests/console/ConsoleFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fitting a caption into its box: the box stays, the caption shows whole, and only as
 // tight as it must be.
 #include "console/CaptionFit.h"

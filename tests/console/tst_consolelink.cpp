@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's link: connect and disconnect over a real pseudo-terminal, and the failures.
 #include "sim/PseudoTerminal.h"
 #include "tests/console/ConsoleFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's state and commands: start-up, firmware variant, run state, fan, profile choice.
 #include "tests/console/ConsoleFixture.h"
 #include "tests/support/ModalWatcher.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's arrangement: every control's place, size, font and colours, and how the bands
 // stack.
 #include "app/Application.h"

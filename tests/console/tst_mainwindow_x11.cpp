@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real build/irconsole on an X server: its window, its size and place, and a screenshot.
 #include "tests/support/TestDirs.h"
 

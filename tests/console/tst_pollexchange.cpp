@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The poll exchange and the profile transfer against build/station-sim over a real
 // pseudo-terminal: status frames, readouts, remote start and stop, the automatic fan,
 // the transfer and its refusals, and the station's awkward modes.

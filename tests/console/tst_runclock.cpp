@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run clock and the temperature chart: ticks driven directly (no link here, so
 // every tick records a gap), the chart fed with readings and gaps, resets, runs
 // that stop and go on, the chart's fixed configuration and horizontal panning.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the settings-dialog tests share: a started console, its controls, the file's lines, a modal
 // run.
 #pragma once

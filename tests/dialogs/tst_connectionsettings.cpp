@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connection settings dialog on real settings files: exact-match selection, saving, an open
 // link left alone, the serial devices present listed after the fixed names.
 #include "dialogs/PortList.h"

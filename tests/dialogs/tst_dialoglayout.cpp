@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three settings dialogs as built: frames, controls in their places and fonts, captions, tab
 // order.
 #include "dialogs/Unit2.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three dialogs on a real X server with the console's fonts: nothing clipped, the window
 // manager's close, screenshots.
 #include "app/Application.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The general station settings dialog on real settings files: loading, saving, refusals, the
 // firmware switch.
 #include "dialogs/Unit2.h"

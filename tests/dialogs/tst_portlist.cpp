@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device entries of the connection dialog's port list: naming, order, the stored path kept
 // whatever the system lists, and the description beside each path.
 #include "dialogs/PortList.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A copy of the real irconsole binary on the test's X server, driven with real clicks and keys.
 #include "tests/e2e/ConsoleProcess.h"
 

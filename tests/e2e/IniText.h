@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a settings file back the way a person reads it: section, key, value.
 #pragma once
 

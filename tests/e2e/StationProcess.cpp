@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // build/station-sim as a separate process for the end-to-end tests.
 #include "tests/e2e/StationProcess.h"
 

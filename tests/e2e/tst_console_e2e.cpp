@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real irconsole against the real station-sim on a pseudo-terminal, driven through the X
 // server as an operator drives it: clicks, keys, what the screen shows, what the station logged.
 #include "tests/e2e/ConsoleProcess.h"

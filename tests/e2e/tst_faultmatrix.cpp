@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fault matrix: each way the link or the settings file can go wrong, what the operator sees,
 // and that nothing is lost. The console's six windows run in this process (their texts, the boxes
 // and the recorded run are read from the widgets); the station is build/station-sim in a process

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // When the link counts as silent: quiet poll ticks in a row, and what ends the silence.
 #include "link/LinkHealth.h"
 

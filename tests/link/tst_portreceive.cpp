@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port's receive side against a real pseudo-terminal: whole frames handed out oldest first,
 // tails kept across reads, stray bytes healed by the line's silences, and a queue that starts
 // afresh with each open and close.

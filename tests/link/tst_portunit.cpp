@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port against a real pseudo-terminal: line settings, frames on the wire, waiting
 // bytes, open failures and a device that disappears while open.
 #include "link/PortUnit.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The receive queue on its own: which frames each read hands out for each way bytes can arrive.
 #include "link/ReceiveQueue.h"
 

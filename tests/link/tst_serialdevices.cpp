@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial devices present: each adapter's stable name found among real links, and the
 // system's own list as it is on this machine.
 #include "link/SerialDevices.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frame layouts: the bytes of the two outgoing frames, telemetry decoding, frame recognition.
 #include "link/StationFrame.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cursor readout: the second under the pointer, its temperatures and the rates of rise
 // before it, in a box that follows the pointer over the plot.
 #include "console/CursorReadout.h"

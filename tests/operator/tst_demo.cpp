@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The demo behind ./run: a missing display, a simulator that does not start and a
 // second demo in the same build folder each end with one clear line and leave no
 // simulator running.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Installing like a desktop program: `cmake --install` into a temporary folder gives a
 // program that starts and a valid desktop entry; the portable archive holds the same
 // folder, and its script writes the entry for wherever it was unpacked.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The selected profile's targets on the chart: dashed lines at T1, T3 and TB, on screen and in
 // the saved picture, following the profile, never in the table.
 #include "console/ProfileTargets.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keeping a run's record: the CSV table, the whole-run picture, the suggested file
 // name, the chart's context menu and its save dialog, and a write that is refused.
 #include "console/RunChart.h"

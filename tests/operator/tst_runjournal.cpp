@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run journal: every run written to runs/ second by second, its switch in the settings
 // file, and the files it cannot write.
 #include "config/SettingsFile.h"

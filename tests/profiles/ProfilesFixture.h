@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the profile-editing tests share: a started main window, the editor and its row dialog.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The typing limit of the profile fields: it binds the operator, never the program.
 #include "profiles/LimitedEdit.h"
 

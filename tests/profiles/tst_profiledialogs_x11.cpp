@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two profile dialogs on a real X server in the console's own font: nothing clipped, and a
 // screenshot each.
 #include "app/Application.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The profile editor: its table, the load at each showing, Save and Exit against real files.
 #include "config/SettingsFile.h"
 #include "tests/profiles/ProfilesFixture.h"

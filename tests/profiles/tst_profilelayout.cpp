@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The profile editor and the single-profile dialog as built: every control in its box, every
 // caption whole in it, and keys that do not close them.
 #include "tests/profiles/ProfilesFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The single-profile dialog: one row of the editor in, edited texts back, never the file.
 #include "config/SettingsFile.h"
 #include "tests/profiles/ProfilesFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The console's end of the simulator's pseudo-terminal, for tests: plain POSIX reads and writes.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cutting the console's byte stream into frames and bad bytes, as the simulated station reads it.
 #include "sim/FrameReader.h"
 #include "sim/StationFrames.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated station in-process, talked to through a real pseudo-terminal from the console's
 // side.
 #include "sim/Station.h"

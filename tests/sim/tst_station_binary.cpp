@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // build/station-sim as another process: its link, its stdin commands, its log and how it ends.
 #include "sim/StationFrames.h"
 #include "tests/sim/SlaveEnd.h"

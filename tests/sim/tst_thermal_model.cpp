@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated station's heaters and run program, driven with model time only.
 #include "sim/ThermalModel.h"
 

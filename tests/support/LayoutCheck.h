@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Checks a layout test makes of any window: every control listed, every caption whole in its box.
 #pragma once
 

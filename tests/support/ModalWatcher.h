@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Answers the message boxes a handler opens and records what they said.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A temporary directory that stands in for the executable's directory during one test.
 #pragma once
 
