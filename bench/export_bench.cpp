@@ -1,19 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Exporting a 24-hour run: the CSV text and file, the picture and the PNG file, timed.
+#include "bench/Repeated.h"
 #include "console/RunExport.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <functional>
-#include <vector>
 
 namespace {
 
@@ -34,20 +31,6 @@ console::RunRecord dayLongRun() {
     return record;
 }
 
-// Best and median of a few runs, in milliseconds.
-void report(const char* what, const std::function<void()>& work) {
-    std::vector<double> times;
-    for (int repeat = 0; repeat < kRepeats; ++repeat) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    std::printf("%-34s best %8.1f ms   median %8.1f ms\n", what, times.front(),
-                times[times.size() / 2]);
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -61,12 +44,16 @@ int main(int argc, char* argv[]) {
                 IRCONSOLE_BUILD_TYPE);
 
     qsizetype csvBytes = 0;
-    report("CSV text", [&] { csvBytes = console::csvText(record).size(); });
-    report("CSV file (text + write)",
-           [&] { console::writeCsvFile(dir.filePath(QStringLiteral("run.csv")), record); });
-    report("picture (render only)", [&] { console::renderRunChart(record); });
+    bench::reportRepeated("CSV text", kRepeats,
+                          [&](int) { csvBytes = console::csvText(record).size(); });
+    bench::reportRepeated("CSV file (text + write)", kRepeats, [&](int) {
+        console::writeCsvFile(dir.filePath(QStringLiteral("run.csv")), record);
+    });
+    bench::reportRepeated("picture (render only)", kRepeats,
+                          [&](int) { console::renderRunChart(record); });
     const QString png = dir.filePath(QStringLiteral("run.png"));
-    report("PNG file (render + encode + write)", [&] { console::writeChartFile(png, record); });
+    bench::reportRepeated("PNG file (render + encode + write)", kRepeats,
+                          [&](int) { console::writeChartFile(png, record); });
     std::printf("CSV %lld bytes, PNG %lld bytes, %d x %d px\n", qlonglong(csvBytes),
                 qlonglong(QFileInfo(png).size()), console::kRunPictureSize.width(),
                 console::kRunPictureSize.height());

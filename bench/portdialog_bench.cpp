@@ -1,38 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Opening the connection dialog with the system's serial device list, timed against an opening
 // with no devices to ask for, and the device list alone.
+#include "bench/Repeated.h"
 #include "config/SettingsFile.h"
 #include "console/Form.h"
 #include "dialogs/Unit4.h"
 #include "link/SerialDevices.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <vector>
 
 namespace {
 
 constexpr int kOpenings = 21;
-
-// Best and median of the openings, in milliseconds.
-void report(const char* what, const std::function<void()>& work) {
-    std::vector<double> times;
-    for (int opening = 0; opening < kOpenings; ++opening) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    std::printf("%-44s best %7.2f ms   median %7.2f ms   worst %7.2f ms\n", what, times.front(),
-                times[times.size() / 2], times.back());
-}
 
 // One opening as the operator sees it: shown, loaded from the file, drawn; then
 // left with "Выйти".
@@ -69,8 +52,11 @@ int main(int argc, char** argv) {
     std::printf("serial devices present: %lld (platform %s)\n",
                 qlonglong(station::systemSerialDevices().size()),
                 qPrintable(QGuiApplication::platformName()));
-    report("opening with the system's device list", [&] { openAndLeave(withSystem); });
-    report("opening with no device list to ask", [&] { openAndLeave(withNone); });
-    report("the system's device list alone", [] { (void)station::systemSerialDevices(); });
+    bench::reportRepeated("opening with the system's device list", kOpenings,
+                          [&](int) { openAndLeave(withSystem); });
+    bench::reportRepeated("opening with no device list to ask", kOpenings,
+                          [&](int) { openAndLeave(withNone); });
+    bench::reportRepeated("the system's device list alone", kOpenings,
+                          [](int) { (void)station::systemSerialDevices(); });
     return 0;
 }

@@ -1,19 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // One save of each settings dialog into a real file on disk, timed: the profile editor (70 writes),
 // the general settings (15).
+#include "bench/Repeated.h"
 #include "config/SettingsFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <vector>
 
 namespace {
 
@@ -64,19 +61,6 @@ void profileEditorSaveOneEdit(int round) {
     }
 }
 
-void report(const char* what, const std::function<void(int)>& save) {
-    std::vector<double> times;
-    for (int round = 1; round <= kRepeats; ++round) {
-        QElapsedTimer timer;
-        timer.start();
-        save(round);
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    std::printf("%-40s best %7.1f ms   median %7.1f ms   worst %7.1f ms\n", what, times.front(),
-                times[times.size() / 2], times.back());
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -93,9 +77,10 @@ int main(int argc, char* argv[]) {
     generalSettingsSave(0);
     std::printf("file of %lld bytes, %d saves each\n",
                 static_cast<long long>(QFile(config::settingsFilePath()).size()), kRepeats);
-    report("profile editor save (70 writes)", profileEditorSave);
-    report("general settings save (15 writes)", generalSettingsSave);
+    bench::reportRepeated("profile editor save (70 writes)", kRepeats, profileEditorSave);
+    bench::reportRepeated("general settings save (15 writes)", kRepeats, generalSettingsSave);
     profileEditorSaveOneEdit(0);
-    report("profile editor save, one value edited", profileEditorSaveOneEdit);
+    bench::reportRepeated("profile editor save, one value edited", kRepeats,
+                          profileEditorSaveOneEdit);
     return 0;
 }
