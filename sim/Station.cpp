@@ -298,6 +298,11 @@ QByteArray Station::telemetryFrame(std::uint8_t command) {
     report.top = static_cast<std::uint8_t>(m_forced ? m_forced->first : m_model.topReading());
     report.bottom =
         static_cast<std::uint8_t>(m_forced ? m_forced->second : m_model.bottomReading());
+    ++m_framesMade;
+    if (m_options.countUp && !m_forced) {
+        report.top = static_cast<std::uint8_t>(kCountUpTop + m_framesMade);
+        report.bottom = static_cast<std::uint8_t>(kCountUpBottom + m_framesMade);
+    }
     report.topPower = toByte(m_model.topPower() * 100.0);
     report.bottomPower = toByte(m_model.bottomPower() * 100.0);
     report.holdLeft = toByte(std::ceil(m_model.holdRemaining()));

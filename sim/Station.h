@@ -39,6 +39,10 @@ struct StationOptions {
     double hangupAfter = 0.0; // closes the pseudo-terminal after this many seconds; 0 never
     std::optional<std::uint32_t> seed; // random when unset
     double speed = 1.0;                // the station's clock runs this many times faster
+    // Each telemetry frame reports readings one degree above the frame before: the
+    // n-th (from 1) top (130 + n) and bottom (20 + n), modulo 256. A reading shown
+    // or recorded twice, or one that went missing, is then plain to see.
+    bool countUp = false;
 };
 
 class Station : public QObject {
@@ -64,6 +68,9 @@ public:
     // rate is unknown). A pseudo-terminal itself takes no time.
     static constexpr int kLineBitsPerByte = 10;
     static constexpr int kDefaultBaud = 19200;
+    // The readings a counting station starts from (countUp).
+    static constexpr std::uint32_t kCountUpTop = 130;
+    static constexpr std::uint32_t kCountUpBottom = 20;
 
     explicit Station(StationOptions options = {}, QObject* parent = nullptr);
     ~Station() override;
@@ -141,6 +148,7 @@ private:
     int m_selected = 0;   // from the last status frame
     int m_runProfile = 0; // the slot the run going on uses
     std::optional<std::pair<int, int>> m_forced;
+    std::uint32_t m_framesMade = 0; // telemetry frames made, for countUp
     std::uint8_t m_command = 0;
     int m_commandRepeatsLeft = 0;
 

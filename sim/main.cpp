@@ -148,6 +148,9 @@ ParsedCommandLine parseCommandLine(const QCoreApplication& app) {
          QStringLiteral("Answer at once, without the line's transmission time.")},
         {QStringLiteral("double"),
          QStringLiteral("Answer with two frames, the remote command in the first only.")},
+        {QStringLiteral("count-up"),
+         QStringLiteral("Report readings one degree higher in every answer: the n-th top "
+                        "130 + n, bottom 20 + n (modulo 256).")},
         {QStringLiteral("hangup-after"),
          QStringLiteral("Close the terminal after SECONDS, as an unplugged adapter would."),
          QStringLiteral("SECONDS")},
@@ -168,6 +171,7 @@ ParsedCommandLine parseCommandLine(const QCoreApplication& app) {
     o.split = parser.isSet(QStringLiteral("split"));
     o.instant = parser.isSet(QStringLiteral("instant"));
     o.doubled = parser.isSet(QStringLiteral("double"));
+    o.countUp = parser.isSet(QStringLiteral("count-up"));
     o.speed = numberOption<double>(parser, QStringLiteral("speed"), [](double v) { return v > 0; });
     o.burst = numberOption<int>(parser, QStringLiteral("burst"), [](int v) { return v >= 1; });
     if (parser.isSet(QStringLiteral("hangup-after")))

@@ -53,6 +53,7 @@ private slots:
     void badBytesAreSkippedAndTheNextFrameIsAnswered_data();
     void badBytesAreSkippedAndTheNextFrameIsAnswered();
     void burstAnswersWithSeveralFrames();
+    void countingStationRaisesEveryReadingByOne();
     void answerTakesTheLineTimeUnlessInstant_data();
     void answerTakesTheLineTimeUnlessInstant();
     void doubledAnswerCarriesTheCommandInTheFirstFrameOnly();
@@ -271,6 +272,43 @@ void TstStation::burstAnswersWithSeveralFrames() {
             QCOMPARE(int(station::decodeTelemetry(sim::toFrame(frame)).command), expected);
         }
     }
+}
+
+void TstStation::countingStationRaisesEveryReadingByOne() {
+    sim::StationOptions options;
+    options.countUp = true;
+    options.burst = 2;
+    options.instant = true;
+    QVERIFY(open(options));
+    // Frame by frame, bursts included: 131/21, 132/22, ... and round past 255.
+    const QList<std::pair<int, int>> expected{{131, 21}, {132, 22}, {133, 23}, {134, 24}};
+    QList<std::pair<int, int>> seen;
+    for (int answer = 0; answer < 2; ++answer) {
+        const QByteArray burst = poll(1, 2);
+        QCOMPARE(burst.size(), 2 * qsizetype(station::kFrameSize));
+        for (int i = 0; i < 2; ++i) {
+            const station::Telemetry telemetry = station::decodeTelemetry(
+                sim::toFrame(burst.mid(i * qsizetype(station::kFrameSize), station::kFrameSize)));
+            seen.append({telemetry.top, telemetry.bottom});
+        }
+    }
+    QCOMPARE(seen, expected);
+
+    // Forced readings win; counting goes on underneath and shows again after.
+    QVERIFY(sim::runCommand(*m_station, QStringLiteral("temp 200 120")).ok);
+    QCOMPARE(station::decodeTelemetry(sim::toFrame(poll(1, 2).left(station::kFrameSize))).top, 200);
+    QVERIFY(sim::runCommand(*m_station, QStringLiteral("temp off")).ok);
+    const station::Telemetry after =
+        station::decodeTelemetry(sim::toFrame(poll(1, 2).left(station::kFrameSize)));
+    QCOMPARE(after.top, 137);
+    QCOMPARE(after.bottom, 27);
+
+    // 130 + 126 wraps to 0 at the 126th frame.
+    for (int answer = 0; answer < 58; ++answer)
+        QVERIFY(!poll(1, 2).isEmpty());
+    const QByteArray wrapped = poll(1, 2);
+    QCOMPARE(station::decodeTelemetry(sim::toFrame(wrapped.left(station::kFrameSize))).top, 255);
+    QCOMPARE(station::decodeTelemetry(sim::toFrame(wrapped.mid(station::kFrameSize))).top, 0);
 }
 
 void TstStation::answerTakesTheLineTimeUnlessInstant_data() {
