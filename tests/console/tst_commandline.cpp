@@ -2,7 +2,10 @@
 // The console's command line: what each start is asked to do, and the one line
 // that refuses a wrong one.
 #include "app/CommandLine.h"
+#include "dialogs/Unit3.h"
 
+#include <QLabel>
+#include <QProcess>
 #include <QTest>
 
 using app::CommandLine;
@@ -16,7 +19,41 @@ private slots:
     void eachStartIsReadOnce_data();
     void eachStartIsReadOnce();
     void helpNamesEveryOption();
+    void programAnswersWithoutAWindow_data();
+    void programAnswersWithoutAWindow();
+    void versionIsTheAboutBoxs();
 };
+
+namespace {
+
+struct Answer {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Runs build/irconsole with no display at all: an answer that needed one fails.
+Answer runConsole(const QStringList& arguments) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(IRCONSOLE_BINARY_DIR "/irconsole"), arguments);
+    Answer answer;
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) {
+        process.kill();
+        process.waitForFinished();
+        return answer;
+    }
+    answer.exitCode = process.exitCode();
+    answer.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    answer.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return answer;
+}
+
+} // namespace
 
 void TestCommandLine::eachStartIsReadOnce_data() {
     QTest::addColumn<QStringList>("arguments"); // after the program's name
@@ -88,5 +125,49 @@ void TestCommandLine::helpNamesEveryOption() {
     QVERIFY(line.message.endsWith(u'\n'));
 }
 
-QTEST_GUILESS_MAIN(TestCommandLine)
+void TestCommandLine::programAnswersWithoutAWindow_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("startOfOut");
+    QTest::addColumn<QString>("err");
+    QTest::newRow("--version") << QStringList{"--version"} << 0 << "irconsole 1." << QString();
+    QTest::newRow("--help") << QStringList{"--help"} << 0 << "Использование: irconsole"
+                            << QString();
+    QTest::newRow("unknown option")
+        << QStringList{"--bogus"} << 2 << QString()
+        << "irconsole: неизвестный параметр --bogus (справка: irconsole --help)\n";
+    QTest::newRow("positional") << QStringList{"a.ini"} << 2 << QString()
+                                << "irconsole: лишний аргумент «a.ini» (справка: irconsole "
+                                   "--help)\n";
+}
+
+void TestCommandLine::programAnswersWithoutAWindow() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, startOfOut);
+    QFETCH(QString, err);
+    const Answer answer = runConsole(arguments);
+    QCOMPARE(answer.exitCode, exitCode);
+    QCOMPARE(answer.err, err);
+    if (startOfOut.isEmpty())
+        QCOMPARE(answer.out, QString());
+    else
+        QVERIFY2(answer.out.startsWith(startOfOut), qPrintable(answer.out));
+}
+
+// "irconsole 1.0.0.2" on the command line, "Версия программы: v1.0.0.2" in the box.
+void TestCommandLine::versionIsTheAboutBoxs() {
+    const Answer answer = runConsole({QStringLiteral("--version")});
+    QCOMPARE(answer.exitCode, 0);
+    QVERIFY2(answer.out.startsWith(QStringLiteral("irconsole ")) && answer.out.endsWith(u'\n'),
+             qPrintable(answer.out));
+    const QString printed = answer.out.mid(10).trimmed();
+    QVERIFY(!printed.isEmpty());
+    TForm3 about;
+    const auto* line = about.findChild<QLabel*>(QStringLiteral("Label2"));
+    QVERIFY(line);
+    QCOMPARE(line->text(), QStringLiteral("Версия программы: v") + printed);
+}
+
+QTEST_MAIN(TestCommandLine)
 #include "tst_commandline.moc"
