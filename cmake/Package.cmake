@@ -8,6 +8,10 @@
 
 set(IRCONSOLE_MAINTAINER "irconsole developers <irconsole@example.org>" CACHE STRING
     "Maintainer named in the Debian package")
+# AppStream names a program by its home's domain, reversed; the metainfo file is
+# named after it. Set both to the shop's own when it publishes the package.
+set(IRCONSOLE_APPSTREAM_ID "org.example.irconsole" CACHE STRING
+    "AppStream component id of the packaged console (reverse domain name)")
 # The release the version names; the package's changelog and metainfo date it.
 set(IRCONSOLE_RELEASE_DATE "2026-12-10")
 set(IRCONSOLE_RELEASE_DATE_RFC2822 "Thu, 10 Dec 2026 12:00:00 +0000")
@@ -20,8 +24,9 @@ set(MAINTAINER ${IRCONSOLE_MAINTAINER})
 foreach(page irconsole.1 irconsole-station-sim.1)
     configure_file(${PROJECT_SOURCE_DIR}/packaging/${page} ${irconsole_packaged}/man/${page} @ONLY)
 endforeach()
+set(APPSTREAM_ID ${IRCONSOLE_APPSTREAM_ID})
 configure_file(${PROJECT_SOURCE_DIR}/packaging/irconsole.metainfo.xml
-    ${irconsole_packaged}/irconsole.metainfo.xml @ONLY)
+    ${irconsole_packaged}/${IRCONSOLE_APPSTREAM_ID}.metainfo.xml @ONLY)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/copyright ${irconsole_packaged}/copyright @ONLY)
 # A native package: its changelog is changelog.gz.
 configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.Debian ${irconsole_packaged}/changelog @ONLY)
@@ -79,7 +84,7 @@ foreach(size IN LISTS irconsole_icon_sizes)
     install(FILES ${irconsole_packaged}/icons/${size}x${size}/irconsole.png
         DESTINATION share/icons/hicolor/${size}x${size}/apps COMPONENT deb EXCLUDE_FROM_ALL)
 endforeach()
-install(FILES ${irconsole_packaged}/irconsole.metainfo.xml
+install(FILES ${irconsole_packaged}/${IRCONSOLE_APPSTREAM_ID}.metainfo.xml
     DESTINATION share/metainfo COMPONENT deb EXCLUDE_FROM_ALL)
 install(FILES ${irconsole_packaged}/man/irconsole.1.gz ${irconsole_packaged}/man/irconsole-station-sim.1.gz
     DESTINATION share/man/man1 COMPONENT deb EXCLUDE_FROM_ALL)
