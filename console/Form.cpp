@@ -435,6 +435,11 @@ void TForm1::buildTimers() {
     Timer2 = timer("Timer2");
 }
 
+void TForm1::setTickPeriod(std::chrono::milliseconds period) {
+    Timer1->setInterval(period);
+    Timer2->setInterval(period);
+}
+
 void TForm1::bindHandlers() {
     // Every handler runs behind the one boundary that turns an error into the error box.
     auto guarded = [this](void (TForm1::*handler)()) {

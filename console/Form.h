@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 
 class QAction;
@@ -61,6 +62,11 @@ public:
     void SetFirmwareCaption(const QString& text);                        // Label36
     void SetProfileStripVisible(bool visible);                           // Panel4
     void SetConnectionLabels(const QString& port, const QString& speed); // Label1, Label2
+
+    // The period of the poll (Timer2) and of the run clock's tick (Timer1), which
+    // is the length of one run-clock second: a second unless a test drives both
+    // faster.
+    void setTickPeriod(std::chrono::milliseconds period);
 
     // The run clock's tick: one sample per series (a gap when no reading is
     // current) and one clock step. Public so the clock can be stepped without
