@@ -19,6 +19,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <chrono>
 #include <optional>
 
 using consoletest::control;
@@ -29,6 +30,14 @@ const QString kStationBinary = QStringLiteral(IRCONSOLE_BINARY_DIR "/station-sim
 constexpr int kStartTimeoutMs = 10000;
 // Generous: two cores, other builds alongside.
 constexpr int kReadingTimeoutMs = 8000;
+
+// The console's own period, a second, is kept where a case is about timing on
+// the line (the poll's cadence, the transfer's pauses, answers in pieces).
+// Elsewhere the poll runs faster: still twice the line's silence that ends an
+// answer (200 ms) after the station's answer (52 ms at 19200 baud), so every
+// answer reads as at a second.
+constexpr std::chrono::milliseconds kFastTick{400};
+constexpr std::chrono::milliseconds kConsoleTick{1000};
 
 const QString kNoLink = QStringLiteral("Нет соединения со станцией!");
 const QString kTransferWhileSoldering =
@@ -103,6 +112,8 @@ private:
     void recordReadoutsPerTick();
     void selectProfile(int number);
 
+    // The console's poll period for the case; startBoth sets it.
+    std::chrono::milliseconds m_tick = kFastTick;
     std::optional<testsupport::TempAppDir> m_dir;
     std::unique_ptr<QProcess> m_station;
     std::unique_ptr<TForm1> m_form;
@@ -115,6 +126,7 @@ void TestPollExchange::init() {
     QVERIFY(QFile::exists(kStationBinary));
     m_dir.emplace();
     m_perTick.clear();
+    m_tick = kFastTick;
 }
 
 void TestPollExchange::cleanup() {
@@ -147,6 +159,8 @@ void TestPollExchange::startBoth(const QByteArray& settingsText, const QStringLi
 
     m_form = consoletest::startConsole();
     QVERIFY(m_form);
+    if (m_tick != kConsoleTick)
+        m_form->setTickPeriod(m_tick);
     m_watcher = std::make_unique<testsupport::ModalWatcher>();
     m_ticks = std::make_unique<QSignalSpy>(control<QTimer>(*m_form, "Timer2"), &QTimer::timeout);
     if (connectNow) {
@@ -190,7 +204,8 @@ QList<LogLine> TestPollExchange::frames(const QByteArray& direction, const QByte
 
 void TestPollExchange::waitForTicks(int count) {
     const qsizetype target = m_ticks->count() + count;
-    QTRY_VERIFY_WITH_TIMEOUT(m_ticks->count() >= target, count * 1000 + kReadingTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(m_ticks->count() >= target,
+                             count * int(m_tick.count()) + kReadingTimeoutMs);
 }
 
 Readouts TestPollExchange::readouts() const {
@@ -213,6 +228,7 @@ void TestPollExchange::selectProfile(int number) {
 // ---- the poll ----
 
 void TestPollExchange::statusFrameEverySecondCarriesTheSelectedProfile() {
+    m_tick = kConsoleTick;
     startBoth(settings({}), {}, false);
     selectProfile(3);
     control<QPushButton>(*m_form, "ButtonConnect")->click();
@@ -395,6 +411,7 @@ void TestPollExchange::transferSendsTheProfileFrame() {
     QFETCH(QByteArray, section);
     QFETCH(QByteArray, frame);
 
+    m_tick = kConsoleTick; // the profile frame's place between two status frames
     startBoth(settings({}, "[Profil" + QByteArray::number(profile) + "]\n" + section + "\n"), {},
               false);
     selectProfile(profile);
@@ -640,6 +657,7 @@ void TestPollExchange::commandInTheOlderOfTwoFramesIsObeyed() {
 }
 
 void TestPollExchange::splitAnswersAreReassembled() {
+    m_tick = kConsoleTick; // an answer in pieces takes up to a quarter of a second
     startBoth(settings({}),
               {QStringLiteral("--split"), QStringLiteral("--seed"), QStringLiteral("3")}, false);
     command("temp 200 120");

@@ -69,6 +69,25 @@ std::optional<XWindow> describe(const QString& id) {
     return window;
 }
 
+// Where the pointer is on the screen; nullopt when xdotool cannot tell.
+std::optional<QPoint> pointer() {
+    const std::optional<QByteArray> shell =
+        xdotool({QStringLiteral("getmouselocation"), QStringLiteral("--shell")});
+    if (!shell)
+        return std::nullopt;
+    std::optional<int> x, y;
+    for (const QByteArray& line : shell->split('\n')) {
+        const QList<QByteArray> pair = line.split('=');
+        if (pair.size() == 2 && pair[0] == "X")
+            x = pair[1].toInt();
+        else if (pair.size() == 2 && pair[0] == "Y")
+            y = pair[1].toInt();
+    }
+    if (!x || !y)
+        return std::nullopt;
+    return QPoint(*x, *y);
+}
+
 bool looksBlue(QRgb pixel) {
     return qBlue(pixel) > 180 && qRed(pixel) < 100 && qGreen(pixel) < 100;
 }
@@ -209,9 +228,16 @@ void ConsoleProcess::raise(const XWindow& window) const {
 }
 
 void ConsoleProcess::click(const XWindow& window, QPoint at) const {
-    (void)xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"),
-                   QStringLiteral("--window"), window.id, QString::number(at.x()),
-                   QString::number(at.y()), QStringLiteral("click"), QStringLiteral("1")});
+    // "mousemove --sync" waits until the pointer has left where it was, and gives
+    // up only after about 15 s when it is there already (the same button of a
+    // second console's window lying over the first's): then it is only clicked.
+    QStringList arguments;
+    const std::optional<XWindow> now = describe(window.id);
+    if (!now || pointer() != now->geometry.topLeft() + at)
+        arguments << QStringLiteral("mousemove") << QStringLiteral("--sync")
+                  << QStringLiteral("--window") << window.id << QString::number(at.x())
+                  << QString::number(at.y());
+    (void)xdotool(arguments << QStringLiteral("click") << QStringLiteral("1"));
 }
 
 void ConsoleProcess::keys(const QStringList& names) const {

@@ -32,6 +32,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -88,7 +89,17 @@ const QString kNoReading = QStringLiteral("\u2014");
 const QString kOpenFailed = QStringLiteral("Не удалось открыть порт Com1 (%1): ");
 
 constexpr int kTickTimeoutMs = 10000; // a few poll ticks, with room for a loaded machine
-constexpr int kCapDacOverride = 1;    // its bit in the capability sets
+
+// The poll and the run clock tick this fast in the link's cases: still twice the
+// line's silence that ends an answer (200 ms) after the station's answer (52 ms
+// at 19200 baud), so each answer reads as it does at the console's second. An
+// answer delivered in pieces takes up to a quarter of a second: those cases keep
+// the console's own second.
+constexpr std::chrono::milliseconds kFastTick{400};
+constexpr std::chrono::milliseconds kConsoleTick{1000};
+// A profile transfer holds the console this long, whatever the poll's period.
+constexpr int kTransferHoldMs = 2000;
+constexpr int kCapDacOverride = 1; // its bit in the capability sets
 
 // Whether this process is subject to file permission bits: not so for root with
 // the capability that overrides them.
@@ -225,6 +236,8 @@ private:
     // The settings file must still hold the bytes it held when the test began.
     void verifySettingsUntouched();
 
+    // The console's poll and run-clock period for the case; startConsole sets it.
+    std::chrono::milliseconds m_tick = kFastTick;
     std::optional<testsupport::TempAppDir> m_dir;
     std::unique_ptr<e2e::StationProcess> m_station;
     std::optional<app::Windows> m_windows;
@@ -237,6 +250,7 @@ void TestFaultMatrix::initTestCase() {
 }
 
 void TestFaultMatrix::init() {
+    m_tick = kFastTick;
     m_dir.emplace();
     m_dir->writeSettings(kSettingsText.toUtf8());
     m_originalSettings = m_dir->readSettings();
@@ -254,6 +268,8 @@ void TestFaultMatrix::cleanup() {
 
 bool TestFaultMatrix::startConsole() {
     m_windows.emplace();
+    if (m_tick != kConsoleTick)
+        form().setTickPeriod(m_tick);
     form().show();
     m_watcher.emplace();
     const auto* works = form().findChild<QLabel*>(QStringLiteral("Works"));
@@ -497,10 +513,10 @@ void TestFaultMatrix::stationStopsReading() {
 }
 
 // A station that answers at once (its answer may come before the console reads):
-// over 30 s of polling, with the readings changing and a profile transfer in the
-// middle, the readouts sampled every 100 ms only ever show a pair the station
-// sent ("0 0" only before its first answer), never "—", and the link stays
-// "Подключен".
+// over 30 polls, with the readings changing every poll and a half and a profile
+// transfer in the middle, the readouts sampled ten times a poll only ever show a
+// pair the station sent ("0 0" only before its first answer), never "—", and the
+// link stays "Подключен".
 void TestFaultMatrix::instantStationShowsOnlyWhatItSent() {
     connectToStation({QStringLiteral("--instant")});
     QCOMPARE(m_station->command(QStringLiteral("temp 120 60")), QStringLiteral("temp 120 60"));
@@ -512,11 +528,13 @@ void TestFaultMatrix::instantStationShowsOnlyWhatItSent() {
         samples << readouts();
         links << text("TextLinks");
     });
-    sampler.start(100);
+    const int tickMs = int(m_tick.count());
+    sampler.start(tickMs / 10);
     QElapsedTimer clock;
     clock.start();
-    for (int step = 1; clock.elapsed() < 32000; ++step) {
-        QTest::qWait(1500);
+    // 32 polls, and the transfer's hold, during which nothing is sampled.
+    for (int step = 1; clock.elapsed() < 32 * tickMs + kTransferHoldMs; ++step) {
+        QTest::qWait(tickMs * 3 / 2);
         const QString temp = QStringLiteral("temp %1 %2").arg(120 + step).arg(60 + 2 * step);
         QCOMPARE(m_station->command(temp), temp);
         if (step == 10)
@@ -569,7 +587,7 @@ void TestFaultMatrix::strayByteMidRun() {
         // asked with the change in place reads it (a poll reads the answer to the
         // one before it).
         QVERIFY2(polls.size() <= 3, qPrintable(QString::number(polls.size())));
-        QTest::qWait(2500);
+        QTest::qWait(int(m_tick.count()) * 5 / 2);
         sampler.stop();
         const QSet<QString> sent = sentReadings();
         for (const QString& pair : std::as_const(shown))
@@ -591,7 +609,7 @@ void TestFaultMatrix::garbageFromStation() {
     connectToStation({QStringLiteral("--garbage"), QStringLiteral("--seed"), QStringLiteral("7")});
     int matched = 0;
     for (int tick = 0; tick < 5; ++tick) {
-        QTest::qWait(1000);
+        QTest::qWait(int(m_tick.count()));
         const QString shown = text("INTemperatureUP") + u' ' + text("INTemperatureDown");
         QStringList sent;
         for (const e2e::LogLine& line :
@@ -651,6 +669,7 @@ void TestFaultMatrix::twoFramesCommandInTheOlder() {
 // Frames split into pieces of 1..12 bytes: the pieces are put together, so the
 // readouts show the station's readings and a remote start and stop are obeyed.
 void TestFaultMatrix::splitFrames() {
+    m_tick = kConsoleTick;
     connectToStation({QStringLiteral("--split"), QStringLiteral("--seed"), QStringLiteral("3")});
     QCOMPARE(m_station->command(QStringLiteral("temp 181 91")), QStringLiteral("temp 181 91"));
     QTRY_COMPARE_WITH_TIMEOUT(text("INTemperatureUP"), QStringLiteral("181"), kTickTimeoutMs);

@@ -26,24 +26,57 @@ Finished run(const QString& program, const QStringList& arguments,
     return result;
 }
 
-QStringList owningPackages(const QString& path) {
-    QStringList candidates{path};
+namespace {
+
+// The path itself, then its name on the other side of a /lib -> /usr/lib link.
+QStringList namesOf(const QString& path) {
+    QStringList names{path};
     if (path.startsWith(QStringLiteral("/usr/lib/")))
-        candidates << path.mid(4);
+        names << path.mid(4);
     else if (path.startsWith(QStringLiteral("/lib/")))
-        candidates << QStringLiteral("/usr") + path;
-    for (const QString& candidate : candidates) {
-        const Finished searched = run(QStringLiteral("dpkg"), {QStringLiteral("-S"), candidate});
-        if (!searched.ran || searched.exitCode != 0)
+        names << QStringLiteral("/usr") + path;
+    return names;
+}
+
+} // namespace
+
+QHash<QString, QStringList> owningPackages(const QStringList& paths) {
+    QStringList asked;
+    for (const QString& path : paths)
+        asked << namesOf(path);
+    asked.removeDuplicates();
+    // One dpkg for all: it answers each path it knows with a line
+    // "libqt6core6:amd64: /usr/lib/..." ("a, b: /path" for a shared file), and
+    // names each one it does not know on stderr (then its exit code is 1).
+    if (asked.isEmpty())
+        return {};
+    QHash<QString, QStringList> ownersOf;
+    const Finished searched =
+        run(QStringLiteral("dpkg"), QStringList{QStringLiteral("-S")} + asked);
+    if (!searched.ran)
+        return {};
+    for (const QString& line : searched.output.split(QLatin1Char('\n'))) {
+        const qsizetype separator = line.indexOf(QStringLiteral(": /"));
+        if (separator < 0 || line.startsWith(QStringLiteral("diversion ")))
             continue;
-        // "libqt6core6:amd64: /usr/lib/..." or "a, b: /path" for a shared file.
-        const QString owners = searched.output.section(QStringLiteral(": "), 0, 0);
+        const QString file = line.mid(separator + 2);
+        if (!asked.contains(file))
+            continue;
         QStringList packages;
-        for (const QString& owner : owners.split(QStringLiteral(", ")))
+        for (const QString& owner : line.left(separator).split(QStringLiteral(", ")))
             packages << owner.section(QLatin1Char(':'), 0, 0).trimmed();
-        return packages;
+        ownersOf.insert(file, packages);
     }
-    return {};
+    QHash<QString, QStringList> owners;
+    for (const QString& path : paths) {
+        for (const QString& name : namesOf(path)) {
+            if (ownersOf.contains(name)) {
+                owners.insert(path, ownersOf.value(name));
+                break;
+            }
+        }
+    }
+    return owners;
 }
 
 QStringList loadedLibraries(const QString& binary) {
@@ -87,8 +120,9 @@ bool isDebianSystem() {
 
 QStringList uncoveredFiles(const QStringList& needed, const QSet<QString>& closure) {
     QStringList uncovered;
+    const QHash<QString, QStringList> ownersOf = owningPackages(needed);
     for (const QString& file : needed) {
-        const QStringList owners = owningPackages(file);
+        const QStringList owners = ownersOf.value(file);
         bool covered = false;
         for (const QString& owner : owners)
             covered = covered || closure.contains(owner);

@@ -3,6 +3,7 @@
 // brings a file and what a package pulls in.
 #pragma once
 
+#include <QHash>
 #include <QProcessEnvironment>
 #include <QSet>
 #include <QString>
@@ -20,9 +21,10 @@ Finished run(const QString& program, const QStringList& arguments,
              const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
              int timeoutMs = 120000);
 
-// The packages that own `path` (dpkg -S), also under its other name on a system
-// whose /lib is a link to /usr/lib; empty when none does.
-QStringList owningPackages(const QString& path);
+// The packages that own each of `paths` (dpkg -S, once for all), each path also
+// under its other name on a system whose /lib is a link to /usr/lib; a path that
+// no package owns is left out.
+QHash<QString, QStringList> owningPackages(const QStringList& paths);
 
 // The shared libraries `binary` loads, as resolved paths (ldd).
 QStringList loadedLibraries(const QString& binary);
