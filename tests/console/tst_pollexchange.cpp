@@ -39,6 +39,10 @@ constexpr int kReadingTimeoutMs = 8000;
 constexpr std::chrono::milliseconds kFastTick{400};
 constexpr std::chrono::milliseconds kConsoleTick{1000};
 
+// What a station started with --count-up reports in its n-th answer.
+constexpr int kCountUpTop = 130;
+constexpr int kCountUpBottom = 20;
+
 const QString kNoLink = QStringLiteral("Нет соединения со станцией!");
 const QString kTransferWhileSoldering =
     QStringLiteral("Записывать профиль во время пайки запрещено!");
@@ -61,6 +65,14 @@ struct LogLine {
 };
 
 using Readouts = std::pair<QString, QString>;
+
+Readouts countUpAnswer(int n) {
+    return {QString::number((kCountUpTop + n) % 256), QString::number((kCountUpBottom + n) % 256)};
+}
+
+QByteArray tickShows(qsizetype tick, const Readouts& shown) {
+    return QStringLiteral("tick %1 shows %2 %3").arg(tick).arg(shown.first, shown.second).toUtf8();
+}
 
 } // namespace
 
@@ -120,12 +132,16 @@ private:
     std::unique_ptr<testsupport::ModalWatcher> m_watcher;
     std::unique_ptr<QSignalSpy> m_ticks;
     QList<Readouts> m_perTick;
+    // For each entry of m_perTick, the poll tick it followed, counted from the
+    // console's start (so from the connect: the n-th tick sends the n-th status frame).
+    QList<qsizetype> m_tickOf;
 };
 
 void TestPollExchange::init() {
     QVERIFY(QFile::exists(kStationBinary));
     m_dir.emplace();
     m_perTick.clear();
+    m_tickOf.clear();
     m_tick = kFastTick;
 }
 
@@ -215,8 +231,10 @@ Readouts TestPollExchange::readouts() const {
 
 void TestPollExchange::recordReadoutsPerTick() {
     // Connected after the console's own handler, so it sees what that tick decoded.
-    connect(control<QTimer>(*m_form, "Timer2"), &QTimer::timeout, this,
-            [this] { m_perTick.append(readouts()); });
+    connect(control<QTimer>(*m_form, "Timer2"), &QTimer::timeout, this, [this] {
+        m_perTick.append(readouts());
+        m_tickOf.append(m_ticks->count());
+    });
 }
 
 void TestPollExchange::selectProfile(int number) {
@@ -512,7 +530,8 @@ void TestPollExchange::captionThatIsNoNumberEndsTheTransfer() {
 
 // The transfer's own read takes the answer the next poll would have read: that
 // poll, finding no new frame, leaves the readouts as they are. Against a station
-// that answers on the line's time and one that answers at once.
+// that answers on the line's time and one that answers at once. The station
+// counts its readings up, so a reading shown again or out of turn shows.
 void TestPollExchange::transferLeavesTheReadoutsAlone_data() {
     QTest::addColumn<QStringList>("stationOptions");
     QTest::newRow("answers on the line's time") << QStringList{};
@@ -521,17 +540,41 @@ void TestPollExchange::transferLeavesTheReadoutsAlone_data() {
 
 void TestPollExchange::transferLeavesTheReadoutsAlone() {
     QFETCH(QStringList, stationOptions);
+    const bool instant = stationOptions.contains(QStringLiteral("--instant"));
     startBoth(settings({}, "[Profil0]\nT0=180\nTB=150\nT1=160\nS1=60\nT3=235\nS3=30\n"),
-              stationOptions);
-    command("temp 201 99");
-    QTRY_COMPARE_WITH_TIMEOUT(readouts(), Readouts("201", "99"), kReadingTimeoutMs);
+              stationOptions + QStringList{QStringLiteral("--count-up")});
+    QTRY_VERIFY_WITH_TIMEOUT(readouts() != Readouts("0", "0"), kReadingTimeoutMs);
     recordReadoutsPerTick();
+    QList<Readouts> afterTransfer; // what each transfer's own read left
     for (int transfer = 0; transfer < 2; ++transfer) {
+        waitForTicks(1);
         control<QPushButton>(*m_form, "Button1")->click();
-        m_perTick.append(readouts()); // what the transfer's own read left
+        afterTransfer.append(readouts());
         waitForTicks(3);
     }
-    QCOMPARE(m_perTick, QList<Readouts>(m_perTick.size(), Readouts("201", "99")));
+
+    // The n-th status frame is answered with the n-th reading. The transfer's
+    // read took the newest answer the station made before the profile frame.
+    QList<int> answeredBeforeProfile;
+    int answered = 0;
+    for (const LogLine& line : log()) {
+        if (line.direction == "TX" && line.kind == "telemetry")
+            ++answered;
+        if (line.direction == "RX" && line.kind == "profile")
+            answeredBeforeProfile.append(answered);
+    }
+    QCOMPARE(answeredBeforeProfile.size(), 2);
+    for (qsizetype transfer = 0; transfer < 2; ++transfer)
+        QCOMPARE(afterTransfer[transfer], countUpAnswer(answeredBeforeProfile[transfer]));
+    // Every poll shows the answer to the poll before it (its own too, from a
+    // station that answers at once), the one after a transfer included.
+    QVERIFY(m_perTick.size() >= 8);
+    for (qsizetype i = 0; i < m_perTick.size(); ++i) {
+        const int tick = int(m_tickOf[i]);
+        const Readouts shown = m_perTick[i];
+        QVERIFY2(shown == countUpAnswer(tick - 1) || (instant && shown == countUpAnswer(tick)),
+                 tickShows(tick, shown).constData());
+    }
     QCOMPARE(control<QLabel>(*m_form, "TextLinks")->text(), kConnected);
     QCOMPARE(frames("RX", "profile").size(), 2);
     QVERIFY(m_watcher->boxes().isEmpty());
@@ -676,18 +719,41 @@ void TestPollExchange::splitAnswersAreReassembled() {
 }
 
 // Stray bytes on the line between answers: the readouts never show a value the
-// station did not send, and are right again within two polls.
+// station did not send, and are right again within two polls. The station counts
+// its readings up: every poll shows the answer to the poll before it, except
+// that each burst of noise may cost the one answer it fell into (that poll shows
+// the reading before it again); no reconnect.
 void TestPollExchange::strayBytesHealWithoutReconnect() {
-    startBoth(settings({}), {QStringLiteral("--seed"), QStringLiteral("5")});
-    command("temp 200 120");
-    QTRY_COMPARE_WITH_TIMEOUT(readouts(), Readouts("200", "120"), kReadingTimeoutMs);
+    startBoth(settings({}),
+              {QStringLiteral("--count-up"), QStringLiteral("--seed"), QStringLiteral("5")});
+    QTRY_VERIFY_WITH_TIMEOUT(readouts() != Readouts("0", "0"), kReadingTimeoutMs);
     recordReadoutsPerTick();
+    waitForTicks(2);
+    QList<qsizetype> noiseFrom{0}; // where each stretch of ticks begins in m_perTick
     for (const QByteArray count : {"1", "49", "4001"}) {
+        noiseFrom.append(m_perTick.size());
         command("noise " + count);
         waitForTicks(3);
     }
-    QVERIFY(m_perTick.size() >= 9);
-    QCOMPARE(m_perTick, QList<Readouts>(m_perTick.size(), Readouts("200", "120")));
+    noiseFrom.append(m_perTick.size());
+    QVERIFY(m_perTick.size() >= 11);
+
+    for (qsizetype stretch = 0; stretch + 1 < noiseFrom.size(); ++stretch) {
+        int repeated = 0;
+        for (qsizetype i = noiseFrom[stretch]; i < noiseFrom[stretch + 1]; ++i) {
+            const int tick = int(m_tickOf[i]);
+            const Readouts shown = m_perTick[i];
+            const bool again = i > 0 && shown == m_perTick[i - 1];
+            repeated += again && shown != countUpAnswer(tick - 1) ? 1 : 0;
+            QVERIFY2(shown == countUpAnswer(tick - 1) || (stretch > 0 && again),
+                     tickShows(tick, shown).constData());
+        }
+        // At most the one answer the noise fell into is lost, and the stretch
+        // ends on the station's newest answer.
+        QVERIFY2(repeated <= 1, qPrintable(QString::number(repeated)));
+        const qsizetype last = noiseFrom[stretch + 1] - 1;
+        QCOMPARE(m_perTick[last], countUpAnswer(int(m_tickOf[last]) - 1));
+    }
     QCOMPARE(control<QLabel>(*m_form, "TextLinks")->text(), kConnected);
     QVERIFY(m_watcher->boxes().isEmpty());
 }
