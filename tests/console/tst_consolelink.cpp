@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 
@@ -176,7 +177,14 @@ void TestConsoleLink::vanishedDeviceClosesTheLinkAndSaysSoOnce() {
     control<QLabel>(*form, "FTimer")->setText(QStringLiteral("00:02:03"));
     testsupport::ModalWatcher watcher;
 
-    m_pty->close(); // the adapter is pulled out
+    // The adapter is pulled out, and its node stays gone: the terminal's number
+    // is held, or another test's pseudo-terminal (ctest runs tests side by side)
+    // could take it, and the press below would open that one.
+    const int numberHeld =
+        ::open(QFile::encodeName(m_pty->slavePath()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(numberHeld >= 0);
+    const auto release = qScopeGuard([numberHeld] { ::close(numberHeld); });
+    m_pty->close();
 
     QTRY_COMPARE_WITH_TIMEOUT(watcher.boxes().size(), 1, 10000);
     QVERIFY2(watcher.boxes().first().text.startsWith(
