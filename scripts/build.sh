@@ -4,7 +4,8 @@
 #
 #   scripts/build.sh                        # everything: the fuzz targets (build/fuzz,
 #                                           # clang with libFuzzer and sanitizers) first,
-#                                           # then the console, simulator, tests, benchmarks
+#                                           # then the console, simulator and tests
+#   scripts/build.sh bench_programs         # the benchmark programs
 #   scripts/build.sh irconsole station-sim  # only these targets and what they link
 #
 # build/ is always configured the same way, so building a few targets and later
