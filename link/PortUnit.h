@@ -63,9 +63,9 @@ public:
     std::int64_t bytesWaiting();
 
     // Takes every byte waiting into the receive queue and hands back every whole
-    // frame received since the last call, oldest first; none when no whole frame
-    // came (and always on a closed port). How the bytes are cut into frames is the
-    // receive queue's rule. The queue starts empty at each open and is emptied at
+    // frame of the answers that ended since the last call, oldest first; none when
+    // no such frame came (and always on a closed port). How the bytes are cut into
+    // frames is the receive queue's rule. The queue starts empty at each open and is emptied at
     // each close.
     QList<StationFrame> readFrames();
 
