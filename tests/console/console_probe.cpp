@@ -3,6 +3,7 @@
 // another locale: the console's six windows with their settings in the given directory, a press
 // of the connect button, and what the operator then sees printed line by line on stdout:
 //   links <caption of TextLinks>   each time it changes
+//   readings <top> <bottom>        each time the readouts change
 //   box <text>                     each message or error box (answered with OK)
 //
 //   console_probe <directory>          connects, prints, and ends
@@ -31,8 +32,9 @@ void print(const QString& kind, const QString& text) {
 // Prints each new box and each change of the connection caption.
 class Reporter : public QObject {
 public:
-    Reporter(const testsupport::ModalWatcher& watcher, const QLabel& links)
-        : m_watcher(watcher), m_links(links) {}
+    Reporter(const testsupport::ModalWatcher& watcher, const QLabel& links, const QLabel& top,
+             const QLabel& bottom)
+        : m_watcher(watcher), m_links(links), m_top(top), m_bottom(bottom) {}
 
     void report() {
         for (; m_boxesSeen < m_watcher.boxes().size(); ++m_boxesSeen)
@@ -41,13 +43,21 @@ public:
             m_lastLinks = m_links.text();
             print(QStringLiteral("links"), m_lastLinks);
         }
+        const QString readings = m_top.text() + u' ' + m_bottom.text();
+        if (readings != m_lastReadings) {
+            m_lastReadings = readings;
+            print(QStringLiteral("readings"), readings);
+        }
     }
 
 private:
     const testsupport::ModalWatcher& m_watcher;
     const QLabel& m_links;
+    const QLabel& m_top;
+    const QLabel& m_bottom;
     qsizetype m_boxesSeen = 0;
     QString m_lastLinks;
+    QString m_lastReadings;
 };
 
 } // namespace
@@ -69,15 +79,17 @@ int main(int argc, char* argv[]) {
     windows.Form1.show();
     const auto* works = windows.Form1.findChild<QLabel*>(QStringLiteral("Works"));
     const auto* links = windows.Form1.findChild<QLabel*>(QStringLiteral("TextLinks"));
+    const auto* top = windows.Form1.findChild<QLabel*>(QStringLiteral("INTemperatureUP"));
+    const auto* bottom = windows.Form1.findChild<QLabel*>(QStringLiteral("INTemperatureDown"));
     auto* connectButton = windows.Form1.findChild<QPushButton*>(QStringLiteral("ButtonConnect"));
-    if (!works || !links || !connectButton ||
+    if (!works || !links || !top || !bottom || !connectButton ||
         !QTest::qWaitFor([works] { return !works->text().isEmpty(); }, 10000)) {
         std::fputs("the console did not start\n", stderr);
         return 1;
     }
 
     testsupport::ModalWatcher watcher;
-    Reporter reporter(watcher, *links);
+    Reporter reporter(watcher, *links, *top, *bottom);
     connectButton->click();
     // The watcher answers a box within a few milliseconds of its showing.
     QTest::qWait(300);
