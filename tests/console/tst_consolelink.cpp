@@ -4,6 +4,7 @@
 #include "sim/PseudoTerminal.h"
 #include "tests/console/ConsoleFixture.h"
 #include "tests/support/ModalWatcher.h"
+#include "tests/support/OpenFiles.h"
 #include "tests/support/TestDirs.h"
 
 #include <QDir>
@@ -58,16 +59,6 @@ const QString kNotSerialPort = QStringLiteral("это не последоват�
 const QString kNoPermission = QStringLiteral("нет прав на доступ к устройству");
 const QString kBusy = QStringLiteral("порт занят другой программой или консолью");
 const QString kDisconnected = QStringLiteral("устройство отключено");
-
-// The descriptors of this process open on `node`.
-int descriptorsOn(const QString& node) {
-    int count = 0;
-    const QDir fds(QStringLiteral("/proc/self/fd"));
-    for (const QString& fd : fds.entryList(QDir::Files | QDir::System))
-        if (QFileInfo(fds.filePath(fd)).symLinkTarget() == node)
-            ++count;
-    return count;
-}
 
 // A telemetry frame with these readings.
 QByteArray telemetry(int top, int bottom) {
@@ -294,7 +285,7 @@ void TestConsoleLink::badSpeedRefusesUntilCorrected() {
     m_dir->writeSettings(connectSettings("Com2", speed));
     const std::optional<QByteArray> stored = m_dir->readSettings();
     const int speedBefore = m_pty->slaveBaudRate();
-    const int descriptorsBefore = descriptorsOn(m_pty->slavePath());
+    const int descriptorsBefore = testsupport::descriptorsOn(m_pty->slavePath());
     auto form = consoletest::startConsole();
     QVERIFY(form);
     auto* connectButton = control<QPushButton>(*form, "ButtonConnect");
@@ -308,7 +299,7 @@ void TestConsoleLink::badSpeedRefusesUntilCorrected() {
     QCOMPARE(form->NumberPort, QStringLiteral("Com2")); // taken before the speed failed
     QCOMPARE(label(*form, "TextLinks"), QStringLiteral("Не подключен"));
     QVERIFY(!control<QTimer>(*form, "Timer2")->isActive());
-    QCOMPARE(descriptorsOn(m_pty->slavePath()), descriptorsBefore);
+    QCOMPARE(testsupport::descriptorsOn(m_pty->slavePath()), descriptorsBefore);
     QCOMPARE(m_pty->slaveBaudRate(), speedBefore);
     QCOMPARE(m_dir->readSettings(), stored);
 

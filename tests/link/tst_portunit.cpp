@@ -3,6 +3,7 @@
 // bytes, open failures and a device that disappears while open.
 #include "link/PortUnit.h"
 #include "sim/PseudoTerminal.h"
+#include "tests/support/OpenFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -78,16 +79,6 @@ QByteArray describe(const PortFailure& failure) {
         .arg(failure.systemError)
         .arg(failure.device, failure.node)
         .toUtf8();
-}
-
-// The descriptors of this process open on `node`.
-int descriptorsOn(const QString& node) {
-    int count = 0;
-    const QDir fds(QStringLiteral("/proc/self/fd"));
-    for (const QString& fd : fds.entryList(QDir::Files | QDir::System))
-        if (QFileInfo(fds.filePath(fd)).symLinkTarget() == node)
-            ++count;
-    return count;
 }
 
 int lineSpeed(int fd) {
@@ -382,9 +373,9 @@ void TestPortUnit::probesWithoutOpening() {
     if (path == u"<pty>")
         path = m_pty->slavePath();
 
-    const int before = descriptorsOn(m_pty->slavePath());
+    const int before = testsupport::descriptorsOn(m_pty->slavePath());
     QCOMPARE(probeDevice(path), fault);
-    QCOMPARE(descriptorsOn(m_pty->slavePath()), before);
+    QCOMPARE(testsupport::descriptorsOn(m_pty->slavePath()), before);
 }
 
 void TestPortUnit::failedOpenReportsTheFault_data() {
@@ -447,7 +438,7 @@ void TestPortUnit::failedOpenReportsTheFault() {
     PortUnit first;
     if (!holder.isEmpty())
         QVERIFY(first.open(holder, 19200).ok);
-    const int descriptorsBefore = descriptorsOn(m_pty->slavePath());
+    const int descriptorsBefore = testsupport::descriptorsOn(m_pty->slavePath());
 
     PortUnit unit;
     const OpenResult result = unit.open(device, baud);
@@ -456,7 +447,7 @@ void TestPortUnit::failedOpenReportsTheFault() {
     QCOMPARE(result.failure.device, device);
     QCOMPARE(result.failure.node, node);
     QVERIFY(!unit.isOpen());
-    QCOMPARE(descriptorsOn(m_pty->slavePath()), descriptorsBefore);
+    QCOMPARE(testsupport::descriptorsOn(m_pty->slavePath()), descriptorsBefore);
     unit.writeFrame(buildStatusFrame(0, 0)); // harmless on the port that did not open
     QCOMPARE(unit.bytesWaiting(), 0);
 
