@@ -38,6 +38,8 @@ namespace station {
 // - Bytes that came together without the console seeing when (the event loop was
 //   held, as during a transfer's pause) count as one answer: with no silence
 //   known between them, only their total length can vouch for the alignment.
+//   They count as arriving when they were seen, so the read right after such a
+//   hold (the transfer's) takes none of them; the next poll does.
 // - Noise that happens to be a whole number of frames long reads as frames: with
 //   nothing in the frame to check, no rule could tell it from an answer.
 // - An answer longer than kMaxAnswerBytes is no answer the station sends: it is
