@@ -6,10 +6,12 @@
 #include "config/SettingsFile.h"
 #include "console/ErrorBox.h"
 #include "console/Fonts.h"
+#include "console/LinkMessages.h"
 #include "console/RecordOptions.h"
 #include "console/RunChart.h"
 #include "console/RunExport.h"
 #include "console/RunJournal.h"
+#include "link/LineSpeeds.h"
 #include "link/StationFrame.h"
 
 #include <QAction>
@@ -101,8 +103,6 @@ const QString kTransferWhileSoldering =
     QStringLiteral("Записывать профиль во время пайки запрещено!");
 const QString kProfileValueOutOfRange =
     QStringLiteral("Значение %1 = %2 вне диапазона 0..255, профиль не передан!");
-const QString kOpenFailed = QStringLiteral("Не удалось открыть порт %1 (%2): %3");
-const QString kLinkLost = QStringLiteral("Соединение со станцией потеряно: %1");
 
 // The fan request the station would be sent for "on".
 constexpr std::int32_t kFanRequestOn = 64;
@@ -724,8 +724,14 @@ void TForm1::Connect() {
 void TForm1::PortInit() {
     config::SettingsFile ini;
     NumberPort = ini.ReadString(kSectionConnect, QStringLiteral("Comport"), {});
-    BaudRate = static_cast<std::uint32_t>(
-        config::textToInt64(ini.ReadString(kSectionConnect, QStringLiteral("BaudRate"), {})));
+    // A speed is a 32-bit integer and one of those the connection dialog offers; a
+    // station runs at no other, so anything else is a typing error, refused before
+    // anything is opened.
+    const std::int32_t speed =
+        config::textToInt(ini.ReadString(kSectionConnect, QStringLiteral("BaudRate"), {}));
+    if (!station::isLineSpeed(speed))
+        throw config::AppError(console::speedRefusalText(speed));
+    BaudRate = static_cast<std::uint32_t>(speed);
 
     const station::OpenResult opened =
         m_port.open(station::resolvePortDevice(NumberPort, config::portLinkDirectory()), BaudRate);
@@ -733,7 +739,7 @@ void TForm1::PortInit() {
         m_port.close();
         TextLinks->setText(kNotConnected);
         Timer2->stop();
-        throw config::AppError(kOpenFailed.arg(NumberPort, opened.device, opened.reason));
+        throw config::AppError(console::openRefusalText(NumberPort, opened.failure));
     }
     // Not yet answered: the readouts keep what they show until the first frame.
     m_health.restart();
@@ -754,16 +760,16 @@ void TForm1::KillComm() {
 
 // The device went away under an open link: close it the way a disconnect does
 // (a run goes on), then tell the operator once.
-void TForm1::PortLost(const QString& reason) {
+void TForm1::PortLost(const station::PortFailure& failure) {
     if (StatusConnect == 0)
         return;
     StatusConnect = 0;
     KillComm();
     // The report waits for the event loop, so the handler that noticed the loss
     // (a poll tick in the middle of a write) finishes first.
+    const QString message = console::linkLostText(NumberPort, failure);
     QMetaObject::invokeMethod(
-        this, [this, reason] { console::showError(this, kLinkLost.arg(reason)); },
-        Qt::QueuedConnection);
+        this, [this, message] { console::showError(this, message); }, Qt::QueuedConnection);
 }
 
 // ---- the poll ----

@@ -142,7 +142,7 @@ private:
     void showLinkHealth();
 
     void showRunClock();
-    void PortLost(const QString& reason);
+    void PortLost(const station::PortFailure& failure);
     void showModal(QDialog* dialog);
     void setWorks(const QString& caption, const QColor& colour);
     void showPort(const QString& port);

@@ -3,6 +3,7 @@
 // pseudo-terminal: status frames, readouts, remote start and stop, the automatic fan,
 // the transfer and its refusals, and the station's awkward modes.
 #include "console/RunRecord.h"
+#include "link/ReceiveQueue.h"
 #include "tests/console/ConsoleFixture.h"
 #include "tests/support/ModalWatcher.h"
 #include "tests/support/TestDirs.h"
@@ -105,6 +106,7 @@ private:
 
     std::optional<testsupport::TempAppDir> m_dir;
     std::unique_ptr<QProcess> m_station;
+    QString m_terminal; // the station's end of the line, as the console opens it
     std::unique_ptr<TForm1> m_form;
     std::unique_ptr<testsupport::ModalWatcher> m_watcher;
     std::unique_ptr<QSignalSpy> m_ticks;
@@ -143,7 +145,9 @@ void TestPollExchange::startBoth(const QByteArray& settingsText, const QStringLi
     QVERIFY(m_station->waitForStarted(kStartTimeoutMs));
     // The terminal's path comes first, once the link is in place.
     QVERIFY(QTest::qWaitFor([this] { return m_station->canReadLine(); }, kStartTimeoutMs));
-    QVERIFY(m_station->readLine().startsWith("/dev/"));
+    const QByteArray terminal = m_station->readLine().trimmed();
+    QVERIFY(terminal.startsWith("/dev/"));
+    m_terminal = QString::fromLocal8Bit(terminal);
 
     m_form = consoletest::startConsole();
     QVERIFY(m_form);
@@ -401,6 +405,11 @@ void TestPollExchange::transferSendsTheProfileFrame() {
     control<QPushButton>(*m_form, "ButtonConnect")->click();
     command("temp 201 99");
     waitForTicks(3);
+    // The answer to the last status frame has come and the line has been quiet
+    // since: it has ended, and the transfer's own read takes it. (An answer that
+    // came while the transfer held the console is not known to have ended; the
+    // next poll reads it.)
+    QTest::qWait(int(station::ReceiveQueue::kQuietGap.count()) + 100);
 
     // Only the transfer's own read can change the readouts until it returns.
     control<QLabel>(*m_form, "INTemperatureUP")->setText(QStringLiteral("-"));
@@ -679,9 +688,11 @@ void TestPollExchange::hangUpClosesTheLinkOnce() {
     m_form->Start();
     command("temp 180 90");
     QTRY_COMPARE_WITH_TIMEOUT(m_watcher->boxes().size(), 1, 10000);
-    QVERIFY2(m_watcher->boxes().first().text.startsWith(
-                 QStringLiteral("Соединение со станцией потеряно: ")),
-             qPrintable(m_watcher->boxes().first().text));
+    const QString link = m_dir->path() + QStringLiteral("/com1");
+    QCOMPARE(m_watcher->boxes().first().text,
+             QStringLiteral("Соединение со станцией потеряно, порт Com1 (%1 → %2): устройство "
+                            "отключено.")
+                 .arg(link, m_terminal));
     QCOMPARE(m_form->StatusConnect, 0);
     QCOMPARE(control<QLabel>(*m_form, "TextLinks")->text(), QStringLiteral("Не подключен"));
     QVERIFY(!control<QTimer>(*m_form, "Timer2")->isActive());
