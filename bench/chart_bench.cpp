@@ -8,7 +8,7 @@
 #include "config/SettingsFile.h"
 #include "console/Form.h"
 #include "console/RunChart.h"
-#include "console/RunJournal.h"
+#include "record/RunJournal.h"
 
 #include <QAction>
 #include <QApplication>
@@ -318,9 +318,9 @@ void benchJournalAlone() {
                 kAppends);
     for (int size : kRecordSizes) {
         QTemporaryDir dir;
-        console::RunRecord record;
-        console::RunJournal journal(record, dir.filePath(QStringLiteral("runs")),
-                                    [] { return QStringLiteral("run.csv"); });
+        record::RunRecord record;
+        record::RunJournal journal(record, dir.filePath(QStringLiteral("runs")),
+                                   [] { return QStringLiteral("run.csv"); });
         for (int second = 1; second < size; ++second)
             record.append(topAt(second), bottomAt(second));
         journal.setOn(true); // writes the run so far

@@ -9,8 +9,8 @@
 #include "console/RecordOptions.h"
 #include "console/RunChart.h"
 #include "console/RunExport.h"
-#include "console/RunJournal.h"
 #include "link/StationFrame.h"
+#include "record/RunJournal.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -933,7 +933,7 @@ void TForm1::SendProfil() {
     showRunClock();
 }
 
-const console::RunRecord& TForm1::runRecord() const {
+const record::RunRecord& TForm1::runRecord() const {
     return Chart1->record();
 }
 
@@ -1040,8 +1040,8 @@ QString TForm1::chooseExportPath(const QString& caption, const QString& extensio
     dialog.setObjectName(QStringLiteral("ExportDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(extension);
-    dialog.selectFile(console::suggestedFileName(QDateTime::currentDateTime(), NumberProfilTx,
-                                                 Label37->text(), extension));
+    dialog.selectFile(record::suggestedFileName(QDateTime::currentDateTime(), NumberProfilTx,
+                                                Label37->text(), extension));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     const QString path = dialog.selectedFiles().constFirst();
@@ -1066,16 +1066,15 @@ void TForm1::buildJournal() {
     const QString folder = QDir(config::appDirectory()).filePath(QStringLiteral("runs"));
     // Named like an export of the run, at the moment its first second is written.
     auto fileName = [this] {
-        return console::suggestedFileName(QDateTime::currentDateTime(), NumberProfilTx,
-                                          Label37->text(), QStringLiteral("csv"));
+        return record::suggestedFileName(QDateTime::currentDateTime(), NumberProfilTx,
+                                         Label37->text(), QStringLiteral("csv"));
     };
-    m_journal = new console::RunJournal(Chart1->record(), folder, fileName, this);
+    m_journal = new record::RunJournal(Chart1->record(), folder, fileName, this);
     connect(Chart1, &console::RunChart::secondRecorded, m_journal,
-            &console::RunJournal::secondRecorded);
-    connect(Chart1, &console::RunChart::samplesCleared, m_journal,
-            &console::RunJournal::runCleared);
+            &record::RunJournal::secondRecorded);
+    connect(Chart1, &console::RunChart::samplesCleared, m_journal, &record::RunJournal::runCleared);
     // The box waits until the tick that failed has finished.
-    connect(m_journal, &console::RunJournal::writeFailed, this, &TForm1::journalFailed,
+    connect(m_journal, &record::RunJournal::writeFailed, this, &TForm1::journalFailed,
             Qt::QueuedConnection);
 }
 

@@ -28,10 +28,13 @@ class SettingsFile;
 
 namespace console {
 class RunChart;
-class RunJournal;
-class RunRecord;
 enum class RecordOption;
 } // namespace console
+
+namespace record {
+class RunJournal;
+class RunRecord;
+} // namespace record
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -67,7 +70,7 @@ public:
     // waiting a second per tick.
     void Timer1Timer();
     // Every second of the run since the last reset, as the chart plots them.
-    const console::RunRecord& runRecord() const;
+    const record::RunRecord& runRecord() const;
 
     // Keeping the run's record, the two commands of the chart's context menu once
     // a file is chosen: the whole run as a PNG picture, the samples as CSV. The
@@ -76,7 +79,7 @@ public:
     bool saveChartTo(const QString& path);
     bool exportCsvTo(const QString& path);
     // The run journal, which writes each run to runs/ beside the executable while on.
-    const console::RunJournal& runJournal() const { return *m_journal; }
+    const record::RunJournal& runJournal() const { return *m_journal; }
 
     // Console state.
     std::int32_t StatusConnect = 0;
@@ -256,7 +259,7 @@ private:
     QAction* m_exportData = nullptr;
     QAction* m_autoSave = nullptr;
     QAction* m_showTargets = nullptr;
-    console::RunJournal* m_journal = nullptr;
+    record::RunJournal* m_journal = nullptr;
     // Where the last export went; the save dialog opens there next time.
     QString m_exportFolder;
 };

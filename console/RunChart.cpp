@@ -207,8 +207,8 @@ void RunChart::showNeededSamples() {
     if (needed.first == m_shown.first && needed.end == m_shown.end + 1 &&
         needed.end == m_record.size()) {
         const qsizetype index = needed.end - 1;
-        if (const RunSecond second = m_record.sample(index)) {
-            const auto x = qreal(RunRecord::secondOf(index));
+        if (const record::RunSecond second = m_record.sample(index)) {
+            const auto x = qreal(record::RunRecord::secondOf(index));
             m_top->append(x, second->top);
             m_bottom->append(x, second->bottom);
             m_shown = needed;
@@ -219,20 +219,20 @@ void RunChart::showNeededSamples() {
 }
 
 void RunChart::replaceSeries(Span span) {
-    m_top->replace(curvePoints(m_record, span.first, span.end, &RunSample::top));
-    m_bottom->replace(curvePoints(m_record, span.first, span.end, &RunSample::bottom));
+    m_top->replace(curvePoints(m_record, span.first, span.end, &record::RunSample::top));
+    m_bottom->replace(curvePoints(m_record, span.first, span.end, &record::RunSample::bottom));
     m_shown = span;
 }
 
-QList<QPointF> RunChart::curvePoints(const RunRecord& record, qsizetype first, qsizetype end,
-                                     std::int32_t RunSample::*value) {
+QList<QPointF> RunChart::curvePoints(const record::RunRecord& record, qsizetype first,
+                                     qsizetype end, std::int32_t record::RunSample::*value) {
     QList<QPointF> points;
     points.reserve(end - first);
-    const std::vector<RunSecond>& seconds = record.samples();
+    const std::vector<record::RunSecond>& seconds = record.samples();
     for (qsizetype index = first; index < end; ++index) {
-        const RunSecond& second = seconds[std::size_t(index)];
-        points.append(
-            {qreal(RunRecord::secondOf(index)), second ? qreal((*second).*value) : qQNaN()});
+        const record::RunSecond& second = seconds[std::size_t(index)];
+        points.append({qreal(record::RunRecord::secondOf(index)),
+                       second ? qreal((*second).*value) : qQNaN()});
     }
     return points;
 }

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "console/ProfileTargets.h"
-#include "console/RunRecord.h"
+#include "record/RunRecord.h"
 
 #include <QChartView>
 #include <QColor>
@@ -51,7 +51,7 @@ public:
     QLineSeries* bottomSeries() const { return m_bottom; }
     QValueAxis* timeAxis() const { return m_time; }
     QValueAxis* temperatureAxis() const { return m_temperature; }
-    const RunRecord& record() const { return m_record; }
+    const record::RunRecord& record() const { return m_record; }
 
     // One tick's sample, taken at the next second of run time.
     void appendSample(std::int32_t top, std::int32_t bottom);
@@ -64,8 +64,8 @@ public:
     void panBy(qreal pixels);
 
     // One curve's points for the record's seconds [first, end), a gap as NaN.
-    static QList<QPointF> curvePoints(const RunRecord& record, qsizetype first, qsizetype end,
-                                      std::int32_t RunSample::*value);
+    static QList<QPointF> curvePoints(const record::RunRecord& record, qsizetype first,
+                                      qsizetype end, std::int32_t record::RunSample::*value);
 
     // The selected profile's targets, drawn as dashed lines while shown.
     void setTargets(const ProfileTargets& targets);
@@ -107,7 +107,7 @@ private:
     void showReadoutAt(QPointF position);
     void secondAdded();
 
-    RunRecord m_record;
+    record::RunRecord m_record;
     QLineSeries* m_top = nullptr;
     QLineSeries* m_bottom = nullptr;
     QValueAxis* m_time = nullptr;

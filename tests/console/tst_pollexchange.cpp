@@ -2,7 +2,7 @@
 // The poll exchange and the profile transfer against build/station-sim over a real
 // pseudo-terminal: status frames, readouts, remote start and stop, the automatic fan,
 // the transfer and its refusals, and the station's awkward modes.
-#include "console/RunRecord.h"
+#include "record/RunRecord.h"
 #include "tests/console/ConsoleFixture.h"
 #include "tests/support/ModalWatcher.h"
 #include "tests/support/TestDirs.h"
@@ -690,7 +690,7 @@ void TestPollExchange::hangUpClosesTheLinkOnce() {
     QVERIFY(control<QTimer>(*m_form, "Timer1")->isActive());
     const int sample = m_form->TGrafikY;
     QTRY_VERIFY_WITH_TIMEOUT(m_form->TGrafikY > sample + 1, 5000);
-    const console::RunRecord& record = m_form->runRecord();
+    const record::RunRecord& record = m_form->runRecord();
     QCOMPARE(record.size(), qsizetype(m_form->TGrafikY));
     for (qsizetype index = sample; index < record.size(); ++index)
         QVERIFY2(!record.sample(index).has_value(), qPrintable(QString::number(index + 1)));

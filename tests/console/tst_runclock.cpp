@@ -159,7 +159,7 @@ void TestRunClock::firstReadingAfterResetPlotsAtSecondOne() {
     record(195, 123);
     QCOMPARE(curveText(m_top), QStringList{"1:195"});
     QCOMPARE(curveText(m_bottom), QStringList{"1:123"});
-    QCOMPARE(m_chart->record().sample(0), (console::RunSample{195, 123}));
+    QCOMPARE(m_chart->record().sample(0), (record::RunSample{195, 123}));
 
     // The next reading adds one point to each series at the next second.
     record(-4, 310);
@@ -194,7 +194,7 @@ void TestRunClock::tickWithoutAReadingRecordsAGap() {
     QCOMPARE(m_form->TGrafikY, 2);
     QCOMPARE(m_form->TGrafikX, 0);
     QCOMPARE(m_form->TGrafikX1, 0);
-    QCOMPARE(m_chart->record().samples(), (std::vector<console::RunSecond>{{}, {}}));
+    QCOMPARE(m_chart->record().samples(), (std::vector<record::RunSecond>{{}, {}}));
     QCOMPARE(curveText(m_top), (QStringList{"1:gap", "2:gap"}));
     QCOMPARE(curveText(m_bottom), (QStringList{"1:gap", "2:gap"}));
 
@@ -226,7 +226,7 @@ void TestRunClock::gapsBreakTheLinesWhereNoReadingWas() {
 
     QStringList top;
     QStringList bottom;
-    std::vector<console::RunSecond> seconds;
+    std::vector<record::RunSecond> seconds;
     for (int second = 1; second <= pattern.size(); ++second) {
         const QString x = QString::number(second) + QLatin1Char(':');
         if (pattern[second - 1] == QLatin1Char('-')) {
@@ -238,7 +238,7 @@ void TestRunClock::gapsBreakTheLinesWhereNoReadingWas() {
             record(topAt(second), bottomAt(second));
             top << x + QString::number(topAt(second));
             bottom << x + QString::number(bottomAt(second));
-            seconds.push_back(console::RunSample{topAt(second), bottomAt(second)});
+            seconds.push_back(record::RunSample{topAt(second), bottomAt(second)});
         }
         QCOMPARE(curveText(m_top), top);
         QCOMPARE(curveText(m_bottom), bottom);
@@ -331,27 +331,27 @@ void TestRunClock::clockAfterTicks() {
     QCOMPARE(m_form->TSecundesL, zeroOrEmpty(leadingZeros[2]));
     // The x values count on through the day's wrap; without a link each second is a gap.
     QCOMPARE(m_form->TGrafikY, ticks);
-    const std::vector<console::RunSecond>& seconds = m_chart->record().samples();
+    const std::vector<record::RunSecond>& seconds = m_chart->record().samples();
     QCOMPARE(qsizetype(seconds.size()), qsizetype(ticks));
     QVERIFY(std::none_of(seconds.cbegin(), seconds.cend(),
-                         [](const console::RunSecond& second) { return second.has_value(); }));
+                         [](const record::RunSecond& second) { return second.has_value(); }));
 }
 
 // A day with a gap every tenth second.
 void TestRunClock::dayLongRunKeepsEverySecondAndShowsTheWindow() {
     recordUpTo(kSecondsPerDay, everyTenthMissed);
 
-    const console::RunRecord& kept = m_form->runRecord();
+    const record::RunRecord& kept = m_form->runRecord();
     QCOMPARE(&kept, &m_chart->record());
     QCOMPARE(kept.size(), qsizetype(kSecondsPerDay));
     for (qsizetype index = 0; index < kept.size(); ++index) {
-        const int second = int(console::RunRecord::secondOf(index));
-        const console::RunSecond entry = kept.sample(index);
+        const int second = int(record::RunRecord::secondOf(index));
+        const record::RunSecond entry = kept.sample(index);
         if (everyTenthMissed(second) ? entry.has_value()
-                                     : entry != console::RunSample{topAt(second), bottomAt(second)})
+                                     : entry != record::RunSample{topAt(second), bottomAt(second)})
             QFAIL(qPrintable(QStringLiteral("second %1 is wrong").arg(second)));
     }
-    QCOMPARE(console::RunRecord::secondOf(kept.size() - 1), qint64(kSecondsPerDay));
+    QCOMPARE(record::RunRecord::secondOf(kept.size() - 1), qint64(kSecondsPerDay));
 
     // The window still shows the first 900 s: the series hold what it needs, not the day.
     QCOMPARE(m_chart->timeAxis()->min(), 0.0);

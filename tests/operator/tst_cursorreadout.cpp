@@ -32,8 +32,8 @@ std::int32_t knownBottom(int second) {
     return 50 + second;
 }
 
-console::RunRecord knownRun() {
-    console::RunRecord record;
+record::RunRecord knownRun() {
+    record::RunRecord record;
     for (int second = 1; second <= kKnownLength; ++second) {
         if (second == kKnownGap)
             record.appendGap();
@@ -182,7 +182,7 @@ void TestCursorReadout::textShowsTimeTemperaturesAndRates() {
     reading.second = second;
     if (sample != QLatin1String("-")) {
         const QStringList values = sample.split(QLatin1Char('/'));
-        reading.sample = console::RunSample{values.at(0).toInt(), values.at(1).toInt()};
+        reading.sample = record::RunSample{values.at(0).toInt(), values.at(1).toInt()};
     }
     reading.topRate = rateOf(topRate);
     reading.bottomRate = rateOf(bottomRate);
@@ -225,7 +225,7 @@ void TestCursorReadout::boxFollowsThePointerOverThePlot() {
     QVERIFY(start(console));
     for (int second = 1; second <= 1200; ++second)
         console.chart->appendSample(knownTop(second % 60), knownBottom(second % 60));
-    const console::RunRecord& record = console.chart->record();
+    const record::RunRecord& record = console.chart->record();
 
     // Mouse tracking brings moves without a button to the chart.
     QVERIFY(console.chart->viewport()->hasMouseTracking());

@@ -38,7 +38,7 @@ namespace {
 constexpr int kSecondsPerDay = 86400;
 
 // The known run of the CSV tests, and its table.
-const console::RunSample kKnownRun[] = {
+const record::RunSample kKnownRun[] = {
     {195, 123},
     {-4, 310},
     {0, 0},
@@ -50,16 +50,16 @@ const QByteArray kKnownCsv = "time_s,top_c,bottom_c\n"
                              "3,0,0\n"
                              "4,-2147483648,2147483647\n";
 
-console::RunRecord knownRun() {
-    console::RunRecord record;
-    for (const console::RunSample& sample : kKnownRun)
+record::RunRecord knownRun() {
+    record::RunRecord record;
+    for (const record::RunSample& sample : kKnownRun)
         record.append(sample.top, sample.bottom);
     return record;
 }
 
 // A record written as readings "top/bottom" and gaps "-", one second each.
-console::RunRecord runOf(const QStringList& seconds) {
-    console::RunRecord record;
+record::RunRecord runOf(const QStringList& seconds) {
+    record::RunRecord record;
     for (const QString& second : seconds) {
         if (second == QLatin1String("-")) {
             record.appendGap();
@@ -237,7 +237,7 @@ TestRunExport::SeenDialog TestRunExport::answerSaveDialog(const char* action, co
 }
 
 void TestRunExport::csvOfAKnownRunIsExact() {
-    QCOMPARE(console::csvText(knownRun()), kKnownCsv);
+    QCOMPARE(record::csvText(knownRun()), kKnownCsv);
 
     const QString path = m_out->filePath(QStringLiteral("run.csv"));
     console::writeCsvFile(path, knownRun());
@@ -264,21 +264,21 @@ void TestRunExport::csvHasEmptyCellsWhereTheRunHasGaps() {
     QFETCH(QByteArray, rows);
 
     const QByteArray expected = "time_s,top_c,bottom_c\n" + rows;
-    QCOMPARE(console::csvText(runOf(seconds)), expected);
+    QCOMPARE(record::csvText(runOf(seconds)), expected);
     const QString path = m_out->filePath(QStringLiteral("gaps.csv"));
     console::writeCsvFile(path, runOf(seconds));
     QCOMPARE(fileBytes(path), expected);
 }
 
 void TestRunExport::csvOfAnEmptyRunIsTheHeader() {
-    QCOMPARE(console::csvText(console::RunRecord()), QByteArray("time_s,top_c,bottom_c\n"));
+    QCOMPARE(record::csvText(record::RunRecord()), QByteArray("time_s,top_c,bottom_c\n"));
 }
 
 // Ten minutes: the top heater at 200 °C for the first half, 250 °C for the second;
 // the bottom one at 100 °C. The run fills the plot from left to right.
 void TestRunExport::pictureStretchesTheRunAcrossThePlot() {
     constexpr int kLast = 600;
-    console::RunRecord record;
+    record::RunRecord record;
     for (int second = 1; second <= kLast; ++second)
         record.append(second <= kLast / 2 ? 200 : 250, 100);
 
@@ -311,7 +311,7 @@ void TestRunExport::pictureStretchesTheRunAcrossThePlot() {
 // below: that single sample still reaches the picture.
 void TestRunExport::pictureDrawsEverySampleOfADay() {
     constexpr int kSpike = kSecondsPerDay / 2;
-    console::RunRecord record;
+    record::RunRecord record;
     for (int second = 1; second <= kSecondsPerDay; ++second)
         record.append(second == kSpike ? 290 : 100, 50);
 
@@ -342,7 +342,7 @@ void TestRunExport::pictureBreaksTheCurvesAtGaps() {
     QFETCH(int, lastSilent);
 
     constexpr int kLast = 600;
-    console::RunRecord record;
+    record::RunRecord record;
     for (int second = 1; second <= kLast; ++second) {
         if (second >= firstSilent && second <= lastSilent)
             record.appendGap();
@@ -403,11 +403,11 @@ void TestRunExport::suggestedNameHoldsDateProfileAndSafeName() {
     QFETCH(QString, expected);
 
     const QDateTime now(QDate(2026, 12, 10), QTime(14, 3, 59));
-    QCOMPARE(console::suggestedFileName(now, profile, name, extension), expected);
+    QCOMPARE(record::suggestedFileName(now, profile, name, extension), expected);
 }
 
 void TestRunExport::exportedFilesHoldTheRunAndLeaveTheConsoleAlone() {
-    for (const console::RunSample& sample : kKnownRun)
+    for (const record::RunSample& sample : kKnownRun)
         record(sample.top, sample.bottom);
     tick(); // no reading is current without a link: a gap
     const QStringList top = consoletest::curveText(m_chart->topSeries());
@@ -490,7 +490,7 @@ void TestRunExport::refusedWriteShowsTheErrorBoxAndChangesNothing() {
     const QString clock = control<QLabel>(*m_form, "FTimer")->text();
     const QStringList top = consoletest::curveText(m_chart->topSeries());
     const QStringList bottom = consoletest::curveText(m_chart->bottomSeries());
-    const std::vector<console::RunSecond> samples = m_chart->record().samples();
+    const std::vector<record::RunSecond> samples = m_chart->record().samples();
     const double min = m_chart->timeAxis()->min();
     const double max = m_chart->timeAxis()->max();
 
@@ -577,7 +577,7 @@ void TestRunExport::rightClickLeavesPanningAlone() {
 
 // The menu command, its dialog with the suggested name, and the file the operator chose.
 void TestRunExport::saveDialogOffersTheSuggestedNameAndWritesTheChoice() {
-    for (const console::RunSample& sample : kKnownRun)
+    for (const record::RunSample& sample : kKnownRun)
         record(sample.top, sample.bottom);
     const QString profileName = QStringLiteral("Бессвинцовый BGA"); // profile 0 of the settings
 
@@ -589,11 +589,10 @@ void TestRunExport::saveDialogOffersTheSuggestedNameAndWritesTheChoice() {
     QCOMPARE(seen.count, 1);
     QCOMPARE(seen.caption, QStringLiteral("Экспорт данных"));
     QCOMPARE(seen.folder, QDir::homePath());
-    QVERIFY2(seen.offered ==
-                     console::suggestedFileName(before, 0, profileName, QStringLiteral("csv")) ||
-                 seen.offered ==
-                     console::suggestedFileName(after, 0, profileName, QStringLiteral("csv")),
-             qPrintable(seen.offered));
+    QVERIFY2(
+        seen.offered == record::suggestedFileName(before, 0, profileName, QStringLiteral("csv")) ||
+            seen.offered == record::suggestedFileName(after, 0, profileName, QStringLiteral("csv")),
+        qPrintable(seen.offered));
     QCOMPARE(fileBytes(m_out->filePath(QStringLiteral("моя пайка.csv"))), kKnownCsv);
 
     // The next export opens where the last one went, on the picture's name.

@@ -5,7 +5,7 @@
 #include "console/RecordOptions.h"
 #include "console/RunChart.h"
 #include "console/RunExport.h"
-#include "console/RunJournal.h"
+#include "record/RunJournal.h"
 #include "tests/console/ConsoleFixture.h"
 #include "tests/support/ModalWatcher.h"
 #include "tests/support/TestDirs.h"
@@ -50,7 +50,7 @@ QStringList filesBelow(const QString& folder) {
 }
 
 // A second written "top/bottom" for a reading or "-" for a gap.
-void recordSecond(console::RunRecord& record, const QString& second) {
+void recordSecond(record::RunRecord& record, const QString& second) {
     if (second == QLatin1String("-")) {
         record.appendGap();
     } else {
@@ -126,7 +126,7 @@ private slots:
 private:
     QString runsFolder() const { return QDir(m_dir->path()).filePath(QStringLiteral("runs")); }
     // A journal over m_record writing to runs/ under `name`.
-    console::RunJournal& makeJournal(const QString& name = QStringLiteral("run.csv"));
+    record::RunJournal& makeJournal(const QString& name = QStringLiteral("run.csv"));
     void second(const QString& text) {
         recordSecond(m_record, text);
         m_journal->secondRecorded();
@@ -136,8 +136,8 @@ private:
     void click(TForm1& form, const char* action);
 
     std::optional<testsupport::TempAppDir> m_dir;
-    console::RunRecord m_record;
-    std::unique_ptr<console::RunJournal> m_journal;
+    record::RunRecord m_record;
+    std::unique_ptr<record::RunJournal> m_journal;
     QString m_name;
 };
 
@@ -151,10 +151,10 @@ void TestRunJournal::cleanup() {
     m_dir.reset();
 }
 
-console::RunJournal& TestRunJournal::makeJournal(const QString& name) {
+record::RunJournal& TestRunJournal::makeJournal(const QString& name) {
     m_name = name;
     m_journal =
-        std::make_unique<console::RunJournal>(m_record, runsFolder(), [this] { return m_name; });
+        std::make_unique<record::RunJournal>(m_record, runsFolder(), [this] { return m_name; });
     return *m_journal;
 }
 
@@ -181,8 +181,8 @@ void TestRunJournal::eachSecondIsAppendedAsTheExportWritesIt_data() {
 // same file all along: a reader that opened it at the start sees every row.
 void TestRunJournal::eachSecondIsAppendedAsTheExportWritesIt() {
     QFETCH(QStringList, seconds);
-    console::RunJournal& journal = makeJournal();
-    QSignalSpy failed(&journal, &console::RunJournal::writeFailed);
+    record::RunJournal& journal = makeJournal();
+    QSignalSpy failed(&journal, &record::RunJournal::writeFailed);
     journal.setOn(true);
 
     second(seconds.first());
@@ -190,17 +190,17 @@ void TestRunJournal::eachSecondIsAppendedAsTheExportWritesIt() {
     QCOMPARE(path, QDir(runsFolder()).absoluteFilePath(QStringLiteral("run.csv")));
     QFile reader(path);
     QVERIFY(reader.open(QIODevice::ReadOnly));
-    QCOMPARE(reader.readAll(), console::csvText(m_record));
+    QCOMPARE(reader.readAll(), record::csvText(m_record));
     for (const QString& text : seconds.mid(1)) {
         second(text);
         QVERIFY(reader.seek(0));
-        QCOMPARE(reader.readAll(), console::csvText(m_record));
+        QCOMPARE(reader.readAll(), record::csvText(m_record));
     }
     QCOMPARE(failed.count(), 0);
 }
 
 void TestRunJournal::offWritesNothing() {
-    console::RunJournal& journal = makeJournal();
+    record::RunJournal& journal = makeJournal();
     QVERIFY(!journal.isOn());
     second(QStringLiteral("1/2"));
     second(QStringLiteral("-"));
@@ -217,24 +217,24 @@ void TestRunJournal::offWritesNothing() {
 }
 
 void TestRunJournal::switchedOnMidRunWritesTheRunSoFarThenAppends() {
-    console::RunJournal& journal = makeJournal();
+    record::RunJournal& journal = makeJournal();
     for (int s = 1; s <= 75; ++s)
         second(s % 10 == 0 ? QStringLiteral("-") : QStringLiteral("%1/%2").arg(s).arg(100 - s));
     QVERIFY(!QFileInfo::exists(runsFolder()));
 
     journal.setOn(true);
     const QString path = journal.currentPath();
-    QCOMPARE(fileBytes(path), console::csvText(m_record));
+    QCOMPARE(fileBytes(path), record::csvText(m_record));
     second(QStringLiteral("7/8"));
     second(QStringLiteral("-"));
-    QCOMPARE(fileBytes(path), console::csvText(m_record));
+    QCOMPARE(fileBytes(path), record::csvText(m_record));
     QVERIFY(fileBytes(path).endsWith("75,75,25\n76,7,8\n77,,\n"));
 }
 
 // Each run has its own file from its first second; a name already taken (an
 // earlier run in the same minute, or any file) gets a number instead.
 void TestRunJournal::aResetStartsANewFileAndNoFileIsOverwritten() {
-    console::RunJournal& journal = makeJournal();
+    record::RunJournal& journal = makeJournal();
     QVERIFY(QDir().mkpath(runsFolder()));
     {
         QFile earlier(QDir(runsFolder()).filePath(QStringLiteral("run.csv")));
@@ -244,7 +244,7 @@ void TestRunJournal::aResetStartsANewFileAndNoFileIsOverwritten() {
     journal.setOn(true);
     second(QStringLiteral("1/1"));
     second(QStringLiteral("2/2"));
-    const QByteArray firstRun = console::csvText(m_record);
+    const QByteArray firstRun = record::csvText(m_record);
 
     m_record.clear();
     journal.runCleared();
@@ -320,8 +320,8 @@ void TestRunJournal::fileThatCannotBeWrittenFailsOnceForTheRun() {
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.write("x");
     }
-    console::RunJournal& journal = makeJournal(name);
-    QSignalSpy failed(&journal, &console::RunJournal::writeFailed);
+    record::RunJournal& journal = makeJournal(name);
+    QSignalSpy failed(&journal, &record::RunJournal::writeFailed);
     journal.setOn(true);
     second(QStringLiteral("1/2"));
     QString path = journal.currentPath();
@@ -362,8 +362,8 @@ void TestRunJournal::fullDiskEndsTheRunsJournalAtItsLastCompleteRow() {
     if (!disk.mounted())
         QSKIP("this machine refuses to mount a tmpfs");
 
-    console::RunJournal& journal = makeJournal();
-    QSignalSpy failed(&journal, &console::RunJournal::writeFailed);
+    record::RunJournal& journal = makeJournal();
+    QSignalSpy failed(&journal, &record::RunJournal::writeFailed);
     journal.setOn(true);
     second(QStringLiteral("200/100"));
     const QString path = journal.currentPath();
@@ -386,8 +386,8 @@ void TestRunJournal::fullDiskEndsTheRunsJournalAtItsLastCompleteRow() {
     QCOMPARE(m_record.size(), recorded + 1);
 
     const QByteArray written = fileBytes(path);
-    QVERIFY(written.size() > console::csvHeader().size());
-    QVERIFY(console::csvText(m_record).startsWith(written));
+    QVERIFY(written.size() > record::csvHeader().size());
+    QVERIFY(record::csvText(m_record).startsWith(written));
 }
 
 void TestRunJournal::switchesReadAsOffUnlessTheFileSaysOne_data() {
@@ -500,8 +500,8 @@ void TestRunJournal::consoleJournalsEachRunUnderTheExportsName() {
     const QStringList files = filesBelow(runsFolder());
     QCOMPARE(files.size(), 1);
     const QString profileName = QStringLiteral("Бессвинцовый BGA");
-    QVERIFY2(files.front() == console::suggestedFileName(before, 0, profileName, "csv") ||
-                 files.front() == console::suggestedFileName(after, 0, profileName, "csv"),
+    QVERIFY2(files.front() == record::suggestedFileName(before, 0, profileName, "csv") ||
+                 files.front() == record::suggestedFileName(after, 0, profileName, "csv"),
              qPrintable(files.front()));
     const QString exported = QDir(m_dir->path()).filePath(QStringLiteral("export.csv"));
     QVERIFY(form->exportCsvTo(exported));

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The run journal: one CSV file per run in runs/, appended at each recorded second.
-#include "console/RunJournal.h"
+#include "record/RunJournal.h"
 
-#include "console/RunExport.h"
+#include "record/RunCsv.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,7 +11,7 @@
 #include <unistd.h>
 #endif
 
-namespace console {
+namespace record {
 
 namespace {
 
@@ -130,4 +130,4 @@ void RunJournal::fail(const QString& path) {
     emit writeFailed(path);
 }
 
-} // namespace console
+} // namespace record

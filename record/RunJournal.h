@@ -3,7 +3,7 @@
 // recorded.
 #pragma once
 
-#include "console/RunRecord.h"
+#include "record/RunRecord.h"
 
 #include <QFile>
 #include <QObject>
@@ -11,7 +11,7 @@
 
 #include <functional>
 
-namespace console {
+namespace record {
 
 // While on, each run (the record from its first second after start-up or a reset
 // until the next reset) goes to a CSV file of its own in `folder`, in the
@@ -59,4 +59,4 @@ private:
     qsizetype m_written = 0; // seconds of the record already in the file
 };
 
-} // namespace console
+} // namespace record

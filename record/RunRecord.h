@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-namespace console {
+namespace record {
 
 // One run-clock tick's sample: the two readouts as displayed (corrections added).
 struct RunSample {
@@ -45,4 +45,4 @@ private:
     std::vector<RunSecond> m_seconds;
 };
 
-} // namespace console
+} // namespace record

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The run record: the seconds of one run, kept whole until the next reset.
-#include "console/RunRecord.h"
+#include "record/RunRecord.h"
 
-namespace console {
+namespace record {
 
 void RunRecord::clear() {
     // A reset run gives its memory back: a 24-hour run holds 86,400 seconds.
     std::vector<RunSecond>().swap(m_seconds);
 }
 
-} // namespace console
+} // namespace record
