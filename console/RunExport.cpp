@@ -55,6 +55,25 @@ void writeWhole(const QString& path, const std::function<bool(QIODevice&)>& writ
         throw config::WriteError(path);
 }
 
+ProfileTargets targetsOf(const record::RunProfile& profile) {
+    return {profile.T1, profile.T3, profile.TB};
+}
+
+// A profile shown from second index + 1 on is drawn from the start of that second.
+std::vector<TargetSpan> targetSpans(const record::RunRecord& record, double lastSecond,
+                                    const ProfileTargets& shown) {
+    const std::vector<record::RunRecord::ProfileMark>& marks = record.profiles();
+    if (marks.empty())
+        return {{0, lastSecond, shown}};
+    std::vector<TargetSpan> spans;
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        const double from = i == 0 ? 0 : double(marks[i].first);
+        const double to = i + 1 < marks.size() ? double(marks[i + 1].first) : lastSecond;
+        spans.push_back({from, to, targetsOf(marks[i].profile)});
+    }
+    return spans;
+}
+
 } // namespace
 
 RunPicture renderRunChart(const record::RunRecord& record, QSize size,
@@ -69,8 +88,6 @@ RunPicture renderRunChart(const record::RunRecord& record, QSize size,
     margins.setRight(RunChart::kRightMargin);
     chart->setMargins(margins);
 
-    QLineSeries* top = addSeries(chart, RunChart::kTopColour);
-    QLineSeries* bottom = addSeries(chart, RunChart::kBottomColour);
     const double lastSecond = record.isEmpty()
                                   ? RunChart::kSecondsShown
                                   : double(record::RunRecord::secondOf(record.size() - 1));
@@ -79,6 +96,12 @@ RunPicture renderRunChart(const record::RunRecord& record, QSize size,
     QValueAxis* temperature =
         addRunAxis(chart, Qt::AlignLeft, RunChart::kDegreesShown, RunChart::kDegreesPerGridLine,
                    RunChart::kTemperatureTitle);
+    // The targets first, under the curves, as on screen.
+    if (targets)
+        TargetLines(chart, time, temperature).show(targetSpans(record, lastSecond, *targets));
+
+    QLineSeries* top = addSeries(chart, RunChart::kTopColour);
+    QLineSeries* bottom = addSeries(chart, RunChart::kBottomColour);
     for (QLineSeries* series : {top, bottom}) {
         series->attachAxis(time);
         series->attachAxis(temperature);
@@ -96,8 +119,6 @@ RunPicture renderRunChart(const record::RunRecord& record, QSize size,
     QPainter painter(&image);
     const QRectF whole(QPointF(0, 0), QSizeF(size));
     scene.render(&painter, whole, whole);
-    if (targets)
-        drawTargets(painter, chart->plotArea(), *targets);
     painter.end();
     return {image, chart->plotArea()};
 }

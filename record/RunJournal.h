@@ -1,62 +1,69 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The run journal: every run written to runs/ beside the executable, second by second, as it is
-// recorded.
+// The run journal: every run written to a file of its own, second by second, as it is recorded.
 #pragma once
 
+#include "record/JournalWriter.h"
 #include "record/RunRecord.h"
 
-#include <QFile>
 #include <QObject>
 #include <QString>
 
-#include <functional>
+#include <optional>
 
 namespace record {
 
-// While on, each run (the record from its first second after start-up or a reset
-// until the next reset) goes to a CSV file of its own in `folder`, in the
-// export's format. Each recorded second is appended and handed to the operating
-// system at once, so closing the program or a crash loses nothing written; the
-// file is never rewritten. A file that cannot be created or written ends the
-// journal for that run with one writeFailed(); the record itself is never
-// touched. The window decides what the operator sees.
+// Each run (from a start to the next stop or reset) goes to a CSV file of its own
+// in `folder`, named by the run's start time and profile, its seconds counted from
+// 1: the "#" lines of the run, the header row, then every second's row (with the
+// "#" line of a profile change before the row of its second) as the record gets
+// it. The file is created with the run's first second; the rows are handed to the
+// writer at once, which puts them on the disk off the window's thread.
+//
+// Switched off in the middle of a run, the journal stops adding rows; switched on
+// again, it adds the rows it missed to the same file. Switched on in a run that
+// has no file yet, it writes the run so far. A file that cannot be written ends
+// the journal for that run with one writeFailed(); switching it off and on tries
+// again with a new file of the run so far. The record itself is never touched.
 class RunJournal : public QObject {
     Q_OBJECT
 public:
-    // The file name for a run that starts now (the export's suggested name). A
-    // name that would leave the folder is refused as a failed write.
-    using FileNamer = std::function<QString()>;
-
-    RunJournal(const RunRecord& record, QString folder, FileNamer namer, QObject* parent = nullptr);
+    RunJournal(const RunRecord& record, QString folder, QObject* parent = nullptr);
 
     bool isOn() const { return m_on; }
-    // Switched on in the middle of a run, it writes the run so far at once.
     void setOn(bool on);
 
+    // The record has just begun a run (its newest run mark).
+    void runStarted();
     // The record has grown by a second (a reading or a gap).
-    void secondRecorded();
-    // The record was reset: the next second starts a new run and a new file.
-    void runCleared();
+    void recordGrew();
+    // The run is over: stopped, or the record is about to be reset.
+    void runEnded();
 
-    // The file the current run goes to; empty while none is being written.
-    QString currentPath() const { return m_file.isOpen() ? m_file.fileName() : QString(); }
+    // The file of the run going on, once the writer has made it; empty otherwise.
+    QString currentPath() const { return m_file && m_path ? *m_path : QString(); }
+    JournalWriter& writer() { return m_writer; }
+    // Waits for the writer and takes its reports (tests only).
+    void waitForWriter();
 
 signals:
-    // The journal stopped writing this run: `path` could not be written.
-    void writeFailed(const QString& path);
+    // The run's file could not be written: its path and why.
+    void writeFailed(const QString& path, const QString& reason);
 
 private:
     void writeNewSeconds();
-    bool openRunFile();
-    void fail(const QString& path);
+    void created(quint64 file, const QString& path);
+    void failed(quint64 file, const QString& path, const QString& reason);
 
     const RunRecord& m_record;
     QString m_folder;
-    FileNamer m_namer;
-    QFile m_file;
+    JournalWriter m_writer;
     bool m_on = false;
+    bool m_inRun = false;
     bool m_failedThisRun = false;
-    qsizetype m_written = 0; // seconds of the record already in the file
+    qsizetype m_origin = 0;  // the index of the run's first second
+    qsizetype m_written = 0; // the seconds before this index are with the writer
+    std::optional<quint64> m_file;
+    std::optional<QString> m_path;
 };
 
 } // namespace record

@@ -76,6 +76,22 @@ QByteArray fileBytes(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The table as a reader that skips "#" lines sees it, and the "#" lines alone.
+QByteArray tableOf(const QByteArray& text) {
+    QByteArray table;
+    for (const QByteArray& line : text.split('\n'))
+        if (!line.isEmpty() && !line.startsWith('#'))
+            table += line + '\n';
+    return table;
+}
+QList<QByteArray> commentsOf(const QByteArray& text) {
+    QList<QByteArray> comments;
+    for (const QByteArray& line : text.split('\n'))
+        if (line.startsWith('#'))
+            comments << line;
+    return comments;
+}
+
 bool isCurve(QRgb pixel) {
     return isRed(pixel) || isBlue(pixel);
 }
@@ -162,8 +178,14 @@ private slots:
 private:
     // What the chart gets from a tick at which a reading is current.
     void record(int top, int bottom) { m_chart->appendSample(top, bottom); }
-    // The console's own tick; with no link here it records a gap.
-    void tick() { m_form->Timer1Timer(); }
+    // A second of the console's own run clock; with no link here it records a gap.
+    void tick() {
+        if (!m_runGoesOn) {
+            consoletest::startRunWithoutLink(*m_form);
+            m_runGoesOn = true;
+        }
+        consoletest::tickOneSecond(*m_form, *m_clock);
+    }
     // Right-clicks the chart and returns the menu it opened, or null.
     QMenu* openChartMenu();
     struct SeenDialog {
@@ -178,6 +200,8 @@ private:
     std::optional<testsupport::TempAppDir> m_dir;
     std::optional<QTemporaryDir> m_out;
     std::unique_ptr<TForm1> m_form;
+    std::optional<consoletest::HandClock> m_clock;
+    bool m_runGoesOn = false;
     console::RunChart* m_chart = nullptr;
 };
 
@@ -188,11 +212,14 @@ void TestRunExport::init() {
     QVERIFY(m_out->isValid());
     m_form = consoletest::startConsole();
     QVERIFY(m_form);
+    m_clock.emplace(*m_form);
+    m_runGoesOn = false;
     m_chart = control<console::RunChart>(*m_form, "Chart1");
     QVERIFY(m_chart);
 }
 
 void TestRunExport::cleanup() {
+    m_clock.reset();
     m_form.reset();
     m_out.reset();
     m_dir.reset();
@@ -407,9 +434,11 @@ void TestRunExport::suggestedNameHoldsDateProfileAndSafeName() {
 }
 
 void TestRunExport::exportedFilesHoldTheRunAndLeaveTheConsoleAlone() {
+    consoletest::startRunWithoutLink(*m_form);
+    m_runGoesOn = true;
     for (const record::RunSample& sample : kKnownRun)
         record(sample.top, sample.bottom);
-    tick(); // no reading is current without a link: a gap
+    tick(); // no answer comes without a link: a gap
     const QStringList top = consoletest::curveText(m_chart->topSeries());
     const double min = m_chart->timeAxis()->min();
     const QByteArray csvBefore = kKnownCsv + "5,,\n";
@@ -421,7 +450,10 @@ void TestRunExport::exportedFilesHoldTheRunAndLeaveTheConsoleAlone() {
     QVERIFY(m_form->saveChartTo(png));
     QVERIFY(boxes.boxes().isEmpty());
 
-    QCOMPARE(fileBytes(csv), csvBefore);
+    // The run's "#" lines, then the table as it was.
+    QCOMPARE(tableOf(fileBytes(csv)), csvBefore);
+    QVERIFY(fileBytes(csv).startsWith("# version: "));
+    QCOMPARE(commentsOf(fileBytes(csv)).size(), 13);
     QImageReader reader(png);
     QCOMPARE(reader.format(), QByteArray("png"));
     const QImage image = reader.read();
@@ -432,7 +464,7 @@ void TestRunExport::exportedFilesHoldTheRunAndLeaveTheConsoleAlone() {
     // Writing over an earlier export replaces it whole.
     record(7, 8);
     QVERIFY(m_form->exportCsvTo(csv));
-    QCOMPARE(fileBytes(csv), csvBefore + "6,7,8\n");
+    QCOMPARE(tableOf(fileBytes(csv)), csvBefore + "6,7,8\n");
 
     QCOMPARE(control<QLabel>(*m_form, "FTimer")->text(), QStringLiteral("00:00:01"));
     QCOMPARE(m_form->TGrafikY, 1);
@@ -453,7 +485,7 @@ void TestRunExport::runWithoutALinkExportsOnlyGaps() {
     const QString png = m_out->filePath(QStringLiteral("run.png"));
     QVERIFY(m_form->exportCsvTo(csv));
     QVERIFY(m_form->saveChartTo(png));
-    QCOMPARE(fileBytes(csv), QByteArray("time_s,top_c,bottom_c\n1,,\n2,,\n3,,\n"));
+    QCOMPARE(tableOf(fileBytes(csv)), QByteArray("time_s,top_c,bottom_c\n1,,\n2,,\n3,,\n"));
     const console::RunPicture picture{QImage(png).convertToFormat(QImage::Format_RGB32),
                                       console::renderRunChart(m_form->runRecord()).plotArea};
     QCOMPARE(picture.image.size(), console::kRunPictureSize);
