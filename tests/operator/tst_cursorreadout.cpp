@@ -7,7 +7,9 @@
 #include "tests/support/TestDirs.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QTest>
 #include <QValueAxis>
@@ -63,6 +65,7 @@ private slots:
 
     void boxFollowsThePointerOverThePlot();
     void boxGoesWhenThePointerLeaves();
+    void boxGoesWhenTheChartMenuOpens();
     void boxReadsTheSecondJustRecordedUnderARestingPointer();
 
 private:
@@ -278,6 +281,28 @@ void TestCursorReadout::boxGoesWhenThePointerLeaves() {
     // New seconds do not bring it back while the pointer is away.
     console.chart->appendSample(101, 51);
     QVERIFY(!console.box->isVisible());
+}
+
+// The chart's menu opens where the pointer rests: the box would stay over it.
+void TestCursorReadout::boxGoesWhenTheChartMenuOpens() {
+    Console console;
+    QVERIFY(start(console));
+    console.chart->appendSample(100, 50);
+    const QPointF at = pointAt(console.chart, 1);
+    moveTo(console.chart, at);
+    QVERIFY(console.box->isVisible());
+
+    QWidget* surface = console.chart->viewport();
+    QContextMenuEvent request(QContextMenuEvent::Mouse, at.toPoint(),
+                              surface->mapToGlobal(at.toPoint()));
+    QApplication::sendEvent(surface, &request);
+    auto* menu = console.form->findChild<QMenu*>(QStringLiteral("ChartMenu"));
+    QVERIFY(menu);
+    QTRY_VERIFY(menu->isVisible());
+    QVERIFY(!console.box->isVisible());
+    console.chart->appendSample(101, 51);
+    QVERIFY(!console.box->isVisible());
+    menu->close();
 }
 
 void TestCursorReadout::boxReadsTheSecondJustRecordedUnderARestingPointer() {

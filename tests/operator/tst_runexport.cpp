@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDateTime>
 #include <QDir>
@@ -635,6 +636,26 @@ void TestRunExport::saveDialogOffersTheSuggestedNameAndWritesTheChoice() {
     QVERIFY2(seen.offered.endsWith(QStringLiteral("_profil0_Бессвинцовый_BGA.png")),
              qPrintable(seen.offered));
     QCOMPARE(QImage(m_out->filePath(QStringLiteral("run.png"))).size(), console::kRunPictureSize);
+
+    // A run's export is named as its journal: by the run's start and the profile
+    // it started with, whatever is selected when it is saved.
+    control<QPushButton>(*m_form, "TimerToZero")->click();
+    const QDateTime started = QDateTime::currentDateTime();
+    consoletest::startRunWithoutLink(*m_form);
+    m_runGoesOn = true;
+    record(1, 2);
+    {
+        testsupport::ModalWatcher boxes; // the warning a change during a run shows
+        auto* combo = control<QComboBox>(*m_form, "ComboBox1");
+        combo->setCurrentIndex(3);
+        emit combo->activated(3);
+    }
+    seen = answerSaveDialog("ActionExportData", m_out->filePath(QStringLiteral("run.csv")));
+    const QDateTime saved = QDateTime::currentDateTime();
+    QVERIFY2(
+        seen.offered == record::suggestedFileName(started, 0, profileName, QStringLiteral("csv")) ||
+            seen.offered == record::suggestedFileName(saved, 0, profileName, QStringLiteral("csv")),
+        qPrintable(seen.offered));
 }
 
 void TestRunExport::cancelledSaveDialogWritesNothing() {
