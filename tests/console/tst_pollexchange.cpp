@@ -734,19 +734,19 @@ void TestPollExchange::everyAnswerIsRecordedOnce() {
     QTRY_VERIFY_WITH_TIMEOUT(m_form->runRecord().size() >= healthy + 5,
                              5 * 1000 + kReadingTimeoutMs);
     command("stop");
-    QTRY_COMPARE_WITH_TIMEOUT(control<QLabel>(*m_form, "Works")->text(),
-                              QStringLiteral("Простой"), kReadingTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(control<QLabel>(*m_form, "Works")->text(), QStringLiteral("Простой"),
+                              kReadingTimeoutMs);
 
     const QList<int> tops = recordedTops();
     int previous = -1;
     for (qsizetype i = 0; i < tops.size(); ++i) {
-        const QString where = QStringLiteral("second %1: %2 after %3").arg(i + 1).arg(tops[i]).arg(previous);
+        const QString where =
+            QStringLiteral("second %1: %2 after %3").arg(i + 1).arg(tops[i]).arg(previous);
         if (i < healthy) {
             QVERIFY2(tops[i] >= 0, qPrintable(where));
             QVERIFY2(i == 0 || (tops[i] - previous + 256) % 256 == 1, qPrintable(where));
         } else if (tops[i] >= 0) {
-            QVERIFY2((tops[i] - previous + 256) % 256 >= 1 &&
-                         (tops[i] - previous + 256) % 256 < 10,
+            QVERIFY2((tops[i] - previous + 256) % 256 >= 1 && (tops[i] - previous + 256) % 256 < 10,
                      qPrintable(where));
         }
         if (tops[i] >= 0)
@@ -800,12 +800,10 @@ void TestPollExchange::slowDiskHoldsNeitherThePollNorTheClock() {
     const QByteArray text = journal.readAll();
     const record::RunSecond last = m_form->runRecord().samples().back();
     QVERIFY(last.has_value());
-    QVERIFY2(text.endsWith(QStringLiteral("\n%1,%2,%3\n")
-                               .arg(seconds)
-                               .arg(last->top)
-                               .arg(last->bottom)
-                               .toUtf8()),
-             text.right(60).constData());
+    QVERIFY2(
+        text.endsWith(
+            QStringLiteral("\n%1,%2,%3\n").arg(seconds).arg(last->top).arg(last->bottom).toUtf8()),
+        text.right(60).constData());
     QVERIFY(m_watcher->boxes().isEmpty());
 }
 
