@@ -25,6 +25,7 @@
 #include <QValueAxis>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <functional>
@@ -122,6 +123,13 @@ public:
         m_form.findChild<QAction*>(QLatin1String(action))->trigger();
     }
     console::RunChart* chart() { return m_chart; }
+    // A run going on, as the journal needs one, on a clock that stands still: the
+    // console's own tick then adds nothing while the bench feeds the chart.
+    void startRunOnStillClock() {
+        m_form.setClock([] { return std::chrono::milliseconds(0); });
+        m_form.StatusConnect = 1;
+        m_form.Start();
+    }
 
     // One run-clock tick's entry in the chart.
     void tick() {
@@ -280,8 +288,8 @@ void benchRecord() {
                 "p90", "max", "cpu", "full", "p90", "max", "cpu");
     for (const Setting& setting : settings) {
         Console console;
-        if (setting.journal)
-            console.toggle("ActionAutoSave");
+        console.startRunOnStillClock();
+        console.form().runJournal().setOn(setting.journal);
         if (setting.targets)
             console.toggle("ActionShowTargets");
         for (int size : kRecordSizes) {
@@ -301,38 +309,12 @@ void benchRecord() {
                         f.median, f.p90, f.max, figuresOf(full.cpu).median);
         }
         if (setting.journal) {
+            console.form().runJournal().waitForWriter();
             const QStringList files =
                 QDir(console.folder() + QStringLiteral("/runs")).entryList(QDir::Files);
             std::printf("%-8s journal files written: %lld\n", "",
                         static_cast<long long>(files.size()));
         }
-    }
-}
-
-// The journal's own share of a tick: one second appended to the run's file, the
-// chart left out, at a short and a day-long run.
-void benchJournalAlone() {
-    constexpr int kRecordSizes[] = {60, kDay};
-    constexpr int kAppends = 200;
-    std::printf("The journal alone: one second appended to its file (%d appends each), ms:\n",
-                kAppends);
-    for (int size : kRecordSizes) {
-        QTemporaryDir dir;
-        record::RunRecord record;
-        record::RunJournal journal(record, dir.filePath(QStringLiteral("runs")),
-                                   [] { return QStringLiteral("run.csv"); });
-        for (int second = 1; second < size; ++second)
-            record.append(topAt(second), bottomAt(second));
-        journal.setOn(true); // writes the run so far
-        StepTimes times;
-        for (int append = 0; append < kAppends; ++append) {
-            record.append(topAt(size + append), bottomAt(size + append));
-            times.time([&] { journal.secondRecorded(); });
-        }
-        const Figures w = figuresOf(times.wall);
-        const Figures c = figuresOf(times.cpu);
-        std::printf("%10d samples: median %.4f  p90 %.4f  max %.4f   cpu median %.4f  p90 %.4f\n",
-                    size, w.median, w.p90, w.max, c.median, c.p90);
     }
 }
 
@@ -515,10 +497,9 @@ int main(int argc, char** argv) {
         benchMemory(gaps);
     else if (mode == QLatin1String("memory-plain"))
         benchMemoryPlain();
-    else if (mode == QLatin1String("record")) {
+    else if (mode == QLatin1String("record"))
         benchRecord();
-        benchJournalAlone();
-    } else if (mode == QLatin1String("readout"))
+    else if (mode == QLatin1String("readout"))
         benchReadout();
     else if (mode == QLatin1String("drift") && argc > 2)
         benchDrift(QString::fromLocal8Bit(argv[2]).toInt());
