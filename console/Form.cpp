@@ -87,9 +87,6 @@ const QString kIdle = QStringLiteral("Простой");
 const QString kSoldering = QStringLiteral("Пайка");
 const QString kConnected = QStringLiteral("Подключен");
 const QString kNotConnected = QStringLiteral("Не подключен");
-const QString kNoAnswer = QStringLiteral("Нет ответа");
-// A readout while the station is silent: no value, rather than an old one.
-const QString kNoReading = QStringLiteral("\u2014");
 const QString kFanOn = QStringLiteral("Вентилятор (вкл.)");
 const QString kFanOff = QStringLiteral("Вентилятор (выкл.)");
 const QString kFirmwareQmr = QStringLiteral("Прошивка от QMR");
@@ -117,16 +114,6 @@ constexpr std::int32_t kHexQmr = 0;
 constexpr std::int32_t kHexProprietary = 1;
 constexpr std::int32_t kFlagOff = 0;
 constexpr std::int32_t kFlagOn = 1;
-
-std::chrono::milliseconds steadyNow() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now().time_since_epoch());
-}
-
-void setTextIfChanged(QLabel* label, const QString& text) {
-    if (label->text() != text)
-        label->setText(text);
-}
 
 QString leadingZero(std::int32_t counter) {
     return counter < kNoLeadingZeroFrom ? QStringLiteral("0") : QString();
@@ -173,7 +160,7 @@ QFrame* makePanel(QWidget* parent, const char* name, int height) {
 
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent), m_clock(steadyNow) {
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QStringLiteral("Программа управления инфракрасной паяльной станцией"));
     setFont(console::tahoma(kFontPx));
 
@@ -427,7 +414,6 @@ void TForm1::buildTimers() {
     auto timer = [this](const char* name) {
         auto* t = new QTimer(this);
         t->setObjectName(QLatin1String(name));
-        t->setInterval(kTickPeriod);
         t->setTimerType(Qt::PreciseTimer);
         return t;
     };
@@ -444,7 +430,7 @@ void TForm1::setTickPeriod(std::chrono::milliseconds period) {
 }
 
 void TForm1::setClock(Clock clock) {
-    m_clock = clock ? std::move(clock) : Clock(steadyNow);
+    m_clock = clock ? std::move(clock) : Clock(record::monotonicNow);
 }
 
 void TForm1::bindHandlers() {
@@ -689,7 +675,7 @@ void TForm1::Start() {
     const std::chrono::milliseconds at = now();
     m_monitor.runStarted(at);
     beginRun();
-    armRunClock(at);
+    Timer1->start(m_monitor.untilClockTick(at));
 }
 
 // A run's own record: the record notes where it starts and what it says about
@@ -806,11 +792,15 @@ void TForm1::PortLost(const QString& reason) {
 
 // ---- the poll ----
 
+// During a run the poll reads in the middle of the run clock's seconds; after
+// something moved it (a stall, a new link) one shorter or longer wait brings it
+// back. Unless the read closed the link.
 void TForm1::Timer2Timer() {
     SendPostToStation();
     const std::chrono::milliseconds readAt = now();
     ReadInformations(true);
-    keepPollInStep(readAt);
+    if (const auto wait = m_monitor.pollWait(readAt); wait && Timer2->isActive())
+        Timer2->start(std::max(*wait - (now() - readAt), 0ms));
 }
 
 void TForm1::SendPostToStation() {
@@ -831,8 +821,10 @@ void TForm1::SendInformationsQMR() {
 void TForm1::ReadInformations(bool pollTick) {
     const QList<station::StationFrame> frames = m_port.readFrames();
     const std::chrono::milliseconds at = now();
-    const station::ReadOutcome outcome = pollTick ? m_monitor.pollRead(at, frames, readRules())
-                                                  : m_monitor.otherRead(at, frames, readRules());
+    const station::ReadRules rules{CorrectTB, CorrectTH, AutoStart == kFlagOn, EnableFan == kFlagOn,
+                                   TempEnableFan};
+    const station::ReadOutcome outcome =
+        pollTick ? m_monitor.pollRead(at, frames, rules) : m_monitor.otherRead(at, frames, rules);
     for (const station::RemoteCommand command : outcome.commands) {
         if (command == station::RemoteCommand::Start)
             Start();
@@ -850,51 +842,14 @@ void TForm1::ReadInformations(bool pollTick) {
     showStation();
 }
 
-station::ReadRules TForm1::readRules() const {
-    return {CorrectTB, CorrectTH, AutoStart == kFlagOn, EnableFan == kFlagOn, TempEnableFan};
-}
-
 // The link caption and the readouts as the monitor has them. Only on an open
 // link: a command obeyed from a frame may have closed it.
 void TForm1::showStation() {
     if (StatusConnect == 0 || !m_port.isOpen())
         return;
-    switch (m_monitor.linkState()) {
-    case station::LinkState::NotConnected:
-        setTextIfChanged(TextLinks, kNotConnected);
-        break;
-    case station::LinkState::Connected:
-        setTextIfChanged(TextLinks, kConnected);
-        break;
-    case station::LinkState::NoAnswer:
-        setTextIfChanged(TextLinks, kNoAnswer);
-        break;
-    }
-    const station::Readouts readouts = m_monitor.readouts();
-    switch (readouts.kind) {
-    case station::Readouts::Kind::Zero:
-        break; // nothing read on this link yet: they keep what they show
-    case station::Readouts::Kind::Reading:
-        setTextIfChanged(INTemperatureUP, QString::number(readouts.top));
-        setTextIfChanged(INTemperatureDown, QString::number(readouts.bottom));
-        break;
-    case station::Readouts::Kind::NoReading:
-        setTextIfChanged(INTemperatureUP, kNoReading);
-        setTextIfChanged(INTemperatureDown, kNoReading);
-        break;
-    }
-}
-
-// During a run the poll reads in the middle of the run clock's seconds; after
-// something moved it (a stall, a new link) one shorter or longer wait brings it
-// back, and the period holds again from there.
-void TForm1::keepPollInStep(std::chrono::milliseconds readAt) {
-    if (!Timer2->isActive())
-        return; // the read closed the link
-    if (const std::optional<std::chrono::milliseconds> delay = m_monitor.pollDelay(readAt))
-        Timer2->start(std::max(*delay - (now() - readAt), 0ms));
-    else if (Timer2->interval() != m_tickPeriod.count())
-        Timer2->start(m_tickPeriod);
+    TextLinks->setText(m_monitor.linkCaption());
+    INTemperatureUP->setText(m_monitor.topReadout());
+    INTemperatureDown->setText(m_monitor.bottomReadout());
 }
 
 // ---- the profile transfer ----
@@ -950,17 +905,10 @@ void TForm1::Timer1Timer() {
     const std::chrono::milliseconds at = now();
     recordSeconds(m_monitor.clockTick(at));
     if (Timer1->isActive())
-        armRunClock(at);
-}
-
-// The next tick comes as the second under way ends, wherever the last one fell.
-void TForm1::armRunClock(std::chrono::milliseconds at) {
-    Timer1->start(m_monitor.untilClockTick(at));
+        Timer1->start(m_monitor.untilClockTick(at)); // as the second under way ends
 }
 
 void TForm1::recordSeconds(const std::vector<record::RunSecond>& seconds) {
-    if (seconds.empty())
-        return;
     for (const record::RunSecond& second : seconds) {
         TGrafikY = TGrafikY + 1;
         if (second) {
@@ -969,21 +917,6 @@ void TForm1::recordSeconds(const std::vector<record::RunSecond>& seconds) {
             Chart1->appendSample(TGrafikX, TGrafikX1);
         } else {
             Chart1->appendGap();
-        }
-
-        TSecundes = TSecundes + 1;
-        if (TSecundes == kSecondsPerMinute) {
-            TSecundes = 0;
-            TMinutes = TMinutes + 1;
-        }
-        if (TMinutes == kMinutesPerHour) {
-            TMinutes = 0;
-            THours = THours + 1;
-        }
-        if (THours == kHoursPerDay) {
-            TSecundes = 0;
-            TMinutes = 0;
-            THours = 0;
         }
     }
     showRunClock();
@@ -995,9 +928,6 @@ void TForm1::SendProfil() {
     recordSeconds(m_monitor.clockTick(now()));
     m_journal->runEnded();
     TGrafikY = 0;
-    TSecundes = 0;
-    TMinutes = 0;
-    THours = 0;
     Chart1->clearSamples();
     showRunClock();
     if (m_monitor.runGoesOn())
@@ -1008,7 +938,11 @@ const record::RunRecord& TForm1::runRecord() const {
     return Chart1->record();
 }
 
+// The clock's face: the seconds counted since the reset, wrapped at a day.
 void TForm1::showRunClock() {
+    TSecundes = TGrafikY % kSecondsPerMinute;
+    TMinutes = TGrafikY / kSecondsPerMinute % kMinutesPerHour;
+    THours = TGrafikY / (kSecondsPerMinute * kMinutesPerHour) % kHoursPerDay;
     TSecundesL = leadingZero(TSecundes);
     TMinutesL = leadingZero(TMinutes);
     THoursL = leadingZero(THours);
@@ -1115,8 +1049,7 @@ QString TForm1::chooseExportPath(const QString& caption, const QString& extensio
     dialog.setDefaultSuffix(extension);
     // Named as the journal names the run: by its start and the profile it started with.
     const record::RunRecord::RunMark* run = Chart1->record().runAt(0);
-    dialog.selectFile(run ? record::suggestedFileName(run->header.start, run->header.profile.number,
-                                                      run->header.profile.name, extension)
+    dialog.selectFile(run ? record::suggestedFileName(run->header, extension)
                           : record::suggestedFileName(QDateTime::currentDateTime(), NumberProfilTx,
                                                       Label37->text(), extension));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

@@ -152,14 +152,11 @@ private:
     void SendPostToStation();
     void SendInformationsQMR();
     void ReadInformations(bool pollTick);
-    station::ReadRules readRules() const;
     void showStation();
-    void keepPollInStep(std::chrono::milliseconds readAt);
 
     // The run clock: what the monitor says each ended second records.
     std::chrono::milliseconds now() const { return m_clock(); }
     void recordSeconds(const std::vector<record::RunSecond>& seconds);
-    void armRunClock(std::chrono::milliseconds at);
 
     void showRunClock();
     void PortLost(const QString& reason);
@@ -264,7 +261,7 @@ private:
     // Every decision about the station's answers and the run's seconds.
     station::StationMonitor m_monitor;
     std::chrono::milliseconds m_tickPeriod{1000};
-    Clock m_clock;
+    Clock m_clock = record::monotonicNow;
 
     QDialog* m_form2 = nullptr;
     QDialog* m_form3 = nullptr;

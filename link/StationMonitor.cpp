@@ -14,6 +14,30 @@ std::int32_t corrected(std::int32_t raw, std::int32_t correction) {
 
 } // namespace
 
+QString StationMonitor::linkCaption() const {
+    switch (m_link) {
+    case LinkState::NotConnected:
+        return QStringLiteral("Не подключен");
+    case LinkState::Connected:
+        return QStringLiteral("Подключен");
+    case LinkState::NoAnswer:
+        return QStringLiteral("Нет ответа");
+    }
+    return {};
+}
+
+QString StationMonitor::readoutText(std::int32_t Readouts::*value) const {
+    switch (m_readouts.kind) {
+    case Readouts::Kind::Zero:
+        return QStringLiteral("0");
+    case Readouts::Kind::Reading:
+        return QString::number(m_readouts.*value);
+    case Readouts::Kind::NoReading:
+        return QStringLiteral("\u2014"); // no value, rather than an old one
+    }
+    return {};
+}
+
 StationMonitor::StationMonitor(Millis period) : m_clock(period) {}
 
 void StationMonitor::setPeriod(Millis period) {
@@ -108,6 +132,17 @@ void StationMonitor::runStarted(Millis now) {
 
 std::vector<record::RunSecond> StationMonitor::runStopped(Millis now) {
     return m_clock.stop(now);
+}
+
+std::optional<Millis> StationMonitor::pollWait(Millis now) {
+    if (const std::optional<Millis> delay = m_clock.pollDelay(now)) {
+        m_pollMoved = true;
+        return delay;
+    }
+    if (!m_pollMoved)
+        return std::nullopt;
+    m_pollMoved = false;
+    return m_clock.period();
 }
 
 Millis StationMonitor::untilClockTick(Millis now) const {

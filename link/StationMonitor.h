@@ -8,6 +8,7 @@
 #include "record/RunClock.h"
 
 #include <QList>
+#include <QString>
 
 #include <cstdint>
 #include <optional>
@@ -70,6 +71,11 @@ public:
     void linkClosed();
     LinkState linkState() const { return m_link; }
     Readouts readouts() const { return m_readouts; }
+    // The same as the window shows them: the link caption, and the two readouts'
+    // texts ("0", the corrected temperature, or "—" while the station is silent).
+    QString linkCaption() const;
+    QString topReadout() const { return readoutText(&Readouts::top); }
+    QString bottomReadout() const { return readoutText(&Readouts::bottom); }
 
     // A poll tick's read at `now`: every whole frame that came since the last read.
     // A few ticks in a row without one make the station silent.
@@ -85,11 +91,13 @@ public:
     std::vector<record::RunSecond> clockTick(Millis now) { return m_clock.tick(now); }
     // When the clock should tick next: just after the second under way ends.
     Millis untilClockTick(Millis now) const;
-    // After a poll read: the wait that brings the poll back into step with the
-    // run's seconds, or none to keep the poll's period.
-    std::optional<Millis> pollDelay(Millis now) const { return m_clock.pollDelay(now); }
+    // After a poll read at `now`: the wait until the next read when the poll's
+    // timer must be set again: a one-off wait that brings the reads back into the
+    // middle of the run's seconds, then the period again; none to leave it be.
+    std::optional<Millis> pollWait(Millis now);
 
 private:
+    QString readoutText(std::int32_t Readouts::*value) const;
     ReadOutcome read(Millis now, const QList<StationFrame>& frames, const ReadRules& rules);
     void followHealth();
 
@@ -98,6 +106,7 @@ private:
     Readouts m_readouts;
     record::RunClock m_clock;
     std::optional<Millis> m_lastPollRead;
+    bool m_pollMoved = false; // the last wait was a one-off
 };
 
 } // namespace station

@@ -13,6 +13,11 @@ namespace record {
 // Time as a monotonic clock gives it, in milliseconds. Only differences count.
 using Millis = std::chrono::milliseconds;
 
+// The machine's monotonic clock, which no change of the date or time moves.
+inline Millis monotonicNow() {
+    return std::chrono::duration_cast<Millis>(std::chrono::steady_clock::now().time_since_epoch());
+}
+
 // The seconds of a run follow the monotonic clock, not the count of timer ticks:
 // a thread held for three seconds finds three seconds ended at its next tick.
 // Each second records the newest answer that arrived in it (by the time it was

@@ -187,4 +187,8 @@ QString suggestedFileName(const QDateTime& now, int profileNumber, const QString
     return fileName + QLatin1Char('.') + extension;
 }
 
+QString suggestedFileName(const RunHeader& run, const QString& extension) {
+    return suggestedFileName(run.start, run.profile.number, run.profile.name, extension);
+}
+
 } // namespace record

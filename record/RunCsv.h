@@ -63,5 +63,7 @@ QString consoleVersion();
 // spaces, become '_'; Cyrillic stays.
 QString suggestedFileName(const QDateTime& now, int profileNumber, const QString& profileName,
                           const QString& extension);
+// The name of a run's files: by its start and the profile it started with.
+QString suggestedFileName(const RunHeader& run, const QString& extension);
 
 } // namespace record

@@ -62,11 +62,8 @@ void RunJournal::writeNewSeconds() {
         const RunRecord::RunMark* run = m_record.runAt(m_origin);
         if (!run || run->first != m_origin)
             return; // a run the record does not know: nothing to name it by
-        const RunHeader& header = run->header;
-        m_file = m_writer.create(m_folder,
-                                 suggestedFileName(header.start, header.profile.number,
-                                                   header.profile.name, QStringLiteral("csv")),
-                                 headerLines(header) + csvHeader());
+        m_file = m_writer.create(m_folder, suggestedFileName(run->header, QStringLiteral("csv")),
+                                 headerLines(run->header) + csvHeader());
     }
     QByteArray rows;
     appendCsvRows(rows, m_record, m_origin, m_written, size);

@@ -277,7 +277,7 @@ void TestStationMonitor::aRunsSecondsLieHalfAPeriodFromThePollsReads() {
 
 // After a read, the wait until the next one: none (the poll keeps its period)
 // while the reads fall near the middle of the seconds, else the wait that brings
-// the next read there.
+// the next read there, and the period once more after it.
 void TestStationMonitor::pollIsBroughtBackBetweenTheSeconds_data() {
     QTest::addColumn<int>("readAt");
     QTest::addColumn<int>("delay"); // -1: none
@@ -296,15 +296,22 @@ void TestStationMonitor::pollIsBroughtBackBetweenTheSeconds() {
     QFETCH(int, delay);
 
     StationMonitor monitor(kPeriod);
-    QVERIFY(!monitor.pollDelay(milliseconds(readAt)).has_value()); // no run: the period
+    QVERIFY(!monitor.pollWait(milliseconds(readAt)).has_value()); // no run: the period
     monitor.linkOpened();
     monitor.runStarted(milliseconds(0));
     monitor.pollRead(milliseconds(readAt), {answerFrame(1)}, kRules);
-    const std::optional<milliseconds> wait = monitor.pollDelay(milliseconds(readAt));
+    const std::optional<milliseconds> wait = monitor.pollWait(milliseconds(readAt));
     QCOMPARE(wait ? int(wait->count()) : -1, delay);
-    // The read it asks for falls in the middle of a second.
-    if (wait)
-        QCOMPARE((readAt + delay) % 1000, 500);
+    if (!wait)
+        return;
+    // The read it asks for falls in the middle of a second; from there the timer
+    // is set to the period once more, then left alone.
+    const int next = readAt + delay;
+    QCOMPARE(next % 1000, 500);
+    monitor.pollRead(milliseconds(next), {answerFrame(2)}, kRules);
+    QCOMPARE(monitor.pollWait(milliseconds(next)), std::optional<milliseconds>(kPeriod));
+    monitor.pollRead(milliseconds(next + 1000), {answerFrame(3)}, kRules);
+    QCOMPARE(monitor.pollWait(milliseconds(next + 1000)), std::nullopt);
 }
 
 void TestStationMonitor::commandsAreObeyedOldestFirstWhenAllowed_data() {
