@@ -8,9 +8,11 @@
 #   bench/station_run.sh BUILD_DIR SECONDS [RUNS [AT:FOR...]]
 #
 # RUNS runs of SECONDS each are started and stopped from the station (its 46 and
-# 14, AutoStart=1), 3 s apart. In the first, the station stops reading AT seconds
-# into the run for FOR seconds, once per AT:FOR (answers late or lost); AT in
-# increasing order. Needs xvfb-run and xdotool.
+# 14, AutoStart=1), 3 s apart; with BUTTONS=1 in the environment, by the console's
+# own "Старт" and "Стоп" instead (AutoStart=0), so that no end of the station's own
+# run stops them. In the first, the station stops reading AT seconds into the run
+# for FOR seconds, once per AT:FOR (answers late or lost); AT in increasing order.
+# Needs xvfb-run and xdotool.
 set -euo pipefail
 
 build=$(cd "${1:?build dir}" && pwd)
@@ -28,7 +30,7 @@ Comport=Com1
 BaudRate=19200
 [Global]
 Hex=0
-AutoStart=1
+AutoStart=$([ -n "${BUTTONS:-}" ] && echo 0 || echo 1)
 [Record]
 AutoSave=1
 INI
@@ -39,6 +41,10 @@ exec 3>"$work/station.in"
 for _ in $(seq 50); do [ -e "$work/com1" ] && break; sleep 0.1; done
 
 say() { echo "$1" >&3; sleep 0.2; }
+# "Старт" and "Стоп" of the console, or the station's start and stop.
+press() { (. "$work/display" && xdotool mousemove $((LEFT + $1)) "$BAND" click 1); sleep 0.2; }
+startRun() { if [ -n "${BUTTONS:-}" ]; then press 389; else say start; fi; }
+stopRun() { if [ -n "${BUTTONS:-}" ]; then press 498; else say stop; fi; }
 
 cat >"$work/inside.sh" <<'INSIDE'
 #!/usr/bin/env bash
@@ -53,7 +59,10 @@ for _ in $(seq 100); do
 done
 sleep 2
 eval "$(xdotool getwindowgeometry --shell "$id")"
-# "Подключение": the first button of the bottom band (35 px high).
+# The bottom band is 35 px high; its buttons' centres lie 16 px into it.
+echo "export DISPLAY=$DISPLAY XAUTHORITY=${XAUTHORITY:-} BAND=$((Y + HEIGHT - 35 + 16)) LEFT=$X" \
+    >"$work/display"
+# "Подключение", the first button.
 xdotool mousemove $((X + 62)) $((Y + HEIGHT - 35 + 16)) click 1
 touch "$work/connected"
 while [ ! -e "$work/done" ]; do sleep 0.2; done
@@ -65,7 +74,7 @@ for _ in $(seq 300); do [ -e "$work/connected" ] && break; sleep 0.1; done
 sleep 2
 
 for run in $(seq "$runs"); do
-    say start
+    startRun
     elapsed=0
     if [ "$run" = 1 ]; then
         for silence in "${silences[@]}"; do
@@ -79,7 +88,7 @@ for run in $(seq "$runs"); do
         done
     fi
     sleep "$(echo "$seconds - $elapsed" | bc)"
-    say stop
+    stopRun
     sleep 3
 done
 touch "$work/done"
