@@ -157,7 +157,7 @@ void JournalWriter::run() {
                 m_idle.notify_all();
             m_wake.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
             if (m_jobs.empty())
-                return; // stopping, and everything is written
+                break; // stopping, and everything is written
             jobs.swap(m_jobs);
             m_busy = true;
         }
@@ -184,6 +184,8 @@ void JournalWriter::run() {
             }
         }
     }
+    // The files go with the thread that made them.
+    m_files.clear();
 }
 
 bool JournalWriter::sync(int handle) {
