@@ -5,6 +5,7 @@
 //
 // usage: chart_bench ticks|pan|memory [gaps] | plain | memory-plain | drift SECONDS
 #include "bench/ResidentMemory.h"
+#include "bench/StepTimes.h"
 #include "config/SettingsFile.h"
 #include "console/Form.h"
 #include "console/RunChart.h"
@@ -34,6 +35,12 @@
 
 namespace {
 
+using bench::Figures;
+using bench::figuresOf;
+using bench::msSince;
+using bench::StepTimes;
+using bench::threadCpuMs;
+
 constexpr int kDay = 86400;
 constexpr int kSizes[] = {60, 3600, kDay};
 constexpr int kTickRepeats = 25;
@@ -57,44 +64,6 @@ bool missed(Gaps gaps, int second) {
 const char* nameOf(Gaps gaps) {
     return gaps == Gaps::None ? "a reading every second" : "a gap every tenth second";
 }
-
-struct Figures {
-    double median = 0;
-    double p90 = 0;
-    double max = 0;
-};
-
-Figures figuresOf(std::vector<double> ms) {
-    std::sort(ms.begin(), ms.end());
-    return {ms[ms.size() / 2], ms[ms.size() * 9 / 10], ms.back()};
-}
-
-double msSince(const QElapsedTimer& clock) {
-    return double(clock.nsecsElapsed()) / 1e6;
-}
-
-// The processor time this thread has used, in ms: on a machine shared with other
-// work it shows what a step costs when the wall-clock figure also holds waiting.
-double threadCpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
-
-// One measured step: its wall-clock time and its processor time, in ms.
-struct StepTimes {
-    std::vector<double> wall;
-    std::vector<double> cpu;
-
-    template <typename Step> void time(Step&& step) {
-        QElapsedTimer clock;
-        const double cpuStart = threadCpuMs();
-        clock.start();
-        step();
-        wall.push_back(msSince(clock));
-        cpu.push_back(threadCpuMs() - cpuStart);
-    }
-};
 
 // Lets the chart lay itself out, then repaints it whole, as the screen would show it.
 void repaint(QChartView* view) {

@@ -4,6 +4,7 @@
 // disk that takes SYNC_MS for every sync; then how long the writer takes to catch up.
 //
 // usage: journal_bench [SYNC_MS [TICK_MS [TICKS]]]   (defaults 800 100 600)
+#include "bench/StepTimes.h"
 #include "record/RunJournal.h"
 
 #include <QCoreApplication>
@@ -13,29 +14,9 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include <algorithm>
 #include <cstdio>
-#include <ctime>
-#include <vector>
 
 namespace {
-
-double threadCpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
-
-struct Figures {
-    double median = 0;
-    double p90 = 0;
-    double worst = 0;
-};
-
-Figures figuresOf(std::vector<double> ms) {
-    std::sort(ms.begin(), ms.end());
-    return {ms[ms.size() / 2], ms[ms.size() * 9 / 10], ms.back()};
-}
 
 // One run of `ticks` seconds; `syncMs` < 0 keeps the disk's own sync.
 void measure(const char* disk, int syncMs, int tickMs, int ticks) {
@@ -56,8 +37,7 @@ void measure(const char* disk, int syncMs, int tickMs, int ticks) {
                      {0, QStringLiteral("bench"), 180, 150, 160, 60, 235, 30}});
     journal.runStarted();
 
-    std::vector<double> wall;
-    std::vector<double> cpu;
+    bench::StepTimes times;
     QElapsedTimer clock;
     clock.start();
     for (int tick = 1; tick <= ticks; ++tick) {
@@ -65,12 +45,7 @@ void measure(const char* disk, int syncMs, int tickMs, int ticks) {
         if (const qint64 left = due - clock.elapsed(); left > 0)
             QThread::msleep(static_cast<unsigned long>(left));
         record.append(25 + tick % 230, 25 + (tick * 7) % 200);
-        QElapsedTimer step;
-        const double cpuStart = threadCpuMs();
-        step.start();
-        journal.recordGrew();
-        wall.push_back(double(step.nsecsElapsed()) / 1e6);
-        cpu.push_back(threadCpuMs() - cpuStart);
+        times.time([&] { journal.recordGrew(); });
     }
     QElapsedTimer drain;
     drain.start();
@@ -81,11 +56,11 @@ void measure(const char* disk, int syncMs, int tickMs, int ticks) {
     if (file.open(QIODevice::ReadOnly))
         rows = file.readAll().count('\n') - 14;
 
-    const Figures w = figuresOf(wall);
-    const Figures c = figuresOf(cpu);
+    const bench::Figures w = bench::figuresOf(times.wall);
+    const bench::Figures c = bench::figuresOf(times.cpu);
     std::printf("%-34s wait per tick ms: median %.4f  p90 %.4f  worst %.4f   cpu median %.4f  "
                 "worst %.4f\n",
-                disk, w.median, w.p90, w.worst, c.median, c.worst);
+                disk, w.median, w.p90, w.max, c.median, c.max);
     std::printf("%-34s writer caught up %.0f ms after the last tick; rows in the file %lld of %d\n",
                 "", drainMs, static_cast<long long>(rows), ticks);
 }

@@ -39,28 +39,9 @@ QString text(const record::RunSecond& second) {
                   : QStringLiteral("-");
 }
 
-QString text(const Readouts& readouts) {
-    switch (readouts.kind) {
-    case Readouts::Kind::Zero:
-        return QStringLiteral("0");
-    case Readouts::Kind::NoReading:
-        return QStringLiteral("—");
-    case Readouts::Kind::Reading:
-        return QStringLiteral("%1/%2").arg(readouts.top).arg(readouts.bottom);
-    }
-    return {};
-}
-
-QString text(LinkState state) {
-    switch (state) {
-    case LinkState::NotConnected:
-        return QStringLiteral("Не подключен");
-    case LinkState::Connected:
-        return QStringLiteral("Подключен");
-    case LinkState::NoAnswer:
-        return QStringLiteral("Нет ответа");
-    }
-    return {};
+// The readouts as the window shows them, "top/bottom".
+QString readoutsOf(const StationMonitor& monitor) {
+    return monitor.topReadout() + QLatin1Char('/') + monitor.bottomReadout();
 }
 
 // Plays a timeline on a monitor as the window would: each token is an event at
@@ -74,8 +55,8 @@ QString text(LinkState state) {
 // Commands are obeyed as the window obeys them, right after the read.
 struct Played {
     QStringList seconds; // what each second of the run recorded, in order
-    Readouts readouts;
-    LinkState link = LinkState::NotConnected;
+    QString readouts;    // as the window shows them, "top/bottom"
+    QString link;        // the link caption
 };
 
 Played play(StationMonitor& monitor, const QString& timeline) {
@@ -131,8 +112,8 @@ Played play(StationMonitor& monitor, const QString& timeline) {
         }
         }
     }
-    played.readouts = monitor.readouts();
-    played.link = monitor.linkState();
+    played.readouts = readoutsOf(monitor);
+    played.link = monitor.linkCaption();
     return played;
 }
 
@@ -193,7 +174,7 @@ void TestStationMonitor::eachAnswerIsRecordedOnceInItsSecond_data() {
     QTest::newRow("ten lost: still silent")
         << healthy + "r@3000=3 t@3500 r@4000= t@4500 r@5000= t@5500 r@6000= t@6500"
         << "3 - - -"
-        << "—"
+        << "—/—"
         << "Нет ответа";
     QTest::newRow("two answers in one read: the newer is the second's")
         << healthy + "r@3000=3 t@3500 r@4000=4,5 t@4500 r@5000=6 t@5500"
@@ -213,7 +194,7 @@ void TestStationMonitor::eachAnswerIsRecordedOnceInItsSecond_data() {
     QTest::newRow("a disconnect mid-run: gaps from the next second on")
         << healthy + "r@3000=3 t@3500 r@4000=4 x@4200 t@4500 t@5500 t@6500"
         << "3 4 - -"
-        << "0"
+        << "0/0"
         << "Не подключен";
     QTest::newRow("started by the station: its own answer is before the run")
         << "o@0 r@1000=1 r@2000=2! r@3000=3 t@3500 r@4000=4 t@4500"
@@ -237,8 +218,8 @@ void TestStationMonitor::eachAnswerIsRecordedOnceInItsSecond() {
     StationMonitor monitor(kPeriod);
     const Played played = play(monitor, timeline);
     QCOMPARE(played.seconds, expectedSeconds(seconds));
-    QCOMPARE(text(played.readouts), readouts);
-    QCOMPARE(text(played.link), link);
+    QCOMPARE(played.readouts, readouts);
+    QCOMPARE(played.link, link);
     // No reading is recorded twice, whatever the pattern.
     QStringList readings = played.seconds;
     readings.removeAll(QStringLiteral("-"));
@@ -346,7 +327,7 @@ void TestStationMonitor::commandsAreObeyedOldestFirstWhenAllowed() {
         seen += command == RemoteCommand::Start ? QLatin1Char('S') : QLatin1Char('P');
     QCOMPARE(seen, obeyed);
     // Whatever was obeyed, the readouts show the newest frame.
-    QCOMPARE(text(monitor.readouts()), recorded(int(commandBytes.size())));
+    QCOMPARE(readoutsOf(monitor), recorded(int(commandBytes.size())));
     QCOMPARE(outcome.newest->top, 130 + int(commandBytes.size()));
 }
 
@@ -389,24 +370,24 @@ void TestStationMonitor::automaticFanFollowsTheNewestTopReading() {
 // silent; the first frame brings them back; a close shows "0" and "Не подключен".
 void TestStationMonitor::silenceAndCloseShowInTheReadouts() {
     StationMonitor monitor(kPeriod);
-    QCOMPARE(text(monitor.linkState()), QStringLiteral("Не подключен"));
+    QCOMPARE(monitor.linkCaption(), QStringLiteral("Не подключен"));
     monitor.linkOpened();
-    QCOMPARE(text(monitor.linkState()), QStringLiteral("Подключен"));
-    QCOMPARE(text(monitor.readouts()), QStringLiteral("0"));
+    QCOMPARE(monitor.linkCaption(), QStringLiteral("Подключен"));
+    QCOMPARE(readoutsOf(monitor), QStringLiteral("0/0"));
 
     QStringList seen;
     const QStringList timeline{
         "r@1000=1", "r@2000=", "r@3000=", "r@4000=", "r@5000=", "r@6000=6", "r@7000="};
     for (const QString& event : timeline) {
         const Played played = play(monitor, event);
-        seen << text(played.link) + QLatin1Char(' ') + text(played.readouts);
+        seen << played.link + QLatin1Char(' ') + played.readouts;
     }
     QCOMPARE(seen, (QStringList{
                        "Подключен " + recorded(1),
                        "Подключен " + recorded(1),
                        "Подключен " + recorded(1),
-                       QStringLiteral("Нет ответа —"),
-                       QStringLiteral("Нет ответа —"),
+                       QStringLiteral("Нет ответа —/—"),
+                       QStringLiteral("Нет ответа —/—"),
                        "Подключен " + recorded(6),
                        "Подключен " + recorded(6),
                    }));
@@ -414,8 +395,8 @@ void TestStationMonitor::silenceAndCloseShowInTheReadouts() {
     // The transfer's read counts only when it brings a frame.
     QCOMPARE(monitor.otherRead(milliseconds(7500), {}, kRules).gotFrame, false);
     monitor.linkClosed();
-    QCOMPARE(text(monitor.linkState()), QStringLiteral("Не подключен"));
-    QCOMPARE(text(monitor.readouts()), QStringLiteral("0"));
+    QCOMPARE(monitor.linkCaption(), QStringLiteral("Не подключен"));
+    QCOMPARE(readoutsOf(monitor), QStringLiteral("0/0"));
 }
 
 QTEST_GUILESS_MAIN(TestStationMonitor)

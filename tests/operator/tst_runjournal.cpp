@@ -16,7 +16,6 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -30,21 +29,8 @@ using consoletest::control;
 
 namespace {
 
-QByteArray fileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Every file below `folder`, as paths relative to it.
-QStringList filesBelow(const QString& folder) {
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(folder).relativeFilePath(it.next());
-    files.sort();
-    return files;
-}
+using testsupport::fileBytes;
+using testsupport::filesBelow;
 
 // The settings file's lines that hold something, in order.
 QList<QByteArray> settingsLines(const QByteArray& text) {

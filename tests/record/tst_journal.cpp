@@ -3,10 +3,10 @@
 // switch, the files it cannot write, a full disk, a disk that never answers, and a day of it.
 #include "record/RunCsv.h"
 #include "record/RunJournal.h"
+#include "tests/support/TestDirs.h"
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
@@ -24,23 +24,10 @@ using namespace record;
 
 namespace {
 
+using testsupport::fileBytes;
+using testsupport::filesBelow;
+
 constexpr int kSecondsPerDay = 86400;
-
-QByteArray fileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Every file below `folder`, as paths relative to it.
-QStringList filesBelow(const QString& folder) {
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(folder).relativeFilePath(it.next());
-    files.sort();
-    return files;
-}
 
 QDateTime at(int hour, int minute, int second) {
     return QDateTime(QDate(2026, 12, 10), QTime(hour, minute, second), Qt::OffsetFromUTC, 3 * 3600);
