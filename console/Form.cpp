@@ -1054,7 +1054,7 @@ QString TForm1::chooseExportPath(const QString& caption, const QString& extensio
                                                       Label37->text(), extension));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    const QString path = dialog.selectedFiles().constFirst();
+    QString path = dialog.selectedFiles().constFirst();
     m_exportFolder = QFileInfo(path).absolutePath();
     return path;
 }
