@@ -13,7 +13,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QChart>
-#include <QChartView>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -295,10 +294,9 @@ void TestFaultMatrix::connectToStation(const QStringList& options) {
 }
 
 QList<QPointF> TestFaultMatrix::topCurve() const {
-    const auto* view = m_windows->Form1.findChild<QChartView*>(QStringLiteral("Chart1"));
-    if (!view || view->chart()->series().isEmpty())
-        return {};
-    return qobject_cast<QXYSeries*>(view->chart()->series().first())->points();
+    // The top heater's curve, among the chart's series by its name.
+    const auto* curve = m_windows->Form1.findChild<QXYSeries*>(QStringLiteral("Series1"));
+    return curve ? curve->points() : QList<QPointF>{};
 }
 
 QString TestFaultMatrix::readouts() const {
