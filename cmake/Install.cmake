@@ -17,14 +17,15 @@ endif()
 
 # The station simulator stays a developer's tool in the build folder: an
 # operator has a real station on the serial line.
-install(TARGETS irconsole RUNTIME DESTINATION .)
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/irconsole.svg DESTINATION .)
+install(TARGETS irconsole RUNTIME DESTINATION . COMPONENT portable)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/irconsole.svg DESTINATION . COMPONENT portable)
 # The console is free software under the GPL, version 3 or later; its text travels
 # with the program.
-install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . COMPONENT portable)
 
 if(UNIX AND NOT APPLE)
-    install(PROGRAMS ${PROJECT_SOURCE_DIR}/packaging/install-desktop-entry.sh DESTINATION .)
+    install(PROGRAMS ${PROJECT_SOURCE_DIR}/packaging/install-desktop-entry.sh DESTINATION .
+        COMPONENT portable)
     # The entry names the program by its absolute path, known only now; the
     # script that writes it is the same one the operator runs after moving the
     # folder or unpacking the archive.
@@ -38,7 +39,7 @@ if(UNIX AND NOT APPLE)
             message(FATAL_ERROR "could not write ${irconsole_folder}/irconsole.desktop")
         endif()
         list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${CMAKE_INSTALL_PREFIX}/irconsole.desktop")
-    ]])
+    ]] COMPONENT portable)
 endif()
 
 set(CPACK_VERBATIM_VARIABLES ON)
@@ -51,5 +52,11 @@ set(CPACK_STRIP_FILES ON)
 # folder: the archive leaves it out, and install-desktop-entry.sh writes it.
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/PortableArchive.cmake)
 set(CPACK_SOURCE_GENERATOR TGZ)
+include(${CMAKE_CURRENT_LIST_DIR}/Package.cmake)
+# Each generator packs its own component: the archive the portable folder, the
+# Debian package the /usr layout.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/CPackProjectConfig.cmake.in
+    ${CMAKE_BINARY_DIR}/CPackProjectConfig.cmake @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/CPackProjectConfig.cmake)
 set(CPACK_SOURCE_IGNORE_FILES "/\\.git/" "/build[^/]*/")
 include(CPack)

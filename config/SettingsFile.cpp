@@ -7,7 +7,6 @@
 #include "config/FileText.h"
 #include "config/IntegerText.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -35,8 +34,6 @@ namespace config {
 
 namespace {
 
-const QString kSettingsFileName = QStringLiteral("Iniprofil.ini");
-
 // Every console writing the file takes "<file>.lock" beside it for the span of
 // one save (from its first write until the accessor is released). A lock whose
 // console has died is taken over at once (its process is gone, and with it the
@@ -50,12 +47,6 @@ constexpr int kStaleLockMs = 5000;
 // Short, uneven pauses between tries, so that two consoles saving at once take turns.
 constexpr int kLockRetryMinMs = 1;
 constexpr int kLockRetryMaxMs = 4;
-
-// Null while no override is alive.
-QString& appDirectoryOverride() {
-    static QString directory;
-    return directory;
-}
 
 // How values are kept on disk.
 //
@@ -239,25 +230,6 @@ std::shared_ptr<QLockFile> sharedLock(const QString& lockPath) {
 
 } // namespace
 
-QString appDirectory() {
-    const QString& directory = appDirectoryOverride();
-    return directory.isNull() ? QCoreApplication::applicationDirPath() : directory;
-}
-
-QString settingsFilePath() {
-    const QString directory = appDirectory();
-    return directory.endsWith(u'/') ? directory + kSettingsFileName
-                                    : directory + u'/' + kSettingsFileName;
-}
-
-ScopedAppDirectoryOverride::ScopedAppDirectoryOverride(const QString& directory)
-    : m_previous(appDirectoryOverride()) {
-    appDirectoryOverride() = directory.isNull() ? QStringLiteral("") : directory;
-}
-
-ScopedAppDirectoryOverride::~ScopedAppDirectoryOverride() {
-    appDirectoryOverride() = m_previous;
-}
 
 // The parsed file. Keys may repeat in a hand-edited file: the first one is
 // read, and a write replaces them all by one key in the first one's place.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The settings-file accessor: Iniprofil.ini beside the executable, read and written by key.
+// The settings-file accessor: Iniprofil.ini (see AppPaths for where), read and written by key.
 #pragma once
+
+#include "config/AppPaths.h"
 
 #include <QString>
 
@@ -8,28 +10,6 @@
 #include <memory>
 
 namespace config {
-
-// Full path of the settings file: the executable's directory followed by
-// "Iniprofil.ini", built afresh at each call.
-QString settingsFilePath();
-
-// Directory of the running executable (where the settings file and the port
-// links "com1".."comN" live). Tests point it elsewhere with
-// ScopedAppDirectoryOverride.
-QString appDirectory();
-
-// Redirects appDirectory() for the lifetime of the object; tests use it to keep
-// their settings files in a temporary directory.
-class ScopedAppDirectoryOverride {
-public:
-    explicit ScopedAppDirectoryOverride(const QString& directory);
-    ~ScopedAppDirectoryOverride();
-    ScopedAppDirectoryOverride(const ScopedAppDirectoryOverride&) = delete;
-    ScopedAppDirectoryOverride& operator=(const ScopedAppDirectoryOverride&) = delete;
-
-private:
-    QString m_previous;
-};
 
 // Opened for the span of one handler. Reads never fail: an absent file,
 // section or key, a file that cannot be read, or a value that does not

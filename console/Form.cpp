@@ -734,7 +734,7 @@ void TForm1::PortInit() {
     BaudRate = static_cast<std::uint32_t>(speed);
 
     const station::OpenResult opened =
-        m_port.open(station::resolvePortDevice(NumberPort, config::appDirectory()), BaudRate);
+        m_port.open(station::resolvePortDevice(NumberPort, config::portLinkDirectory()), BaudRate);
     if (!opened.ok) {
         m_port.close();
         TextLinks->setText(kNotConnected);
@@ -1069,7 +1069,7 @@ bool TForm1::exportCsvTo(const QString& path) {
 // ---- the run journal and the profile targets ----
 
 void TForm1::buildJournal() {
-    const QString folder = QDir(config::appDirectory()).filePath(QStringLiteral("runs"));
+    const QString folder = config::runsDirectory();
     // Named like an export of the run, at the moment its first second is written.
     auto fileName = [this] {
         return console::suggestedFileName(QDateTime::currentDateTime(), NumberProfilTx,

@@ -75,7 +75,7 @@ public:
     // False when nothing was written.
     bool saveChartTo(const QString& path);
     bool exportCsvTo(const QString& path);
-    // The run journal, which writes each run to runs/ beside the executable while on.
+    // The run journal, which writes each run to the runs folder while on.
     const console::RunJournal& runJournal() const { return *m_journal; }
 
     // Console state.

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The run journal: every run written to runs/ beside the executable, second by second, as it is
+// The run journal: every run written to the runs folder, second by second, as it is
 // recorded.
 #pragma once
 

@@ -10,16 +10,36 @@
 #   install-desktop-entry.sh --entry-only DIR only the entry beside the script, for
 #                                             a program that will run from DIR
 #                                             (what `cmake --install` does)
+#   install-desktop-entry.sh --system FILE    the entry of the installed package
+#                                             into FILE: the program and its icon by
+#                                             name, found on PATH and in the icon theme
 set -eu
+
+usage() {
+    echo "usage: $0 [--entry-only DIR | --system FILE]" >&2
+    exit 2
+}
 
 here=$(CDPATH='' cd -- "$(dirname -- "$0")" && pwd -P)
 folder=$here
 menu=yes
-if [ "${1-}" = "--entry-only" ]; then
-    [ $# -eq 2 ] || { echo "usage: $0 [--entry-only DIR]" >&2; exit 2; }
+entry="$here/irconsole.desktop"
+system=no
+case "${1-}" in
+--entry-only)
+    [ $# -eq 2 ] || usage
     folder=$2
     menu=no
-fi
+    ;;
+--system)
+    [ $# -eq 2 ] || usage
+    entry=$2
+    menu=no
+    system=yes
+    ;;
+"") ;;
+*) usage ;;
+esac
 
 # A desktop entry's strings escape the backslash; a quoted Exec argument also
 # escapes " ` $ and \ (so a backslash ends up as four), and % doubles.
@@ -28,7 +48,16 @@ exec_value() {
     printf '%s' "$1" | sed -e 's/[\\"`$]/\\&/g' -e 's/%/%%/g' -e 's/\\/\\\\/g'
 }
 
-entry="$here/irconsole.desktop"
+if [ "$system" = yes ]; then
+    exec_line=irconsole
+    try_exec=irconsole
+    icon=irconsole
+else
+    exec_line="\"$(exec_value "$folder/irconsole")\""
+    try_exec=$(string_value "$folder/irconsole")
+    icon=$(string_value "$folder/irconsole.svg")
+fi
+
 cat > "$entry" <<ENTRY
 [Desktop Entry]
 Type=Application
@@ -39,9 +68,9 @@ GenericName=Soldering station console
 GenericName[ru]=Пульт инфракрасной паяльной станции
 Comment=Control console for an infrared soldering station
 Comment[ru]=Программа управления инфракрасной паяльной станцией
-Exec="$(exec_value "$folder/irconsole")"
-TryExec=$(string_value "$folder/irconsole")
-Icon=$(string_value "$folder/irconsole.svg")
+Exec=$exec_line
+TryExec=$try_exec
+Icon=$icon
 Terminal=false
 Categories=Utility;Electronics;
 Keywords=soldering;rework;BGA;serial;

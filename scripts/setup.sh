@@ -5,6 +5,7 @@
 #
 #   scripts/setup.sh run    # building and running the console and the simulator
 #   scripts/setup.sh test   # that, and what the test suite and the fuzz targets need
+#   scripts/setup.sh package  # that, and what building and checking the Debian package needs
 set -euo pipefail
 
 # Building and running: the compiler, Qt with its Russian texts, the INI parser,
@@ -21,11 +22,18 @@ test_packages=(
     xvfb xauth xdotool x11-utils imagemagick desktop-file-utils
 )
 
+# Packaging: CPack's dependency scan, the icons drawn from the SVG, and the
+# checks of the package (lintian, the AppStream validator, the manual page).
+package_packages=(
+    dpkg-dev file librsvg2-bin lintian appstream man-db
+)
+
 case "${1:-test}" in
 run) packages=("${run_packages[@]}") ;;
 test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+package) packages=("${run_packages[@]}" "${test_packages[@]}" "${package_packages[@]}") ;;
 *)
-    echo "usage: scripts/setup.sh run|test" >&2
+    echo "usage: scripts/setup.sh run|test|package" >&2
     exit 2
     ;;
 esac

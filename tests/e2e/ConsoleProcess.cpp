@@ -7,6 +7,8 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <utility>
+
 namespace e2e {
 
 namespace {
@@ -92,7 +94,12 @@ std::optional<QString> missingDesktopTools() {
     return std::nullopt;
 }
 
-ConsoleProcess::ConsoleProcess(const QString& directory) : m_directory(directory) {}
+ConsoleProcess::ConsoleProcess(const QString& directory)
+    : m_launch{QDir(directory).filePath(QStringLiteral("irconsole")),
+               {},
+               QDir(directory).filePath(QStringLiteral("Iniprofil.ini"))} {}
+
+ConsoleProcess::ConsoleProcess(Launch launch) : m_launch(std::move(launch)), m_copy(false) {}
 
 ConsoleProcess::~ConsoleProcess() {
     if (m_process.state() != QProcess::NotRunning) {
@@ -102,16 +109,17 @@ ConsoleProcess::~ConsoleProcess() {
 }
 
 QString ConsoleProcess::settingsPath() const {
-    return QDir(m_directory).filePath(QStringLiteral("Iniprofil.ini"));
+    return m_launch.settingsFile;
 }
 
 bool ConsoleProcess::start() {
-    const QString binary = QDir(m_directory).filePath(QStringLiteral("irconsole"));
-    if (!QFile::exists(binary) && !QFile::copy(kBinary, binary))
+    const QString& binary = m_launch.program;
+    if (m_copy && !QFile::exists(binary) && !QFile::copy(kBinary, binary))
         return false;
     m_process.setProgram(binary);
+    m_process.setArguments(m_launch.arguments);
     m_process.setWorkingDirectory(QDir::rootPath());
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment environment = m_launch.environment;
     environment.remove(QStringLiteral("QT_QPA_PLATFORM")); // the X server, as an operator has
     m_process.setProcessEnvironment(environment);
     m_process.start();
@@ -194,6 +202,10 @@ bool ConsoleProcess::waitForWindowGone(const XWindow& window, int timeoutMs) con
             return true;
         },
         timeoutMs);
+}
+
+void ConsoleProcess::raise(const XWindow& window) const {
+    (void)xdotool({QStringLiteral("windowraise"), window.id});
 }
 
 void ConsoleProcess::click(const XWindow& window, QPoint at) const {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A copy of the real irconsole binary on the test's X server, driven with real clicks and keys.
+// The real irconsole binary on the test's X server, driven with real clicks and keys.
 #pragma once
 
 #include <QByteArray>
@@ -7,6 +7,7 @@
 #include <QList>
 #include <QPoint>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -40,14 +41,25 @@ std::optional<QString> missingDesktopTools();
 class ConsoleProcess {
 public:
     explicit ConsoleProcess(const QString& directory);
+    // A console run as it stands (a build's, an installed one), with command-line
+    // arguments and changes to the environment; `settingsFile` is where the test
+    // expects its settings file.
+    struct Launch {
+        QString program;
+        QStringList arguments;
+        QString settingsFile;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    };
+    explicit ConsoleProcess(Launch launch);
     ~ConsoleProcess();
     ConsoleProcess(const ConsoleProcess&) = delete;
     ConsoleProcess& operator=(const ConsoleProcess&) = delete;
 
     QString settingsPath() const;
 
-    // Copies build/irconsole of this build, starts it and waits until its main
-    // window is shown and initialised from the settings file.
+    // Copies build/irconsole of this build (unless launched as it stands), starts
+    // it and waits until its main window is shown and initialised from the
+    // settings file.
     bool start();
     QString errors();
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
@@ -61,6 +73,8 @@ public:
     std::optional<XWindow> waitForWindow(const QString& name, int timeoutMs) const;
     bool waitForWindowGone(const XWindow& window, int timeoutMs) const;
 
+    // Puts the window above the others (there is no window manager to do it on a click).
+    void raise(const XWindow& window) const;
     // A left click at a point of the window (its own coordinates).
     void click(const XWindow& window, QPoint at) const;
     // Key presses to whichever window has the focus (xdotool key names: Return, ctrl+a).
@@ -79,7 +93,8 @@ public:
 private:
     bool measureLayout();
 
-    QString m_directory;
+    Launch m_launch;
+    bool m_copy = true; // copy build/irconsole to the program's place first
     QProcess m_process;
     XWindow m_main;
     int m_topBandY = -1;

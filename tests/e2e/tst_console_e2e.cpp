@@ -135,6 +135,7 @@ private slots:
     void stationRunsTheTransferredProfileByItself();
     void dialogsSaveToTheFileAndTheConsoleFollows();
     void storedTerminalPathSurvivesTheDialogAndConnects();
+    void twoConsolesKeepTheirOwnSettingsAndRuns();
 
 private:
     QRect topBand(const QRect& r) const { return r.translated(m_console->inTopBand(0, 0)); }
@@ -400,6 +401,86 @@ void TestConsoleE2e::storedTerminalPathSurvivesTheDialogAndConnects() {
              statusFrame(0));
 
     exitConsole();
+}
+
+// One computer, two stations: each console started with --settings FILE saves into
+// that file, finds its port link beside it and journals into runs/ beside it.
+void TestConsoleE2e::twoConsolesKeepTheirOwnSettingsAndRuns() {
+    struct Station {
+        QString folder;
+        std::unique_ptr<StationProcess> station;
+        std::unique_ptr<ConsoleProcess> console;
+    };
+    Station stations[2];
+    for (int i = 0; i < 2; ++i) {
+        Station& one = stations[i];
+        one.folder = m_dir->filePath(QStringLiteral("station %1").arg(i + 1));
+        QVERIFY(QDir().mkpath(one.folder));
+        const QString file = one.folder + QStringLiteral("/st%1.ini").arg(i + 1);
+        // Blanks around '=' as a hand edit leaves them: a save tidies the lines it writes.
+        QByteArray settings = kSettings + "\n[Record]\nAutoSave=1\n";
+        settings.replace("BaudRate=19200", "BaudRate = 19200");
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(settings);
+        out.close();
+        one.station = std::make_unique<StationProcess>(one.folder);
+        QVERIFY2(one.station->start(), qPrintable(one.station->errors()));
+        one.console = std::make_unique<ConsoleProcess>(
+            ConsoleProcess::Launch{QStringLiteral(IRCONSOLE_BINARY_DIR "/irconsole"),
+                                   {QStringLiteral("--settings"), file},
+                                   file});
+        QVERIFY2(one.console->start(), qPrintable(one.console->errors()));
+    }
+    const auto bytes = [&](int i) {
+        return e2e::fileBytes(stations[i].console->settingsPath());
+    };
+    const auto runs = [&](int i) {
+        return QDir(stations[i].folder + QStringLiteral("/runs"))
+            .entryList({QStringLiteral("*.csv")}, QDir::Files);
+    };
+
+    // The first console's save goes into its own file only.
+    const std::optional<QByteArray> secondBefore = bytes(1);
+    QVERIFY(secondBefore && secondBefore->contains("BaudRate = 19200"));
+    ConsoleProcess& first = *stations[0].console;
+    first.raise(first.mainWindow()); // the second window lies over it
+    first.click(first.mainWindow(), first.inBottomBand(kPortSetupButton.x(), kPortSetupButton.y()));
+    const std::optional<XWindow> dialog =
+        first.waitForWindow(QStringLiteral("Настройки соединения"), kWindowTimeoutMs);
+    QVERIFY2(dialog, "the connection settings did not open");
+    first.click(*dialog, kPortSave);
+    QVERIFY(first.waitForWindowGone(*dialog, kWindowTimeoutMs));
+    const std::optional<QByteArray> firstAfter = bytes(0);
+    QVERIFY(firstAfter && firstAfter->contains("\nBaudRate=19200"));
+    QCOMPARE(bytes(1), secondBefore);
+
+    // Each connects to the station whose link lies beside its file, and a run
+    // there is journalled beside that file.
+    for (int i = 0; i < 2; ++i) {
+        ConsoleProcess& console = *stations[i].console;
+        console.raise(console.mainWindow());
+        console.click(console.mainWindow(),
+                      console.inBottomBand(kConnectButton.x(), kConnectButton.y()));
+        QVERIFY2(stations[i].station->waitForLog(isStatus, kFrameTimeoutMs),
+                 qPrintable(QStringLiteral("station %1 got no status frame").arg(i + 1)));
+    }
+    for (int i = 0; i < 2; ++i) {
+        StationProcess& station = *stations[i].station;
+        QCOMPARE(station.command(QStringLiteral("start")), QStringLiteral("started profile 0"));
+        QVERIFY2(QTest::qWaitFor([&] { return runs(i).size() == 1; }, kRunTimeoutMs),
+                 qPrintable(QStringLiteral("no journal beside st%1.ini").arg(i + 1)));
+        QCOMPARE(station.command(QStringLiteral("stop")), QStringLiteral("stopped"));
+        // The other console journals nothing of this run.
+        QCOMPARE(runs(1 - i).size(), i == 0 ? 0 : 1);
+    }
+    for (Station& one : stations) {
+        one.console->raise(one.console->mainWindow());
+        one.console->click(one.console->mainWindow(), one.console->menuItems().value(Exit));
+        QVERIFY2(one.console->waitForCleanExit(kWindowTimeoutMs),
+                 qPrintable(one.console->errors()));
+        QVERIFY2(one.station->quit(), qPrintable(one.station->errors()));
+    }
 }
 
 // A GUI application, so that this process holds a connection to the X server for

@@ -2,6 +2,8 @@
 // Installing like a desktop program: `cmake --install` into a temporary folder gives a
 // program that starts and a valid desktop entry; the portable archive holds the same
 // folder, and its script writes the entry for wherever it was unpacked.
+#include "tests/support/Packages.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,36 +11,18 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <optional>
 
+using testsupport::Finished;
+using testsupport::run;
+
 namespace {
 
 const QString kBuildDir = QStringLiteral(IRCONSOLE_BINARY_DIR);
 const QString kArchiveFolder = QStringLiteral("irconsole-" IRCONSOLE_PROJECT_VERSION "-Linux");
-
-struct Finished {
-    bool ran = false;
-    int exitCode = -1;
-    QString output;
-};
-
-Finished run(const QString& program, const QStringList& arguments,
-             const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
-             int timeoutMs = 120000) {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    Finished result;
-    result.ran = process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit;
-    result.exitCode = process.exitCode();
-    result.output = QString::fromLocal8Bit(process.readAll());
-    return result;
-}
 
 // The keys of a desktop entry's [Desktop Entry] group.
 QMap<QString, QString> entryKeys(const QString& path) {
@@ -73,64 +57,6 @@ void checkPointsAt(const QString& entry, const QString& folder) {
     QCOMPARE(keys.value(QStringLiteral("Exec")), QLatin1Char('"') + folder + "/irconsole\"");
     QCOMPARE(keys.value(QStringLiteral("Icon")), folder + QStringLiteral("/irconsole.svg"));
     QVERIFY(QFileInfo(keys.value(QStringLiteral("Icon"))).isFile());
-}
-
-// The packages that own `path` (dpkg -S), also under its other name on a system
-// whose /lib is a link to /usr/lib.
-QStringList owningPackages(const QString& path) {
-    QStringList candidates{path};
-    if (path.startsWith(QStringLiteral("/usr/lib/")))
-        candidates << path.mid(4);
-    else if (path.startsWith(QStringLiteral("/lib/")))
-        candidates << QStringLiteral("/usr") + path;
-    for (const QString& candidate : candidates) {
-        const Finished searched = run(QStringLiteral("dpkg"), {QStringLiteral("-S"), candidate});
-        if (!searched.ran || searched.exitCode != 0)
-            continue;
-        // "libqt6core6:amd64: /usr/lib/..." or "a, b: /path" for a shared file.
-        const QString owners = searched.output.section(QStringLiteral(": "), 0, 0);
-        QStringList packages;
-        for (const QString& owner : owners.split(QStringLiteral(", ")))
-            packages << owner.section(QLatin1Char(':'), 0, 0).trimmed();
-        return packages;
-    }
-    return {};
-}
-
-// The shared libraries `binary` loads, as resolved paths.
-QStringList loadedLibraries(const QString& binary) {
-    const Finished listed = run(QStringLiteral("ldd"), {binary});
-    QStringList libraries;
-    static const QRegularExpression resolved(QStringLiteral("=> (/\\S+)"));
-    for (const QString& line : listed.output.split(QLatin1Char('\n'))) {
-        const QRegularExpressionMatch match = resolved.match(line);
-        if (match.hasMatch())
-            libraries << QFileInfo(match.captured(1)).canonicalFilePath();
-    }
-    return libraries;
-}
-
-// Every package the given ones pull in through their dependencies, themselves included.
-QSet<QString> dependencyClosure(const QStringList& packages) {
-    const Finished listed =
-        run(QStringLiteral("apt-cache"),
-            QStringList{QStringLiteral("depends"), QStringLiteral("--recurse"),
-                        QStringLiteral("--no-recommends"), QStringLiteral("--no-suggests"),
-                        QStringLiteral("--no-conflicts"), QStringLiteral("--no-breaks"),
-                        QStringLiteral("--no-replaces"), QStringLiteral("--no-enhances")} +
-                packages);
-    QSet<QString> closure;
-    for (const QString& line : listed.output.split(QLatin1Char('\n'))) {
-        QString name = line.trimmed();
-        if (name.startsWith(QStringLiteral("Depends:")) ||
-            name.startsWith(QStringLiteral("PreDepends:")) ||
-            name.startsWith(QStringLiteral("|Depends:")))
-            name = name.section(QLatin1Char(':'), 1).trimmed();
-        else if (line.startsWith(QLatin1Char(' ')))
-            continue;
-        closure.insert(name.section(QLatin1Char(':'), 0, 0));
-    }
-    return closure;
 }
 
 } // namespace
@@ -174,7 +100,7 @@ void TestInstall::installedFolderHoldsTheProgramItsIconAndEntry() {
     QVERIFY(QFileInfo(m_prefix).isWritable());
 }
 
-// The console has no command line: it runs until its window is closed.
+// Started without options, the console runs until its window is closed.
 void TestInstall::installedProgramStartsAndKeepsRunning() {
     QTemporaryDir elsewhere; // not the program's folder
     QProcess program;
@@ -292,8 +218,7 @@ void TestInstall::readmeRuntimePackagesHoldEverythingTheProgramLoads() {
 #ifdef IRCONSOLE_SANITIZED
     QSKIP("a sanitizer build loads the sanitizers' runtimes, which an operator never installs");
 #endif
-    if (QStandardPaths::findExecutable(QStringLiteral("dpkg")).isEmpty() ||
-        QStandardPaths::findExecutable(QStringLiteral("apt-cache")).isEmpty())
+    if (!testsupport::isDebianSystem())
         QSKIP("not a Debian system");
     QFile readme(QStringLiteral(IRCONSOLE_SOURCE_DIR "/README.md"));
     QVERIFY(readme.open(QIODevice::ReadOnly | QIODevice::Text));
@@ -302,25 +227,19 @@ void TestInstall::readmeRuntimePackagesHoldEverythingTheProgramLoads() {
     QVERIFY2(listed.hasMatch(), "README gives no `sudo apt install ...` line");
     const QStringList packages = listed.captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
     QVERIFY(packages.contains(QStringLiteral("qt6-translations-l10n")));
-    const QSet<QString> closure = dependencyClosure(packages);
+    const QSet<QString> closure = testsupport::dependencyClosure(packages);
     for (const QString& package : packages)
         QVERIFY2(closure.contains(package), qPrintable(package + " is not a known package"));
 
     const QString plugin =
         QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms/libqxcb.so");
-    QStringList needed = loadedLibraries(m_prefix + QStringLiteral("/irconsole"));
+    QStringList needed = testsupport::loadedLibraries(m_prefix + QStringLiteral("/irconsole"));
     QVERIFY(!needed.isEmpty());
-    needed << plugin << loadedLibraries(plugin)
+    needed << plugin << testsupport::loadedLibraries(plugin)
            << QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_ru.qm");
-    for (const QString& file : std::as_const(needed)) {
-        const QStringList owners = owningPackages(file);
-        QVERIFY2(!owners.isEmpty(), qPrintable(file + " belongs to no package"));
-        bool covered = false;
-        for (const QString& owner : owners)
-            covered = covered || closure.contains(owner);
-        QVERIFY2(covered, qPrintable(file + " comes from " + owners.join(QStringLiteral(", ")) +
-                                     ", which README's list does not bring"));
-    }
+    const QStringList uncovered = testsupport::uncoveredFiles(needed, closure);
+    QVERIFY2(uncovered.isEmpty(), qPrintable(uncovered.join(QStringLiteral("; ")) +
+                                             ", which README's list does not bring"));
 }
 
 QTEST_GUILESS_MAIN(TestInstall)
