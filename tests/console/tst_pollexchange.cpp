@@ -558,6 +558,9 @@ void TestPollExchange::transferLeavesTheReadoutsAlone_data() {
 void TestPollExchange::transferLeavesTheReadoutsAlone() {
     QFETCH(QStringList, stationOptions);
     const bool instant = stationOptions.contains(QStringLiteral("--instant"));
+    // Each transfer waits after a poll until that poll's answer has ended, which
+    // a faster poll would not leave room for.
+    m_tick = kConsoleTick;
     startBoth(settings({}, "[Profil0]\nT0=180\nTB=150\nT1=160\nS1=60\nT3=235\nS3=30\n"),
               stationOptions + QStringList{QStringLiteral("--count-up")});
     QTRY_VERIFY_WITH_TIMEOUT(readouts() != Readouts("0", "0"), kReadingTimeoutMs);
@@ -565,6 +568,11 @@ void TestPollExchange::transferLeavesTheReadoutsAlone() {
     QList<Readouts> afterTransfer; // what each transfer's own read left
     for (int transfer = 0; transfer < 2; ++transfer) {
         waitForTicks(1);
+        // The answer to this poll has come and the line has been quiet since: it
+        // has ended, and the transfer's own read takes it. (An answer that came
+        // while the transfer held the console is not known to have ended; the
+        // next poll reads it.)
+        QTest::qWait(int(station::ReceiveQueue::kQuietGap.count()) + 100);
         control<QPushButton>(*m_form, "Button1")->click();
         afterTransfer.append(readouts());
         waitForTicks(3);
@@ -816,6 +824,7 @@ QList<int> TestPollExchange::recordedTops() const {
 // second and a half: its answers come late or not at all, and the seconds without
 // one are gaps; no reading is recorded twice.
 void TestPollExchange::everyAnswerIsRecordedOnce() {
+    m_tick = kConsoleTick; // late answers and the silence that ends them, on the line's time
     startBoth(settings("AutoStart=1"), {QStringLiteral("--count-up")});
     waitForTicks(2);
     command("start");
@@ -857,6 +866,7 @@ void TestPollExchange::everyAnswerIsRecordedOnce() {
 // counts the seconds that pass, every answer is recorded once, and the journal's
 // file gets every row in the end.
 void TestPollExchange::slowDiskHoldsNeitherThePollNorTheClock() {
+    m_tick = kConsoleTick; // the cadence on the line, against a sync of 800 ms
     startBoth(settings({}), {QStringLiteral("--count-up")});
     m_form->runJournal().writer().setSync([](int) {
         QThread::msleep(800);
