@@ -4,6 +4,10 @@
 
 #include "config/SettingsFile.h"
 
+#include <cmath>
+#include <cstdint>
+#include <optional>
+
 namespace console {
 
 namespace {
@@ -12,7 +16,58 @@ const QString kSectionRecord = QStringLiteral("Record");
 constexpr int kOn = 1;
 constexpr int kOff = 0;
 
+const QString kTolerance = QStringLiteral("Tolerance");
+const QString kLiquidus = QStringLiteral("Liquidus");
+const QString kMaxRise = QStringLiteral("MaxRise");
+const QString kMinLiquidusSeconds = QStringLiteral("MinLiquidusSeconds");
+constexpr std::int32_t kWidestTolerance = 100;
+constexpr std::int32_t kHottestLiquidus = 500;
+// Not a key's value: a number no key may hold, so an absent key is told apart.
+constexpr std::int32_t kAbsent = INT32_MIN;
+
+std::int32_t readInRange(const config::SettingsFile& settings, const QString& key,
+                         std::int32_t lowest, std::int32_t highest, std::int32_t fallback) {
+    const std::int32_t value = settings.ReadInteger(kSectionRecord, key, kAbsent);
+    return value >= lowest && value <= highest ? value : fallback;
+}
+
+std::optional<double> readMaxRise(const config::SettingsFile& settings) {
+    QString text = settings.ReadString(kSectionRecord, kMaxRise, QString()).trimmed();
+    text.replace(QLatin1Char(','), QLatin1Char('.'));
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value <= 0)
+        return std::nullopt;
+    return value;
+}
+
 } // namespace
+
+std::int32_t readTolerance(const config::SettingsFile& settings) {
+    return readInRange(settings, kTolerance, 0, kWidestTolerance,
+                       record::RunLimits::kDefaultTolerance);
+}
+
+record::RunLimits readRunLimits(const config::SettingsFile& settings) {
+    record::RunLimits limits;
+    limits.tolerance = readTolerance(settings);
+    limits.liquidus =
+        readInRange(settings, kLiquidus, 1, kHottestLiquidus, record::RunLimits::kDefaultLiquidus);
+    limits.maxRise = readMaxRise(settings);
+    const std::int32_t seconds = readInRange(settings, kMinLiquidusSeconds, 1, INT32_MAX, kOff);
+    if (seconds > 0)
+        limits.minLiquidusSeconds = seconds;
+    return limits;
+}
+
+void writeRunLimits(config::SettingsFile& settings, const record::RunLimits& limits) {
+    settings.WriteInteger(kSectionRecord, kTolerance, limits.tolerance);
+    settings.WriteInteger(kSectionRecord, kLiquidus, limits.liquidus);
+    settings.WriteString(kSectionRecord, kMaxRise,
+                         limits.maxRise ? QString::number(*limits.maxRise) : QStringLiteral("0"));
+    settings.WriteInteger(kSectionRecord, kMinLiquidusSeconds,
+                          limits.minLiquidusSeconds.value_or(kOff));
+}
 
 QString recordOptionKey(RecordOption option) {
     switch (option) {

@@ -3,7 +3,11 @@
 // file.
 #pragma once
 
+#include "record/RunSummary.h"
+
 #include <QString>
+
+#include <cstdint>
 
 namespace config {
 class SettingsFile;
@@ -22,5 +26,17 @@ QString recordOptionKey(RecordOption option);
 bool readRecordOption(const config::SettingsFile& settings, RecordOption option);
 // Writes that one key, 1 or 0; a refused write raises config::WriteError.
 void writeRecordOption(config::SettingsFile& settings, RecordOption option, bool on);
+
+// What a run is judged by, keys Tolerance, Liquidus, MaxRise and MinLiquidusSeconds
+// of section Record. An absent key, or a value that is no number or out of its
+// range, takes the default: Tolerance 5 (0..100 °C), Liquidus 217 (1..500 °C);
+// MaxRise (°C/s, a decimal with a point or a comma) and MinLiquidusSeconds (s)
+// are unset unless above 0.
+record::RunLimits readRunLimits(const config::SettingsFile& settings);
+// The tolerance alone, for whatever compares a curve with a target or another run.
+std::int32_t readTolerance(const config::SettingsFile& settings);
+// Writes the four keys, an unset limit as 0. The one place that saves them: a
+// refused write raises config::WriteError.
+void writeRunLimits(config::SettingsFile& settings, const record::RunLimits& limits);
 
 } // namespace console
