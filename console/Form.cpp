@@ -14,6 +14,7 @@
 #include "link/StationFrame.h"
 #include "record/RunCsv.h"
 #include "record/RunJournal.h"
+#include "record/RunSummary.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -686,6 +687,23 @@ void TForm1::beginRun() {
     m_journal->runStarted();
 }
 
+// The run is over (stopped, or reset while it went on): what it did is worked
+// out once and handed to the chart's corner and the end of its record (the
+// journal's file and the export).
+void TForm1::finishRun() {
+    const record::RunLimits limits = [] {
+        const config::SettingsFile ini;
+        return console::readRunLimits(ini);
+    }();
+    const std::optional<record::RunAssessment> assessment =
+        record::assessLastRun(Chart1->record(), limits);
+    if (assessment) {
+        Chart1->closeRun(record::closingLines(*assessment));
+        Chart1->showVerdict(*assessment);
+    }
+    m_journal->runEnded();
+}
+
 // The profile as the window shows it.
 record::RunProfile TForm1::shownProfile() const {
     auto value = [](const QLabel* label) {
@@ -703,7 +721,7 @@ void TForm1::Stop() {
     setWorks(kIdle, kBlue);
     if (m_monitor.runGoesOn()) {
         recordSeconds(m_monitor.runStopped(now()));
-        m_journal->runEnded();
+        finishRun();
     }
     Timer1->stop();
 }
@@ -932,7 +950,10 @@ void TForm1::SendProfil() {
     // The seconds that ended before the reset still belong to the run before it;
     // a run going on goes on as a new one.
     recordSeconds(m_monitor.clockTick(now()));
-    m_journal->runEnded();
+    if (m_monitor.runGoesOn())
+        finishRun();
+    else
+        m_journal->runEnded();
     TGrafikY = 0;
     Chart1->clearSamples();
     showRunClock();

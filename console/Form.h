@@ -179,6 +179,7 @@ private:
     void readRecordOptions(const config::SettingsFile& ini);
     void journalFailed(const QString& path, const QString& reason);
     void beginRun();
+    void finishRun();
     record::RunProfile shownProfile() const;
     void buildJournal();
 

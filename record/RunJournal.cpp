@@ -45,8 +45,12 @@ void RunJournal::recordGrew() {
 }
 
 void RunJournal::runEnded() {
-    if (m_file)
+    if (m_file) {
+        const RunRecord::RunMark* run = m_record.runAt(m_origin);
+        if (run && m_on && !m_failedThisRun && m_written == m_record.size())
+            m_writer.append(*m_file, run->closing);
         m_writer.close(*m_file);
+    }
     m_file.reset();
     m_path.reset();
     m_inRun = false;

@@ -36,7 +36,9 @@ public:
     void runStarted();
     // The record has grown by a second (a reading or a gap).
     void recordGrew();
-    // The run is over: stopped, or the record is about to be reset.
+    // The run is over: stopped, or the record is about to be reset. The lines
+    // the record closed the run with (what it did) end the file, when the
+    // journal is on and the file has every row of the run.
     void runEnded();
 
     // The file of the run going on, once the writer has made it; empty otherwise.

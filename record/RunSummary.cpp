@@ -475,6 +475,27 @@ std::vector<SummaryRow> summaryRows(const RunAssessment& assessment) {
     };
 }
 
+QString ruleMark(RunRule::Outcome outcome) {
+    switch (outcome) {
+    case Outcome::Met:
+        return QStringLiteral("✓");
+    case Outcome::Failed:
+        return QStringLiteral("✗");
+    case Outcome::Unchecked:
+        return QStringLiteral("?");
+    }
+    return {};
+}
+
+QString summaryText(const RunAssessment& assessment) {
+    QStringList lines{assessment.verdict.line()};
+    for (const SummaryRow& row : summaryRows(assessment))
+        lines << row.label + QStringLiteral(": ") + row.value;
+    for (const RunRule& rule : assessment.verdict.rules)
+        lines << ruleMark(rule.outcome) + QLatin1Char(' ') + rule.text();
+    return lines.join(QLatin1Char('\n'));
+}
+
 QByteArray closingLines(const RunAssessment& assessment) {
     const RunSummary& s = assessment.summary;
     const RunLimits& limits = assessment.limits;

@@ -122,6 +122,12 @@ struct SummaryRow {
 };
 std::vector<SummaryRow> summaryRows(const RunAssessment& assessment);
 
+// The whole summary as lines of text: the verdict, each figure, each rule
+// with its mark ("✓" met, "✗" failed, "?" not checked).
+QString summaryText(const RunAssessment& assessment);
+// A rule's mark.
+QString ruleMark(RunRule::Outcome outcome);
+
 // The "#" lines that close a run's file: the summary and the verdict, one
 // "# key: value" each, numbers with a decimal point.
 QByteArray closingLines(const RunAssessment& assessment);

@@ -52,10 +52,15 @@ QList<QByteArray> headerOf(const QByteArray& text) {
     return lines;
 }
 
-// The rows after the header row, "#" lines among them included.
+// The rows after the header row, "#" lines among them included, up to the
+// lines that close a finished run's file (from "# length:" on).
 QByteArray rowsOf(const QByteArray& text) {
     const qsizetype header = text.indexOf("time_s,top_c,bottom_c\n");
-    return header < 0 ? QByteArray() : text.mid(header + 22);
+    if (header < 0)
+        return {};
+    const QByteArray rows = text.mid(header + 22);
+    const qsizetype closing = rows.indexOf("# length: ");
+    return closing < 0 ? rows : rows.left(closing);
 }
 
 // What the journal says of profile 0 of consoletest::kFullSettings and its
@@ -85,6 +90,8 @@ private slots:
     void unwritableRunsShowOneBoxAndTheRunGoesOn();
     void profileNamesFilesCannotHoldStayInsideRuns_data();
     void profileNamesFilesCannotHoldStayInsideRuns();
+    void runEndShowsItsVerdictAndEndsItsFile_data();
+    void runEndShowsItsVerdictAndEndsItsFile();
 
 private:
     QString runsFolder() const { return QDir(m_dir->path()).filePath(QStringLiteral("runs")); }
@@ -429,6 +436,99 @@ void TestRunJournal::profileNamesFilesCannotHoldStayInsideRuns() {
     QCOMPARE(rowsOf(file), QByteArray("1,,\n2,,\n"));
     // The name in its "#" line, on one line whatever it holds.
     QCOMPARE(headerOf(file).size(), 13);
+}
+
+// Seconds of a run as the test gives them: "top/bottom" a reading, "-" a tick
+// without an answer (a gap).
+using Seconds = QStringList;
+
+// Profile 0 of the settings followed: T1 160 for 60 s, T3 235 for 30 s, the bottom
+// at 150. Holds wobble by up to 2 °C, so no two neighbouring readings agree.
+static Seconds followedProfile0() {
+    Seconds seconds;
+    auto wobble = [](int k) {
+        return k % 5 - 2;
+    };
+    for (int k = 1; k <= 10; ++k)
+        seconds << QStringLiteral("%1/%1").arg(100 + 4 * k);
+    for (int k = 0; k < 60; ++k)
+        seconds << QStringLiteral("%1/%2").arg(160 + wobble(k)).arg(150 + wobble(k));
+    for (int k = 1; k <= 10; ++k)
+        seconds << QStringLiteral("%1/150").arg(190 + k);
+    for (int k = 0; k < 30; ++k)
+        seconds << QStringLiteral("%1/%2").arg(235 + wobble(k)).arg(150 - wobble(k));
+    for (int k = 1; k <= 5; ++k)
+        seconds << QStringLiteral("%1/140").arg(220 - 8 * k);
+    return seconds;
+}
+
+void TestRunJournal::runEndShowsItsVerdictAndEndsItsFile_data() {
+    QTest::addColumn<Seconds>("seconds");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QColor>("colour");
+    QTest::newRow("followed: green")
+        << followedProfile0() << "Профиль выполнен" << QColor(0, 128, 0);
+    QTest::newRow("three silent seconds: red")
+        << Seconds(3, QStringLiteral("-")) << "Профиль не выполнен — выдержка T1: 0 с из 60"
+        << QColor(200, 0, 0);
+    QTest::newRow("silent longer than the T1 hold: grey")
+        << Seconds(61, QStringLiteral("-"))
+        << "Не проверено — выдержка T1: 0 с из 60, пропуск связи в выдержке"
+        << QColor(110, 110, 110);
+    Seconds overshoot = followedProfile0();
+    overshoot[110] = QStringLiteral("241/150");
+    QTest::newRow("overshoot: red")
+        << overshoot << "Профиль не выполнен — перегрев над T3: +6 °C при допуске 5"
+        << QColor(200, 0, 0);
+}
+
+// At the stop the chart's corner says how the run stood, in its colour, the
+// pointer on it shows the summary, and the run's file ends with the same words;
+// the next start takes the line away.
+void TestRunJournal::runEndShowsItsVerdictAndEndsItsFile() {
+    QFETCH(Seconds, seconds);
+    QFETCH(QString, line);
+    QFETCH(QColor, colour);
+    QVERIFY(startConsoleWith(consoletest::kFullSettings));
+    start();
+    for (const QString& second : std::as_const(seconds)) {
+        if (second == QLatin1String("-")) {
+            tick();
+        } else {
+            const QStringList values = second.split(QLatin1Char('/'));
+            m_chart->appendSample(values.at(0).toInt(), values.at(1).toInt());
+        }
+    }
+    auto* verdict = control<QLabel>(*m_form, "RunVerdict");
+    QVERIFY(!verdict->isVisible());
+    m_form->Stop();
+
+    QVERIFY(verdict->isVisible());
+    QCOMPARE(verdict->text(), line);
+    QVERIFY2(verdict->styleSheet().contains(colour.name()), qPrintable(verdict->styleSheet()));
+    const QStringList summary = verdict->toolTip().split(QLatin1Char('\n'));
+    QCOMPARE(summary.value(0), line);
+    QVERIFY2(summary.contains(QStringLiteral("Длительность: %1 с, с показаниями %2 с")
+                                  .arg(seconds.size())
+                                  .arg(seconds.size() - seconds.count(QStringLiteral("-")))),
+             qPrintable(verdict->toolTip()));
+    // Over the plot, inside its top right corner.
+    const QRectF plot = m_chart->chart()->plotArea();
+    QVERIFY(verdict->geometry().right() <= plot.right());
+    QVERIFY(verdict->geometry().top() >= plot.top());
+
+    const QStringList files = runFiles();
+    QCOMPARE(files.size(), 1);
+    const QByteArray bytes = runFile(files.first());
+    QVERIFY2(bytes.endsWith("# verdict: " + line.toUtf8() + '\n'), bytes.right(400).constData());
+    QVERIFY(bytes.contains("\n# length: " + QByteArray::number(seconds.size()) + '\n'));
+    // The export of the finished run says the same, byte for byte.
+    const QString exported = QDir(m_dir->path()).filePath(QStringLiteral("export.csv"));
+    QVERIFY(m_form->exportCsvTo(exported));
+    QCOMPARE(fileBytes(exported), bytes);
+
+    start();
+    QVERIFY(!verdict->isVisible());
 }
 
 QTEST_MAIN(TestRunJournal)

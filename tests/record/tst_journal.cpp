@@ -134,6 +134,8 @@ private slots:
     void eachSecondIsAppendedToTheRunsFile();
     void runsAndTheSwitch_data();
     void runsAndTheSwitch();
+    void closingLinesEndTheRunsFile_data();
+    void closingLinesEndTheRunsFile();
     void profileChangeStandsAtItsSecond();
     void takenNamesAreNumberedAndNothingIsOverwritten();
     void fileThatCannotBeWrittenFailsOnceForTheRun_data();
@@ -295,6 +297,70 @@ void TestJournal::runsAndTheSwitch() {
             if (!line.isEmpty() && !line.startsWith('#') && !line.startsWith("time_s"))
                 seconds += line.left(line.indexOf(',')) + '\n';
         QCOMPARE(seconds, files[i]);
+    }
+}
+
+// What the run did goes last, after its last row, and only into a file that
+// holds every row of the run (S start, P stop, R reset, F off, N on, a digit
+// that many seconds).
+void TestJournal::closingLinesEndTheRunsFile_data() {
+    QTest::addColumn<QString>("events");
+    QTest::addColumn<QList<bool>>("closed"); // each file, oldest first: ends with the lines
+
+    QTest::newRow("stopped") << "S3P" << QList<bool>{true};
+    QTest::newRow("reset mid-run, then stopped") << "S2R1P" << QList<bool>{true, true};
+    QTest::newRow("switched off before the stop: rows are missing")
+        << "S2F1P" << QList<bool>{false};
+    QTest::newRow("off and on again: every row is there") << "S2F1N1P" << QList<bool>{true};
+}
+
+void TestJournal::closingLinesEndTheRunsFile() {
+    QFETCH(QString, events);
+    QFETCH(QList<bool>, closed);
+    RunJournal& journal = makeJournal();
+    int minute = 0;
+    int value = 0;
+    int runs = 0;
+    auto closing = [&runs] {
+        return QByteArray("# verdict: run ") + QByteArray::number(runs) + '\n';
+    };
+    for (const QChar event : std::as_const(events)) {
+        switch (event.toLatin1()) {
+        case 'S':
+            ++runs;
+            start(at(11, minute++, 0));
+            break;
+        case 'P':
+            m_record.closeRun(closing());
+            journal.runEnded();
+            break;
+        case 'R':
+            m_record.closeRun(closing());
+            journal.runEnded();
+            m_record.clear();
+            ++runs;
+            start(at(11, minute++, 0));
+            break;
+        case 'F':
+            journal.setOn(false);
+            break;
+        case 'N':
+            journal.setOn(true);
+            break;
+        default:
+            for (int n = event.digitValue(); n > 0; --n) {
+                ++value;
+                second(QStringLiteral("%1/%2").arg(value).arg(value + 1000));
+            }
+        }
+    }
+    settle();
+    const QStringList names = filesBelow(runsFolder());
+    QCOMPARE(names.size(), closed.size());
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QByteArray bytes = fileBytes(QDir(runsFolder()).filePath(names[i]));
+        const QByteArray last = "# verdict: run " + QByteArray::number(i + 1) + '\n';
+        QVERIFY2(bytes.endsWith(last) == closed[i], bytes.constData());
     }
 }
 
