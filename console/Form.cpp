@@ -10,6 +10,7 @@
 #include "console/RecordOptions.h"
 #include "console/RunChart.h"
 #include "console/RunExport.h"
+#include "console/RunLimitsDialog.h"
 #include "link/LineSpeeds.h"
 #include "link/StationFrame.h"
 #include "record/RunCsv.h"
@@ -457,6 +458,7 @@ void TForm1::bindHandlers() {
     connect(N6, &QAction::triggered, this, guarded(&TForm1::N6Click));
     connect(m_saveChart, &QAction::triggered, this, guarded(&TForm1::saveChartClicked));
     connect(m_exportData, &QAction::triggered, this, guarded(&TForm1::exportDataClicked));
+    connect(m_runLimits, &QAction::triggered, this, guarded(&TForm1::runLimitsClicked));
     // Only the operator's click: the start-up reading sets the marks silently.
     connect(m_autoSave, &QAction::triggered, this, &TForm1::autoSaveTriggered);
     connect(m_showTargets, &QAction::triggered, this, &TForm1::targetsTriggered);
@@ -1037,6 +1039,9 @@ void TForm1::buildChartMenu() {
     m_showTargets = m_chartMenu->addAction(QStringLiteral("Показывать уставки профиля"));
     m_showTargets->setObjectName(QStringLiteral("ActionShowTargets"));
     m_showTargets->setCheckable(true);
+    m_chartMenu->addSeparator();
+    m_runLimits = m_chartMenu->addAction(QStringLiteral("Допуски прогона..."));
+    m_runLimits->setObjectName(QStringLiteral("ActionRunLimits"));
     // The right button opens the menu; the left one keeps panning the chart.
     Chart1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Chart1, &QWidget::customContextMenuRequested, this, &TForm1::showChartMenu);
@@ -1057,6 +1062,12 @@ void TForm1::saveChartClicked() {
                                           QStringLiteral("Изображение PNG (*.png)"));
     if (!path.isEmpty())
         saveChartTo(path);
+}
+
+// What the next run's end is judged by; the run shown keeps its verdict.
+void TForm1::runLimitsClicked() {
+    console::RunLimitsDialog dialog(this);
+    dialog.exec();
 }
 
 void TForm1::exportDataClicked() {

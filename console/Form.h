@@ -170,6 +170,7 @@ private:
     void showChartMenu(const QPoint& position);
     void saveChartClicked();
     void exportDataClicked();
+    void runLimitsClicked();
     QString chooseExportPath(const QString& caption, const QString& extension,
                              const QString& filter);
     // The two switches of the chart's menu, kept in the settings file.
@@ -277,6 +278,7 @@ private:
     QAction* m_exportData = nullptr;
     QAction* m_autoSave = nullptr;
     QAction* m_showTargets = nullptr;
+    QAction* m_runLimits = nullptr;
     record::RunJournal* m_journal = nullptr;
     // Where the last export went; the save dialog opens there next time.
     QString m_exportFolder;

@@ -69,6 +69,53 @@ void writeRunLimits(config::SettingsFile& settings, const record::RunLimits& lim
                           limits.minLiquidusSeconds.value_or(kOff));
 }
 
+RunLimitsTexts runLimitsTexts(const record::RunLimits& limits) {
+    auto decimal = [](double value) {
+        return QString::number(value).replace(QLatin1Char('.'), QLatin1Char(','));
+    };
+    return {QString::number(limits.tolerance), QString::number(limits.liquidus),
+            limits.maxRise ? decimal(*limits.maxRise) : QString(),
+            limits.minLiquidusSeconds ? QString::number(*limits.minLiquidusSeconds) : QString()};
+}
+
+ParsedRunLimits parseRunLimits(const RunLimitsTexts& texts) {
+    auto whole = [](const QString& text, int lowest, int highest) -> std::optional<int> {
+        bool ok = false;
+        const int value = text.trimmed().toInt(&ok);
+        return ok && value >= lowest && value <= highest ? std::optional<int>(value) : std::nullopt;
+    };
+    auto refuse = [](const QString& why) {
+        return ParsedRunLimits{std::nullopt, why};
+    };
+
+    record::RunLimits limits;
+    const std::optional<int> tolerance = whole(texts.tolerance, 0, kWidestTolerance);
+    if (!tolerance)
+        return refuse(QStringLiteral("Допуск: целое число от 0 до %1 °C.").arg(kWidestTolerance));
+    limits.tolerance = *tolerance;
+    const std::optional<int> liquidus = whole(texts.liquidus, 1, kHottestLiquidus);
+    if (!liquidus)
+        return refuse(QStringLiteral("Ликвидус: целое число от 1 до %1 °C.").arg(kHottestLiquidus));
+    limits.liquidus = *liquidus;
+    if (const QString rise = texts.maxRise.trimmed(); !rise.isEmpty()) {
+        bool ok = false;
+        const double value =
+            QString(rise).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
+        if (!ok || !std::isfinite(value) || value <= 0)
+            return refuse(QStringLiteral("Наибольшая скорость нагрева: число больше 0 °C/с или "
+                                         "пусто."));
+        limits.maxRise = value;
+    }
+    if (!texts.minLiquidusSeconds.trimmed().isEmpty()) {
+        const std::optional<int> seconds = whole(texts.minLiquidusSeconds, 1, INT32_MAX);
+        if (!seconds)
+            return refuse(QStringLiteral("Время выше ликвидуса: целое число секунд больше 0 или "
+                                         "пусто."));
+        limits.minLiquidusSeconds = *seconds;
+    }
+    return {limits, {}};
+}
+
 QString recordOptionKey(RecordOption option) {
     switch (option) {
     case RecordOption::AutoSave:

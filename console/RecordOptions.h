@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 namespace config {
 class SettingsFile;
@@ -38,5 +39,21 @@ std::int32_t readTolerance(const config::SettingsFile& settings);
 // Writes the four keys, an unset limit as 0. The one place that saves them: a
 // refused write raises config::WriteError.
 void writeRunLimits(config::SettingsFile& settings, const record::RunLimits& limits);
+
+// The limits as the operator types them: whole degrees and seconds, the rate a
+// decimal; an empty limit is unset.
+struct RunLimitsTexts {
+    QString tolerance;
+    QString liquidus;
+    QString maxRise;
+    QString minLiquidusSeconds;
+};
+RunLimitsTexts runLimitsTexts(const record::RunLimits& limits);
+// The limits the texts say, or the refusal that names the field and what it takes.
+struct ParsedRunLimits {
+    std::optional<record::RunLimits> limits;
+    QString refusal;
+};
+ParsedRunLimits parseRunLimits(const RunLimitsTexts& texts);
 
 } // namespace console

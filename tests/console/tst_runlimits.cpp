@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What a run is judged by, read from and written to section Record of a real settings file.
+// What a run is judged by: read from and written to section Record of a real settings file,
+// typed into the dialog "Допуски прогона", checked, and saved only by its save.
 #include "config/SettingsFile.h"
 #include "console/RecordOptions.h"
+#include "console/RunLimitsDialog.h"
+#include "tests/support/ModalWatcher.h"
+#include "tests/support/TestDirs.h"
 
 #include <QFile>
-#include <QTemporaryDir>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 Q_DECLARE_METATYPE(record::RunLimits)
@@ -27,19 +32,23 @@ private slots:
     void readAsTheFileSaysOrTheDefault();
     void savedLimitsReadBackAndLeaveTheRestAlone_data();
     void savedLimitsReadBackAndLeaveTheRestAlone();
+    void typedLimitsAreCheckedField_data();
+    void typedLimitsAreCheckedField();
+    void dialogShowsTheFileAndSavesOnlyOnSave();
+    void refusedFieldWritesNothing();
 
 private:
     QString write(const QByteArray& text);
-    std::optional<QTemporaryDir> m_dir;
+    void type(console::RunLimitsDialog& dialog, const char* name, const QString& text);
+    std::optional<testsupport::TempAppDir> m_dir;
 };
 
 void TestRunLimits::init() {
     m_dir.emplace();
-    QVERIFY(m_dir->isValid());
 }
 
 QString TestRunLimits::write(const QByteArray& text) {
-    const QString path = m_dir->filePath(QStringLiteral("Iniprofil.ini"));
+    const QString path = m_dir->settingsPath();
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
         qFatal("cannot write the settings file");
@@ -108,5 +117,94 @@ void TestRunLimits::savedLimitsReadBackAndLeaveTheRestAlone() {
     QCOMPARE(console::readRunLimits(ini), saved);
 }
 
-QTEST_GUILESS_MAIN(TestRunLimits)
+void TestRunLimits::type(console::RunLimitsDialog& dialog, const char* name, const QString& text) {
+    auto* edit = dialog.findChild<QLineEdit*>(QLatin1String(name));
+    QVERIFY2(edit, name);
+    edit->setText(text);
+}
+
+void TestRunLimits::typedLimitsAreCheckedField_data() {
+    QTest::addColumn<QStringList>("texts"); // tolerance, liquidus, rise, seconds
+    QTest::addColumn<record::RunLimits>("limits");
+    QTest::addColumn<QString>("refusal");
+    const record::RunLimits none;
+    QTest::newRow("defaults, limits empty")
+        << QStringList{"5", "217", "", ""} << limits(5, 217) << QString();
+    QTest::newRow("every limit, comma and blanks")
+        << QStringList{" 3 ", "183", "2,5", "60"} << limits(3, 183, 2.5, 60) << QString();
+    QTest::newRow("a rise with a point")
+        << QStringList{"0", "500", "1.5", " "} << limits(0, 500, 1.5) << QString();
+    QTest::newRow("tolerance empty")
+        << QStringList{"", "217", "", ""} << none << "Допуск: целое число от 0 до 100 °C.";
+    QTest::newRow("tolerance negative")
+        << QStringList{"-1", "217", "", ""} << none << "Допуск: целое число от 0 до 100 °C.";
+    QTest::newRow("tolerance decimal")
+        << QStringList{"2,5", "217", "", ""} << none << "Допуск: целое число от 0 до 100 °C.";
+    QTest::newRow("liquidus 0") << QStringList{"5", "0", "", ""} << none
+                                << "Ликвидус: целое число от 1 до 500 °C.";
+    QTest::newRow("liquidus text")
+        << QStringList{"5", "двести", "", ""} << none << "Ликвидус: целое число от 1 до 500 °C.";
+    QTest::newRow("rise 0") << QStringList{"5", "217", "0", ""} << none
+                            << "Наибольшая скорость нагрева: число больше 0 °C/с или пусто.";
+    QTest::newRow("rise text") << QStringList{"5", "217", "3 °C", ""} << none
+                               << "Наибольшая скорость нагрева: число больше 0 °C/с или пусто.";
+    QTest::newRow("seconds 0") << QStringList{"5", "217", "", "0"} << none
+                               << "Время выше ликвидуса: целое число секунд больше 0 или пусто.";
+    QTest::newRow("seconds decimal") << QStringList{"5", "217", "", "1.5"} << none
+                                     << "Время выше ликвидуса: целое число секунд больше 0 или "
+                                        "пусто.";
+}
+
+void TestRunLimits::typedLimitsAreCheckedField() {
+    QFETCH(QStringList, texts);
+    QFETCH(record::RunLimits, limits);
+    QFETCH(QString, refusal);
+    const console::ParsedRunLimits parsed =
+        console::parseRunLimits({texts[0], texts[1], texts[2], texts[3]});
+    QCOMPARE(parsed.refusal, refusal);
+    QCOMPARE(parsed.limits.has_value(), refusal.isEmpty());
+    if (parsed.limits)
+        QCOMPARE(*parsed.limits, limits);
+}
+
+// Each showing reads the file afresh; "Выйти" writes nothing; "Сохранить" writes
+// the four keys and nothing else.
+void TestRunLimits::dialogShowsTheFileAndSavesOnlyOnSave() {
+    const QByteArray before = "[Record]\nTolerance=4\nMaxRise=1,5\n";
+    write(before);
+    console::RunLimitsDialog dialog;
+    dialog.show();
+    QCOMPARE(dialog.findChild<QLineEdit*>("EditTolerance")->text(), QStringLiteral("4"));
+    QCOMPARE(dialog.findChild<QLineEdit*>("EditLiquidus")->text(), QStringLiteral("217"));
+    QCOMPARE(dialog.findChild<QLineEdit*>("EditMaxRise")->text(), QStringLiteral("1,5"));
+    QCOMPARE(dialog.findChild<QLineEdit*>("EditMinLiquidusSeconds")->text(), QString());
+    type(dialog, "EditTolerance", QStringLiteral("9"));
+    dialog.findChild<QPushButton*>("ButtonClose")->click();
+    QCOMPARE(m_dir->readSettings(), before);
+
+    write("[Record]\nTolerance=6\n");
+    dialog.show(); // a new showing reads the file again
+    QCOMPARE(dialog.findChild<QLineEdit*>("EditTolerance")->text(), QStringLiteral("6"));
+    type(dialog, "EditLiquidus", QStringLiteral("183"));
+    type(dialog, "EditMinLiquidusSeconds", QStringLiteral("45"));
+    dialog.findChild<QPushButton*>("ButtonSave")->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(m_dir->readSettings(), QByteArray("[Record]\nTolerance=6\nLiquidus=183\nMaxRise=0\n"
+                                               "MinLiquidusSeconds=45\n"));
+}
+
+void TestRunLimits::refusedFieldWritesNothing() {
+    const QByteArray before = "[Record]\nTolerance=4\n";
+    write(before);
+    console::RunLimitsDialog dialog;
+    dialog.show();
+    type(dialog, "EditTolerance", QStringLiteral("101"));
+    testsupport::ModalWatcher boxes;
+    QVERIFY(!dialog.save());
+    QCOMPARE(boxes.texts(), QStringList{"Допуск: целое число от 0 до 100 °C."});
+    QCOMPARE(m_dir->readSettings(), before);
+    QVERIFY(dialog.isVisible());
+}
+
+QTEST_MAIN(TestRunLimits)
 #include "tst_runlimits.moc"

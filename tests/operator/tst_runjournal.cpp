@@ -13,15 +13,19 @@
 #include "tests/support/TestDirs.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <optional>
 
@@ -92,6 +96,7 @@ private slots:
     void profileNamesFilesCannotHoldStayInsideRuns();
     void runEndShowsItsVerdictAndEndsItsFile_data();
     void runEndShowsItsVerdictAndEndsItsFile();
+    void limitsSavedFromTheMenuJudgeTheNextRun();
 
 private:
     QString runsFolder() const { return QDir(m_dir->path()).filePath(QStringLiteral("runs")); }
@@ -529,6 +534,37 @@ void TestRunJournal::runEndShowsItsVerdictAndEndsItsFile() {
 
     start();
     QVERIFY(!verdict->isVisible());
+}
+
+// "Допуски прогона..." in the chart's menu: a tolerance of 1 saved there judges the
+// next run (the T1 hold wobbles 158..162: three seconds in a row within 159..161).
+void TestRunJournal::limitsSavedFromTheMenuJudgeTheNextRun() {
+    QVERIFY(startConsoleWith(consoletest::kFullSettings));
+    bool saved = false;
+    QTimer::singleShot(0, this, [&saved] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || dialog->objectName() != QLatin1String("RunLimitsDialog"))
+            return;
+        dialog->findChild<QLineEdit*>(QStringLiteral("EditTolerance"))
+            ->setText(QStringLiteral("1"));
+        dialog->findChild<QPushButton*>(QStringLiteral("ButtonSave"))->click();
+        saved = true;
+    });
+    auto* action = m_form->findChild<QAction*>(QStringLiteral("ActionRunLimits"));
+    QVERIFY(action);
+    QCOMPARE(action->text(), QStringLiteral("Допуски прогона..."));
+    action->trigger();
+    QVERIFY(saved);
+    QVERIFY(m_dir->readSettings()->contains("[Record]\nTolerance=1\nLiquidus=217\n"));
+
+    start();
+    for (const QString& second : followedProfile0()) {
+        const QStringList values = second.split(QLatin1Char('/'));
+        m_chart->appendSample(values.at(0).toInt(), values.at(1).toInt());
+    }
+    m_form->Stop();
+    QCOMPARE(control<QLabel>(*m_form, "RunVerdict")->text(),
+             QStringLiteral("Профиль не выполнен — выдержка T1: 3 с из 60"));
 }
 
 QTEST_MAIN(TestRunJournal)
