@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
@@ -97,6 +98,9 @@ private slots:
     void runEndShowsItsVerdictAndEndsItsFile_data();
     void runEndShowsItsVerdictAndEndsItsFile();
     void limitsSavedFromTheMenuJudgeTheNextRun();
+    void reportGoesBesideTheRunsFile_data();
+    void reportGoesBesideTheRunsFile();
+    void reportFromTheMenuIsTheRunSoFarOrTheLastOne();
 
 private:
     QString runsFolder() const { return QDir(m_dir->path()).filePath(QStringLiteral("runs")); }
@@ -109,6 +113,11 @@ private:
     void selectProfile(int number);
     // The journal's files once the writer has done, as paths below runs/.
     QStringList runFiles() {
+        m_form->runJournal().waitForWriter();
+        return filesBelow(runsFolder()).filter(QRegularExpression(QStringLiteral("\\.csv$")));
+    }
+    // Every file below runs/, the reports beside the journal's files too.
+    QStringList allRunFiles() {
         m_form->runJournal().waitForWriter();
         return filesBelow(runsFolder());
     }
@@ -565,6 +574,79 @@ void TestRunJournal::limitsSavedFromTheMenuJudgeTheNextRun() {
     m_form->Stop();
     QCOMPARE(control<QLabel>(*m_form, "RunVerdict")->text(),
              QStringLiteral("Профиль не выполнен — выдержка T1: 3 с из 60"));
+}
+
+void TestRunJournal::reportGoesBesideTheRunsFile_data() {
+    QTest::addColumn<QByteArray>("record");
+    QTest::addColumn<bool>("report");
+    QTest::newRow("journal on") << QByteArray() << true;
+    QTest::newRow("journal off: no file, no report")
+        << QByteArray("[Record]\nAutoSave=0\n") << false;
+}
+
+// At each run's end, with the journal on, the one-page report is written beside
+// the run's file under the same name.
+void TestRunJournal::reportGoesBesideTheRunsFile() {
+    QFETCH(QByteArray, record);
+    QFETCH(bool, report);
+    QVERIFY(startConsoleWith(consoletest::kFullSettings + record));
+    testsupport::ModalWatcher boxes;
+    for (int run = 0; run < 2; ++run) {
+        start();
+        for (const QString& second : followedProfile0()) {
+            const QStringList values = second.split(QLatin1Char('/'));
+            m_chart->appendSample(values.at(0).toInt(), values.at(1).toInt());
+        }
+        m_form->Stop();
+    }
+    if (!report) {
+        QTest::qWait(200);
+        QCOMPARE(allRunFiles(), QStringList());
+        return;
+    }
+    QTRY_COMPARE(allRunFiles().size(), 4);
+    const QStringList files = allRunFiles();
+    QVERIFY2(files[0].endsWith(QLatin1String(".csv")) && files[2].endsWith(QLatin1String(".csv")),
+             qPrintable(files.join(QLatin1Char(' '))));
+    for (const int csv : {0, 2}) {
+        const QString pdf = files[csv].chopped(4) + QStringLiteral(".pdf");
+        QCOMPARE(files[csv + 1], pdf);
+        const QByteArray bytes = runFile(pdf);
+        QVERIFY(bytes.startsWith("%PDF-"));
+        QVERIFY(bytes.trimmed().endsWith("%%EOF"));
+    }
+    QCOMPARE(boxes.texts(), QStringList());
+}
+
+void TestRunJournal::reportFromTheMenuIsTheRunSoFarOrTheLastOne() {
+    QVERIFY(startConsoleWith(consoletest::kFullSettings + "[Record]\nAutoSave=0\n"));
+    auto* action = m_form->findChild<QAction*>(QStringLiteral("ActionSaveReport"));
+    QVERIFY(action);
+    QCOMPARE(action->text(), QStringLiteral("Сохранить отчёт (PDF)..."));
+    const QString path = QDir(m_dir->path()).filePath(QStringLiteral("отчёт.pdf"));
+    QVERIFY(!m_form->saveReportTo(path)); // no run yet: nothing to report
+    QVERIFY(!QFileInfo::exists(path));
+
+    start();
+    m_chart->appendSample(100, 50);
+    QVERIFY(m_form->saveReportTo(path)); // the run so far
+    QVERIFY(fileBytes(path).startsWith("%PDF-"));
+    m_form->Stop();
+    m_form->findChild<QPushButton*>(QStringLiteral("TimerToZero"))->click();
+    QVERIFY(m_chart->record().isEmpty());
+    QFile::remove(path);
+    QVERIFY(m_form->saveReportTo(path)); // the last finished run, though the chart was reset
+    QVERIFY(fileBytes(path).startsWith("%PDF-"));
+
+    // A folder that is not there: one box that names the file, nothing written.
+    testsupport::ModalWatcher boxes;
+    const QString nowhere = QDir(m_dir->path()).filePath(QStringLiteral("нет/отчёт.pdf"));
+    QVERIFY(!m_form->saveReportTo(nowhere));
+    QCOMPARE(boxes.texts().size(), 1);
+    QVERIFY2(boxes.texts().constFirst().startsWith(
+                 QStringLiteral("Отчёт прогона не записан в %1: ").arg(nowhere)),
+             qPrintable(boxes.texts().constFirst()));
+    QVERIFY(!QFileInfo::exists(nowhere));
 }
 
 QTEST_MAIN(TestRunJournal)
