@@ -54,6 +54,18 @@ std::vector<ReportGap> gapsOf(const std::vector<RunSecond>& seconds) {
 
 } // namespace
 
+QString runCaption(const RunProfile& profile) {
+    return QStringLiteral("Прогон: профиль %1 «%2»").arg(profile.number).arg(profile.name);
+}
+
+QString pictureTitle(const RunRecord& record) {
+    if (record.runs().empty())
+        return {};
+    const RunHeader& header = record.runs().front().header;
+    return runCaption(header.profile) + QStringLiteral(", ") +
+           header.start.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+}
+
 RunReport makeRunReport(const RunRecord& record, qsizetype first, qsizetype end,
                         const RunAssessment& assessment) {
     first = std::clamp<qsizetype>(first, 0, record.size());
@@ -61,7 +73,7 @@ RunReport makeRunReport(const RunRecord& record, qsizetype first, qsizetype end,
     const RunHeader& header = assessment.header;
     const RunProfile& profile = header.profile;
     RunReport report;
-    report.title = QStringLiteral("Прогон: профиль %1 «%2»").arg(profile.number).arg(profile.name);
+    report.title = runCaption(profile);
     report.facts = {
         QStringLiteral("Начало: %1 (UTC%2)")
             .arg(header.start.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")),

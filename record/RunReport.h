@@ -59,6 +59,12 @@ struct RunReport {
     std::int32_t highestDegrees = 300; // the temperature axis runs from 0 to here
 };
 
+// "Прогон: профиль 2 «BGA»".
+QString runCaption(const RunProfile& profile);
+// The title of a picture of the record: its first run's caption and start,
+// "Прогон: профиль 2 «BGA», 10.12.2026 14:03:59"; empty without a run.
+QString pictureTitle(const RunRecord& record);
+
 // The report of the run [first, end) of `record` that `assessment` judged.
 RunReport makeRunReport(const RunRecord& record, qsizetype first, qsizetype end,
                         const RunAssessment& assessment);
