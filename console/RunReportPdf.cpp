@@ -125,7 +125,9 @@ void drawChart(Page& page, const QRectF& area, const record::RunReport& report) 
     const QPen grid(QColor(205, 205, 205), page.mm(0.15));
     const double timeStep = niceStep(seconds, kTimeGridLines);
     painter.setFont(small);
-    for (double s = 0; s <= seconds + 1e-9; s += timeStep) {
+    const auto timeLines = qint64(seconds / timeStep + 1e-9);
+    for (qint64 line = 0; line <= timeLines; ++line) {
+        const double s = double(line) * timeStep;
         const double x = at(s, 0).x();
         painter.setPen(grid);
         painter.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
@@ -134,7 +136,9 @@ void drawChart(Page& page, const QRectF& area, const record::RunReport& report) 
             QRectF(x - page.mm(10), plot.bottom() + page.mm(1), page.mm(20), metrics.height()),
             Qt::AlignHCenter | Qt::AlignTop, QString::number(qint64(s)));
     }
-    for (double d = 0; d <= degrees + 1e-9; d += RunChart::kDegreesPerGridLine) {
+    const auto degreeLines = qint64(degrees / RunChart::kDegreesPerGridLine + 1e-9);
+    for (qint64 line = 0; line <= degreeLines; ++line) {
+        const double d = double(line) * RunChart::kDegreesPerGridLine;
         const double y = at(0, d).y();
         painter.setPen(grid);
         painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
@@ -255,7 +259,10 @@ void paintRunReport(QPainter& painter, const QRectF& pageRect, double dotsPerInc
     double top = pageRect.top() + margin;
 
     top += page.text(left, top, width, report.title, reportFont(kTitlePoints, true));
-    top += page.text(left, top + page.mm(1), width, report.facts.join(QStringLiteral("     ")),
+    QStringList facts = report.facts;
+    if (report.extra && !report.extraCaption.isEmpty())
+        facts << report.extraCaption;
+    top += page.text(left, top + page.mm(1), width, facts.join(QStringLiteral("     ")),
                      reportFont(kTextPoints)) +
            page.mm(4);
 

@@ -52,7 +52,8 @@ struct RunReport {
     ReportCurves run;
     std::vector<ReportTargets> targets;
     std::vector<ReportGap> gaps;
-    // Another pair of curves drawn under the run's, lighter and dashed, and its caption.
+    // Another pair of curves drawn under the run's, lighter and dashed, and what
+    // it is (shown with the run's facts).
     std::optional<ReportCurves> extra;
     QString extraCaption;
     qint64 lastSecond = 0;             // the time axis runs from 0 to here
