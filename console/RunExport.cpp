@@ -34,19 +34,6 @@ constexpr double kTimeGridLines = 9;
 constexpr int kTextLinesPerHeight = 44;
 constexpr int kLeastTextPixels = 11;
 
-// A grid step of 1, 2 or 5 times a power of ten, whole seconds at least.
-double timeGridStep(double seconds) {
-    const double rough = seconds / kTimeGridLines;
-    if (rough <= 1)
-        return 1;
-    const double magnitude = std::pow(10.0, std::floor(std::log10(rough)));
-    for (const double factor : {1.0, 2.0, 5.0}) {
-        if (factor * magnitude >= rough)
-            return factor * magnitude;
-    }
-    return 10 * magnitude;
-}
-
 QLineSeries* addSeries(QChart* chart, const QColor& colour) {
     auto* series = new QLineSeries;
     series->setColor(colour);
@@ -106,8 +93,8 @@ RunPicture renderRunChart(const record::RunRecord& record, QSize size,
     const double lastSecond = record.isEmpty()
                                   ? RunChart::kSecondsShown
                                   : double(record::RunRecord::secondOf(record.size() - 1));
-    QValueAxis* time = addRunAxis(chart, Qt::AlignBottom, lastSecond, timeGridStep(lastSecond),
-                                  RunChart::kTimeTitle);
+    QValueAxis* time = addRunAxis(chart, Qt::AlignBottom, lastSecond,
+                                  gridStep(lastSecond, kTimeGridLines), RunChart::kTimeTitle);
     QValueAxis* temperature =
         addRunAxis(chart, Qt::AlignLeft, RunChart::kDegreesShown, RunChart::kDegreesPerGridLine,
                    RunChart::kTemperatureTitle);

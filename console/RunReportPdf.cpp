@@ -2,6 +2,7 @@
 // The run report's page: title, chart with legend, targets and gaps, verdict and tables.
 #include "console/RunReportPdf.h"
 
+#include "console/ChartAxis.h"
 #include "console/ProfileTargets.h"
 #include "console/RunChart.h"
 #include "console/RunVerdictLine.h"
@@ -36,19 +37,6 @@ QFont reportFont(double points, bool bold = false) {
     font.setPointSizeF(points);
     font.setBold(bold);
     return font;
-}
-
-// A grid step of 1, 2 or 5 times a power of ten, whole seconds at least.
-double niceStep(double span, double lines) {
-    const double rough = span / lines;
-    if (rough <= 1)
-        return 1;
-    const double magnitude = std::pow(10.0, std::floor(std::log10(rough)));
-    for (const double factor : {1.0, 2.0, 5.0}) {
-        if (factor * magnitude >= rough)
-            return factor * magnitude;
-    }
-    return 10 * magnitude;
 }
 
 class Page {
@@ -123,7 +111,7 @@ void drawChart(Page& page, const QRectF& area, const record::RunReport& report) 
 
     // Grid and axis labels.
     const QPen grid(QColor(205, 205, 205), page.mm(0.15));
-    const double timeStep = niceStep(seconds, kTimeGridLines);
+    const double timeStep = gridStep(seconds, kTimeGridLines);
     painter.setFont(small);
     const auto timeLines = qint64(seconds / timeStep + 1e-9);
     for (qint64 line = 0; line <= timeLines; ++line) {

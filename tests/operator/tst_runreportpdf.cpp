@@ -2,6 +2,7 @@
 // A run's one-page PDF report read as a reader would: its text through pdftotext, its page through
 // pdfinfo and pdftoppm; and the disks that refuse it (read-only, full) leaving nothing behind.
 #include "console/RunReportPdf.h"
+#include "tests/support/SmallDisk.h"
 #include "tests/support/TestDirs.h"
 
 #include <QDir>
@@ -12,8 +13,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <unistd.h>
 
 using namespace record;
 
@@ -71,40 +70,6 @@ RunReport reportOf(const RunRecord& record) {
     if (!report)
         qFatal("a hand-made run without a second");
     return *report;
-}
-
-// A tmpfs mounted on `path` for as long as the object lives.
-class SmallDisk {
-public:
-    SmallDisk(const QString& path, const QStringList& options) : m_path(path) {
-        QDir().mkpath(path);
-        m_mounted =
-            ::geteuid() == 0 &&
-            QProcess::execute(QStringLiteral("mount"),
-                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                               options.join(QLatin1Char(',')), QStringLiteral("tmpfs"), path}) == 0;
-    }
-    ~SmallDisk() {
-        if (m_mounted)
-            QProcess::execute(QStringLiteral("umount"), {m_path});
-    }
-    bool mounted() const { return m_mounted; }
-
-private:
-    QString m_path;
-    bool m_mounted = false;
-};
-
-void fillUp(const QString& folder) {
-    QFile filler(QDir(folder).filePath(QStringLiteral("filler")));
-    if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return;
-    const QByteArray block(512, 'f');
-    while (filler.write(block) == block.size()) {
-    }
-    const QByteArray byte(1, 'f');
-    while (filler.write(byte) == 1) {
-    }
 }
 
 } // namespace
@@ -251,7 +216,7 @@ void TestRunReportPdf::refusingDisksLeaveNothingBehind() {
     QFETCH(QString, disk);
     QFETCH(QString, reason);
     const QString folder = pathOf(QStringLiteral("runs"));
-    std::optional<SmallDisk> mounted;
+    std::optional<testsupport::SmallDisk> mounted;
     if (disk == QLatin1String("ro")) {
         mounted.emplace(folder, QStringList{QStringLiteral("ro"), QStringLiteral("size=1m")});
         if (!mounted->mounted())
@@ -260,7 +225,7 @@ void TestRunReportPdf::refusingDisksLeaveNothingBehind() {
         mounted.emplace(folder, QStringList{QStringLiteral("size=64k")});
         if (!mounted->mounted())
             QSKIP("mounting a small disk needs root");
-        fillUp(folder);
+        testsupport::fillUp(folder);
     }
     const QStringList before = testsupport::filesBelow(m_dir->path());
     const QString path = QDir(folder).filePath(QStringLiteral("отчёт.pdf"));
