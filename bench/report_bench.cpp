@@ -21,8 +21,12 @@ constexpr int kRepeats = 7;
 // 15 minutes), every reading different from the one before, one answer in 97 lost.
 record::RunRecord runOf(int seconds) {
     record::RunRecord record;
-    record.beginRun({QStringLiteral("1.0.0.2"), QDateTime::currentDateTime(), QStringLiteral("Com3"),
-                     -5, 7, {2, QStringLiteral("BGA"), 180, 150, 160, 60, 235, 30}});
+    record.beginRun({QStringLiteral("1.0.0.2"),
+                     QDateTime::currentDateTime(),
+                     QStringLiteral("Com3"),
+                     -5,
+                     7,
+                     {2, QStringLiteral("BGA"), 180, 150, 160, 60, 235, 30}});
     for (int second = 1; second <= seconds; ++second) {
         if (second % 97 == 0) {
             record.appendGap();
