@@ -55,7 +55,9 @@ std::vector<ReportGap> gapsOf(const std::vector<RunSecond>& seconds) {
 } // namespace
 
 QString runCaption(const RunProfile& profile) {
-    return QStringLiteral("Прогон: профиль %1 «%2»").arg(profile.number).arg(profile.name);
+    const QString name = profile.name.trimmed();
+    return name.isEmpty() ? QStringLiteral("Прогон: профиль %1").arg(profile.number)
+                          : QStringLiteral("Прогон: профиль %1 «%2»").arg(profile.number).arg(name);
 }
 
 QString pictureTitle(const RunRecord& record) {

@@ -137,7 +137,10 @@ void TestRunReport::aSecondRunStandsOnItsOwn() {
     QCOMPARE(report.targets[0].from, 0.0);
     QCOMPARE(report.targets[0].to, 1.0);
     QCOMPARE(report.targets[0].t3, 240);
-    QVERIFY(report.title.startsWith(QStringLiteral("Прогон: профиль 5 ")));
+    QCOMPARE(report.title, QStringLiteral("Прогон: профиль 5 «BGA/бессвинцовый»"));
+    // A profile without a name is not given empty quotes.
+    later.profile.name = QStringLiteral("  ");
+    QCOMPARE(runCaption(later.profile), QStringLiteral("Прогон: профиль 5"));
 }
 
 void TestRunReport::envelopeKeepsPeaksAndGaps_data() {
