@@ -94,7 +94,7 @@ done
 touch "$work/done"
 sleep 1
 
-echo "journal files: $(ls "$work/runs" 2>/dev/null | wc -l)"
+echo "journal files: $(ls "$work"/runs/*.csv 2>/dev/null | wc -l), reports: $(ls "$work"/runs/*.pdf 2>/dev/null | wc -l)"
 for file in "$work"/runs/*.csv; do
     [ -e "$file" ] || continue
     awk -F, -v name="$(basename "$file")" '

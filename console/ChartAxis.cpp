@@ -5,6 +5,8 @@
 #include <QChart>
 #include <QValueAxis>
 
+#include <cmath>
+
 namespace console {
 
 QValueAxis* addRunAxis(QChart* chart, Qt::Alignment side, double maximum, double gridStep,
@@ -20,6 +22,18 @@ QValueAxis* addRunAxis(QChart* chart, Qt::Alignment side, double maximum, double
     axis->setTitleText(title);
     chart->addAxis(axis, side);
     return axis;
+}
+
+double gridStep(double span, double lines) {
+    const double rough = span / lines;
+    if (rough <= 1)
+        return 1;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(rough)));
+    for (const double factor : {1.0, 2.0, 5.0}) {
+        if (factor * magnitude >= rough)
+            return factor * magnitude;
+    }
+    return 10 * magnitude;
 }
 
 } // namespace console

@@ -16,4 +16,8 @@ namespace console {
 QValueAxis* addRunAxis(QChart* chart, Qt::Alignment side, double maximum, double gridStep,
                        const QString& title);
 
+// A grid step for about `lines` grid lines over `span`: 1, 2 or 5 times a power
+// of ten, whole numbers at least.
+double gridStep(double span, double lines);
+
 } // namespace console

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "record/RunRecord.h"
+#include "record/RunSummary.h"
 
 #include <QString>
 
@@ -11,7 +12,7 @@
 namespace console {
 
 // The rate of rise is measured over this many seconds before the second shown.
-inline constexpr qint64 kRateSpanSeconds = 10;
+inline constexpr qint64 kRateSpanSeconds = record::kRiseSpanSeconds;
 
 struct CursorReading {
     qint64 second = 0;                       // run time under the pointer, whole seconds

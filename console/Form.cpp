@@ -10,10 +10,13 @@
 #include "console/RecordOptions.h"
 #include "console/RunChart.h"
 #include "console/RunExport.h"
+#include "console/RunLimitsDialog.h"
+#include "console/RunReportPdf.h"
 #include "link/LineSpeeds.h"
 #include "link/StationFrame.h"
 #include "record/RunCsv.h"
 #include "record/RunJournal.h"
+#include "record/RunSummary.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -101,6 +104,7 @@ const QString kTransferWhileSoldering =
     QStringLiteral("Записывать профиль во время пайки запрещено!");
 const QString kProfileValueOutOfRange =
     QStringLiteral("Значение %1 = %2 вне диапазона 0..255, профиль не передан!");
+const QString kReportFailed = QStringLiteral("Отчёт прогона не записан в %1: %2");
 const QString kJournalFailed =
     QStringLiteral("Журнал прогона не записан в %1: %2. Прогон идёт дальше без журнала.");
 
@@ -456,6 +460,8 @@ void TForm1::bindHandlers() {
     connect(N6, &QAction::triggered, this, guarded(&TForm1::N6Click));
     connect(m_saveChart, &QAction::triggered, this, guarded(&TForm1::saveChartClicked));
     connect(m_exportData, &QAction::triggered, this, guarded(&TForm1::exportDataClicked));
+    connect(m_runLimits, &QAction::triggered, this, guarded(&TForm1::runLimitsClicked));
+    connect(m_saveReport, &QAction::triggered, this, guarded(&TForm1::saveReportClicked));
     // Only the operator's click: the start-up reading sets the marks silently.
     connect(m_autoSave, &QAction::triggered, this, &TForm1::autoSaveTriggered);
     connect(m_showTargets, &QAction::triggered, this, &TForm1::targetsTriggered);
@@ -686,6 +692,62 @@ void TForm1::beginRun() {
     m_journal->runStarted();
 }
 
+// The run is over (stopped, or reset while it went on): what it did is worked
+// out once and handed to the chart's corner and the end of its record (the
+// journal's file and the export).
+void TForm1::finishRun() {
+    const record::RunLimits limits = [] {
+        const config::SettingsFile ini;
+        return console::readRunLimits(ini);
+    }();
+    const std::optional<record::RunAssessment> assessment =
+        record::assessLastRun(Chart1->record(), limits);
+    if (!assessment) {
+        m_journal->runEnded();
+        return;
+    }
+    Chart1->closeRun(record::closingLines(*assessment));
+    Chart1->showVerdict(*assessment);
+    const record::RunRecord& run = Chart1->record();
+    m_lastReport = record::makeRunReport(run, run.runs().back().first, run.size(), *assessment);
+    // The report goes beside the run's file once the file is on the disk.
+    if (const std::optional<quint64> file = m_journal->runEnded())
+        m_reportsDue[*file] = *m_lastReport;
+}
+
+// The run's file is whole: its report goes beside it, named as it is.
+void TForm1::journalFileClosed(quint64 file, const QString& path) {
+    // Files close in the order their runs ended: reports of earlier files are
+    // not coming (their file failed).
+    const auto due = m_reportsDue.find(file);
+    if (due == m_reportsDue.end())
+        return;
+    const record::RunReport report = std::move(due->second);
+    m_reportsDue.erase(m_reportsDue.begin(), std::next(due));
+    const QFileInfo csv(path);
+    writeReport(csv.dir().filePath(csv.completeBaseName() + QStringLiteral(".pdf")), report);
+}
+
+bool TForm1::writeReport(const QString& path, const record::RunReport& report) {
+    const console::ReportWritten written = console::writeRunReport(path, report);
+    if (!written.written)
+        console::showError(this, kReportFailed.arg(path, written.reason));
+    return written.written;
+}
+
+std::optional<record::RunReport> TForm1::reportToSave() const {
+    if (m_monitor.runGoesOn()) {
+        const config::SettingsFile ini;
+        return record::lastRunReport(Chart1->record(), console::readRunLimits(ini));
+    }
+    return m_lastReport;
+}
+
+bool TForm1::saveReportTo(const QString& path) {
+    const std::optional<record::RunReport> report = reportToSave();
+    return report && writeReport(path, *report);
+}
+
 // The profile as the window shows it.
 record::RunProfile TForm1::shownProfile() const {
     auto value = [](const QLabel* label) {
@@ -703,7 +765,7 @@ void TForm1::Stop() {
     setWorks(kIdle, kBlue);
     if (m_monitor.runGoesOn()) {
         recordSeconds(m_monitor.runStopped(now()));
-        m_journal->runEnded();
+        finishRun();
     }
     Timer1->stop();
 }
@@ -932,7 +994,10 @@ void TForm1::SendProfil() {
     // The seconds that ended before the reset still belong to the run before it;
     // a run going on goes on as a new one.
     recordSeconds(m_monitor.clockTick(now()));
-    m_journal->runEnded();
+    if (m_monitor.runGoesOn())
+        finishRun();
+    else
+        m_journal->runEnded();
     TGrafikY = 0;
     Chart1->clearSamples();
     showRunClock();
@@ -1009,6 +1074,8 @@ void TForm1::buildChartMenu() {
     m_saveChart->setObjectName(QStringLiteral("ActionSaveChart"));
     m_exportData = m_chartMenu->addAction(QStringLiteral("Экспорт данных..."));
     m_exportData->setObjectName(QStringLiteral("ActionExportData"));
+    m_saveReport = m_chartMenu->addAction(QStringLiteral("Сохранить отчёт (PDF)..."));
+    m_saveReport->setObjectName(QStringLiteral("ActionSaveReport"));
     m_chartMenu->addSeparator();
     m_autoSave = m_chartMenu->addAction(QStringLiteral("Автосохранение прогонов"));
     m_autoSave->setObjectName(QStringLiteral("ActionAutoSave"));
@@ -1016,6 +1083,9 @@ void TForm1::buildChartMenu() {
     m_showTargets = m_chartMenu->addAction(QStringLiteral("Показывать уставки профиля"));
     m_showTargets->setObjectName(QStringLiteral("ActionShowTargets"));
     m_showTargets->setCheckable(true);
+    m_chartMenu->addSeparator();
+    m_runLimits = m_chartMenu->addAction(QStringLiteral("Допуски прогона..."));
+    m_runLimits->setObjectName(QStringLiteral("ActionRunLimits"));
     // The right button opens the menu; the left one keeps panning the chart.
     Chart1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Chart1, &QWidget::customContextMenuRequested, this, &TForm1::showChartMenu);
@@ -1026,6 +1096,7 @@ void TForm1::showChartMenu(const QPoint& position) {
     const bool hasSamples = !Chart1->record().isEmpty();
     m_saveChart->setEnabled(hasSamples);
     m_exportData->setEnabled(hasSamples);
+    m_saveReport->setEnabled(m_lastReport.has_value() || (m_monitor.runGoesOn() && hasSamples));
     // The menu takes the pointer: the box beside it would stay over the menu.
     Chart1->cursorReadout()->hide();
     m_chartMenu->popup(Chart1->viewport()->mapToGlobal(position));
@@ -1038,6 +1109,22 @@ void TForm1::saveChartClicked() {
         saveChartTo(path);
 }
 
+void TForm1::saveReportClicked() {
+    const std::optional<record::RunReport> report = reportToSave();
+    if (!report)
+        return;
+    const QString path = chooseExportPath(QStringLiteral("Сохранить отчёт"), QStringLiteral("pdf"),
+                                          QStringLiteral("Документ PDF (*.pdf)"), report->fileName);
+    if (!path.isEmpty())
+        writeReport(path, *report);
+}
+
+// What the next run's end is judged by; the run shown keeps its verdict.
+void TForm1::runLimitsClicked() {
+    console::RunLimitsDialog dialog(this);
+    dialog.exec();
+}
+
 void TForm1::exportDataClicked() {
     const QString path = chooseExportPath(QStringLiteral("Экспорт данных"), QStringLiteral("csv"),
                                           QStringLiteral("Таблица CSV (*.csv)"));
@@ -1048,14 +1135,16 @@ void TForm1::exportDataClicked() {
 // The save dialog, opened on a name made of the date, the time and the selected
 // profile; empty when the operator cancels it.
 QString TForm1::chooseExportPath(const QString& caption, const QString& extension,
-                                 const QString& filter) {
+                                 const QString& filter, const QString& suggested) {
     QFileDialog dialog(this, caption, m_exportFolder, filter);
     dialog.setObjectName(QStringLiteral("ExportDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(extension);
     // Named as the journal names the run: by its start and the profile it started with.
     const record::RunRecord::RunMark* run = Chart1->record().runAt(0);
-    dialog.selectFile(run ? record::suggestedFileName(run->header, extension)
+    dialog.selectFile(!suggested.isEmpty() ? suggested
+                      : run
+                          ? record::suggestedFileName(run->header, extension)
                           : record::suggestedFileName(QDateTime::currentDateTime(), NumberProfilTx,
                                                       Label37->text(), extension));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -1084,6 +1173,7 @@ void TForm1::buildJournal() {
     m_journal = new record::RunJournal(Chart1->record(), folder, this);
     connect(Chart1, &console::RunChart::secondRecorded, m_journal, &record::RunJournal::recordGrew);
     connect(m_journal, &record::RunJournal::writeFailed, this, &TForm1::journalFailed);
+    connect(m_journal, &record::RunJournal::fileClosed, this, &TForm1::journalFileClosed);
 }
 
 void TForm1::readRecordOptions(const config::SettingsFile& ini) {

@@ -4,6 +4,7 @@
 
 #include "link/PortUnit.h"
 #include "link/StationMonitor.h"
+#include "record/RunReport.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -11,6 +12,8 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -89,6 +92,9 @@ public:
     // False when nothing was written.
     bool saveChartTo(const QString& path);
     bool exportCsvTo(const QString& path);
+    // The run's one-page PDF report (the run going on, else the last finished
+    // one); false when there is none or it could not be written (the error box).
+    bool saveReportTo(const QString& path);
     // The run journal, which writes each run to the runs folder while on.
     record::RunJournal& runJournal() const { return *m_journal; }
 
@@ -170,8 +176,14 @@ private:
     void showChartMenu(const QPoint& position);
     void saveChartClicked();
     void exportDataClicked();
+    void runLimitsClicked();
     QString chooseExportPath(const QString& caption, const QString& extension,
-                             const QString& filter);
+                             const QString& filter, const QString& suggested = {});
+    void saveReportClicked();
+    void journalFileClosed(quint64 file, const QString& path);
+    bool writeReport(const QString& path, const record::RunReport& report);
+    // The last finished run's report, or the run so far while one goes on.
+    std::optional<record::RunReport> reportToSave() const;
     // The two switches of the chart's menu, kept in the settings file.
     void autoSaveTriggered(bool on);
     void targetsTriggered(bool on);
@@ -179,6 +191,7 @@ private:
     void readRecordOptions(const config::SettingsFile& ini);
     void journalFailed(const QString& path, const QString& reason);
     void beginRun();
+    void finishRun();
     record::RunProfile shownProfile() const;
     void buildJournal();
 
@@ -276,6 +289,12 @@ private:
     QAction* m_exportData = nullptr;
     QAction* m_autoSave = nullptr;
     QAction* m_showTargets = nullptr;
+    QAction* m_runLimits = nullptr;
+    QAction* m_saveReport = nullptr;
+    // The last finished run's report, and the reports waiting for their run's
+    // journal file to be on the disk, by file.
+    std::optional<record::RunReport> m_lastReport;
+    std::map<quint64, record::RunReport> m_reportsDue;
     record::RunJournal* m_journal = nullptr;
     // Where the last export went; the save dialog opens there next time.
     QString m_exportFolder;

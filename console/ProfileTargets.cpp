@@ -5,6 +5,8 @@
 #include "console/RunChart.h"
 
 #include <QChart>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPen>
 #include <QValueAxis>
@@ -40,6 +42,13 @@ TargetLines::TargetLines(QChart* chart, QValueAxis* time, QValueAxis* temperatur
     : m_t1(addLine(chart, time, temperature, kTopTargetColour)),
       m_t3(addLine(chart, time, temperature, kTopTargetColour)),
       m_tb(addLine(chart, time, temperature, kBottomTargetColour)) {}
+
+void TargetLines::nameInLegend(QChart* chart) {
+    m_t1->setName(QStringLiteral("Уставки T1, T3"));
+    m_tb->setName(QStringLiteral("Уставка TB"));
+    for (QLegendMarker* marker : chart->legend()->markers(m_t3))
+        marker->setVisible(false);
+}
 
 void TargetLines::show(const std::vector<TargetSpan>& spans) {
     struct Line {

@@ -45,6 +45,8 @@ public:
     // Each span's lines over its own stretch; nothing between spans.
     void show(const std::vector<TargetSpan>& spans);
     void hide();
+    // Two entries in a shown legend: the top's targets together, and the bottom's.
+    void nameInLegend(QChart* chart);
 
 private:
     QLineSeries* m_t1 = nullptr;

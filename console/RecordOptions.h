@@ -3,7 +3,12 @@
 // file.
 #pragma once
 
+#include "record/RunSummary.h"
+
 #include <QString>
+
+#include <cstdint>
+#include <optional>
 
 namespace config {
 class SettingsFile;
@@ -22,5 +27,33 @@ QString recordOptionKey(RecordOption option);
 bool readRecordOption(const config::SettingsFile& settings, RecordOption option);
 // Writes that one key, 1 or 0; a refused write raises config::WriteError.
 void writeRecordOption(config::SettingsFile& settings, RecordOption option, bool on);
+
+// What a run is judged by, keys Tolerance, Liquidus, MaxRise and MinLiquidusSeconds
+// of section Record. An absent key, or a value that is no number or out of its
+// range, takes the default: Tolerance 5 (0..100 °C), Liquidus 217 (1..500 °C);
+// MaxRise (°C/s, a decimal with a point or a comma) and MinLiquidusSeconds (s)
+// are unset unless above 0.
+record::RunLimits readRunLimits(const config::SettingsFile& settings);
+// The tolerance alone, for whatever compares a curve with a target or another run.
+std::int32_t readTolerance(const config::SettingsFile& settings);
+// Writes the four keys, an unset limit as 0. The one place that saves them: a
+// refused write raises config::WriteError.
+void writeRunLimits(config::SettingsFile& settings, const record::RunLimits& limits);
+
+// The limits as the operator types them: whole degrees and seconds, the rate a
+// decimal; an empty limit is unset.
+struct RunLimitsTexts {
+    QString tolerance;
+    QString liquidus;
+    QString maxRise;
+    QString minLiquidusSeconds;
+};
+RunLimitsTexts runLimitsTexts(const record::RunLimits& limits);
+// The limits the texts say, or the refusal that names the field and what it takes.
+struct ParsedRunLimits {
+    std::optional<record::RunLimits> limits;
+    QString refusal;
+};
+ParsedRunLimits parseRunLimits(const RunLimitsTexts& texts);
 
 } // namespace console

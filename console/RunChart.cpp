@@ -5,6 +5,7 @@
 #include "console/ChartAxis.h"
 #include "console/CursorReadout.h"
 #include "console/Fonts.h"
+#include "console/RunVerdictLine.h"
 
 #include <QChart>
 #include <QKeyEvent>
@@ -99,6 +100,30 @@ RunChart::RunChart(QWidget* parent) : QChartView(new QChart, parent) {
         "padding: 2px 4px; }"));
     m_readout->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_readout->hide();
+
+    m_verdict = new RunVerdictLine(viewport());
+    connect(chart, &QChart::plotAreaChanged, this, &RunChart::placeVerdict);
+}
+
+void RunChart::beginRun(const record::RunHeader& header) {
+    m_record.beginRun(header);
+    m_verdict->hide();
+}
+
+void RunChart::showVerdict(const record::RunAssessment& assessment) {
+    m_verdict->showAssessment(assessment);
+    placeVerdict();
+}
+
+QLabel* RunChart::verdictLine() const {
+    return m_verdict;
+}
+
+// Inside the plot's top right corner: where the curves rarely go (near 300 °C).
+void RunChart::placeVerdict() {
+    constexpr int kInset = 4;
+    const QPoint corner = mapFromScene(chart()->mapToScene(chart()->plotArea().topRight()));
+    m_verdict->placeAt(corner.x() - kInset, corner.y() + kInset);
 }
 
 void RunChart::appendSample(std::int32_t top, std::int32_t bottom) {
@@ -125,6 +150,7 @@ void RunChart::clearSamples() {
     m_bottom->clear();
     m_shown = {};
     m_time->setRange(0, kSecondsShown);
+    m_verdict->hide();
     if (m_readout->isVisible())
         showReadoutAt(m_readoutAt);
 }

@@ -16,10 +16,15 @@
 #include <optional>
 
 class QLabel;
+namespace record {
+struct RunAssessment;
+}
 class QLineSeries;
 class QValueAxis;
 
 namespace console {
+
+class RunVerdictLine;
 
 // A fixed 900-second window over the run, 0..300 °C high, that the operator pans
 // along the time axis only (mouse drag, or the arrow keys while it has focus); no
@@ -62,8 +67,10 @@ public:
     void clearSamples();
     // What the record keeps beside the samples: where a run begins, and which
     // profile the window shows from the next second on.
-    void beginRun(const record::RunHeader& header) { m_record.beginRun(header); }
+    // A run that begins takes the last run's verdict away.
+    void beginRun(const record::RunHeader& header);
     void showProfile(const record::RunProfile& profile) { m_record.showProfile(profile); }
+    void closeRun(const QByteArray& closing) { m_record.closeRun(closing); }
     // Moves the window along the time axis by this many pixels of the plot area
     // (positive: later in the run).
     void panBy(qreal pixels);
@@ -83,6 +90,11 @@ public:
 
     // The box beside the pointer while it rests over the plot.
     QLabel* cursorReadout() const { return m_readout; }
+
+    // The finished run's verdict in the plot's corner, until a run begins or the
+    // record is reset.
+    void showVerdict(const record::RunAssessment& assessment);
+    QLabel* verdictLine() const;
 
 signals:
     // The record has grown by one second (a reading or a gap).
@@ -110,6 +122,7 @@ private:
     void showReadoutAt(QPointF position);
     void secondAdded();
     void showTargetLines();
+    void placeVerdict();
 
     record::RunRecord m_record;
     QLineSeries* m_top = nullptr;
@@ -124,6 +137,7 @@ private:
     std::unique_ptr<TargetLines> m_targetLines;
     QLabel* m_readout = nullptr;
     QPointF m_readoutAt; // the pointer's last position over the plot
+    RunVerdictLine* m_verdict = nullptr;
 };
 
 } // namespace console

@@ -4,17 +4,21 @@
 
 #include "config/Errors.h"
 #include "console/ChartAxis.h"
+#include "console/Fonts.h"
 #include "console/RunChart.h"
+#include "record/RunReport.h"
 
 #include <QChart>
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
 #include <QImageWriter>
+#include <QLegend>
 #include <QLineSeries>
 #include <QPainter>
 #include <QSaveFile>
 #include <QValueAxis>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -25,19 +29,10 @@ namespace {
 // The picture's time axis aims at about as many grid lines as the screen shows
 // over its 900 seconds.
 constexpr double kTimeGridLines = 9;
-
-// A grid step of 1, 2 or 5 times a power of ten, whole seconds at least.
-double timeGridStep(double seconds) {
-    const double rough = seconds / kTimeGridLines;
-    if (rough <= 1)
-        return 1;
-    const double magnitude = std::pow(10.0, std::floor(std::log10(rough)));
-    for (const double factor : {1.0, 2.0, 5.0}) {
-        if (factor * magnitude >= rough)
-            return factor * magnitude;
-    }
-    return 10 * magnitude;
-}
+// Text of a 960-pixel-high picture 22 pixels high: as readable as the screen's
+// when the picture is shown whole on a smaller screen.
+constexpr int kTextLinesPerHeight = 44;
+constexpr int kLeastTextPixels = 11;
 
 QLineSeries* addSeries(QChart* chart, const QColor& colour) {
     auto* series = new QLineSeries;
@@ -81,9 +76,16 @@ RunPicture renderRunChart(const record::RunRecord& record, QSize size,
     QGraphicsScene scene;
     auto* chart = new QChart; // the scene owns it
     scene.addItem(chart);
-    chart->legend()->hide();
-    chart->setTitle(QString());
     chart->setAnimationOptions(QChart::NoAnimation);
+    // A picture handed over says what it shows: the run's title above, a
+    // legend, and text readable at the picture's size.
+    const int textPixels = std::max(kLeastTextPixels, size.height() / kTextLinesPerHeight);
+    QFont titleFont = tahoma(textPixels * 5 / 4);
+    titleFont.setBold(true);
+    chart->setTitleFont(titleFont);
+    chart->setTitle(record::pictureTitle(record));
+    chart->legend()->setAlignment(Qt::AlignTop);
+    chart->legend()->setFont(tahoma(textPixels));
     QMargins margins = chart->margins();
     margins.setRight(RunChart::kRightMargin);
     chart->setMargins(margins);
@@ -91,17 +93,34 @@ RunPicture renderRunChart(const record::RunRecord& record, QSize size,
     const double lastSecond = record.isEmpty()
                                   ? RunChart::kSecondsShown
                                   : double(record::RunRecord::secondOf(record.size() - 1));
-    QValueAxis* time = addRunAxis(chart, Qt::AlignBottom, lastSecond, timeGridStep(lastSecond),
-                                  RunChart::kTimeTitle);
+    QValueAxis* time = addRunAxis(chart, Qt::AlignBottom, lastSecond,
+                                  gridStep(lastSecond, kTimeGridLines), RunChart::kTimeTitle);
     QValueAxis* temperature =
         addRunAxis(chart, Qt::AlignLeft, RunChart::kDegreesShown, RunChart::kDegreesPerGridLine,
                    RunChart::kTemperatureTitle);
+    QFont axisTitleFont = tahoma(textPixels);
+    axisTitleFont.setBold(true);
+    for (QValueAxis* axis : {time, temperature}) {
+        axis->setLabelsFont(tahoma(textPixels));
+        axis->setTitleFont(axisTitleFont);
+    }
     // The targets first, under the curves, as on screen.
-    if (targets)
-        TargetLines(chart, time, temperature).show(targetSpans(record, lastSecond, *targets));
+    if (targets) {
+        TargetLines lines(chart, time, temperature);
+        lines.show(targetSpans(record, lastSecond, *targets));
+        lines.nameInLegend(chart);
+    }
 
     QLineSeries* top = addSeries(chart, RunChart::kTopColour);
     QLineSeries* bottom = addSeries(chart, RunChart::kBottomColour);
+    top->setName(QStringLiteral("Верх"));
+    bottom->setName(QStringLiteral("Низ"));
+    // Curves thick enough to be told from the grid on a picture this size.
+    for (QLineSeries* series : {top, bottom}) {
+        QPen pen = series->pen();
+        pen.setWidthF(std::max(1.0, textPixels / 10.0));
+        series->setPen(pen);
+    }
     for (QLineSeries* series : {top, bottom}) {
         series->attachAxis(time);
         series->attachAxis(temperature);

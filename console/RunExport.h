@@ -26,10 +26,11 @@ struct RunPicture {
 
 // The chart of the whole run: time from 0 to the run's last second across the
 // plot, 0..300 °C as on screen, both curves in their colours, the axis titles of
-// the chart. Every sample is drawn; the curves break where the record has a gap.
-// With `targets` given (the targets are shown), the picture draws the targets of
-// the profiles the record says were shown, each over the seconds it was shown
-// for; a record that says none gets `targets` across the plot.
+// the chart; above them the title (the first run's profile and start) and a
+// legend of the curves and the targets, text sized to the picture. Every sample is drawn; the
+// curves break where the record has a gap. With `targets` given (the targets are shown), the
+// picture draws the targets of the profiles the record says were shown, each over the seconds it
+// was shown for; a record that says none gets `targets` across the plot.
 RunPicture renderRunChart(const record::RunRecord& record, QSize size = kRunPictureSize,
                           const std::optional<ProfileTargets>& targets = std::nullopt);
 

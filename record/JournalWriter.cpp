@@ -38,9 +38,11 @@ QString numbered(const QString& name, int number) {
     return numberedName;
 }
 
+} // namespace
+
 // The operator reads the reason in Russian where we know it; otherwise the
 // system's own words.
-QString reasonOf(int error, const QString& systemText) {
+QString failureReason(int error, const QString& systemText) {
     switch (error) {
     case ENOSPC:
         return QStringLiteral("диск заполнен");
@@ -53,6 +55,8 @@ QString reasonOf(int error, const QString& systemText) {
         return systemText;
     }
 }
+
+namespace {
 
 bool syncToDisk(int handle) {
 #if defined(Q_OS_UNIX)
@@ -225,7 +229,7 @@ void JournalWriter::doCreate(const Job& job) {
     // Never an existing file; unbuffered, so each write reaches the system at once.
     if (!open->file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
         const int error = errno;
-        fail(job.file, open->file.fileName(), reasonOf(error, open->file.errorString()));
+        fail(job.file, open->file.fileName(), failureReason(error, open->file.errorString()));
         return;
     }
 #if defined(Q_OS_UNIX)
@@ -257,7 +261,7 @@ void JournalWriter::doAppend(quint64 file, const QByteArray& bytes) {
     const qint64 written = open.file.write(bytes);
     if (written != bytes.size()) {
         const int error = errno;
-        const QString reason = reasonOf(error, open.file.errorString());
+        const QString reason = failureReason(error, open.file.errorString());
         // Whatever reached the file up to its last line end stays; a cut line goes.
         const qint64 kept = written > 0 ? bytes.first(written).lastIndexOf('\n') + 1 : qint64(0);
         open.complete += kept;
@@ -274,13 +278,18 @@ void JournalWriter::doAppend(quint64 file, const QByteArray& bytes) {
     open.complete += written;
     if (!sync(open.file.handle())) {
         const int error = errno;
-        fail(file, path, reasonOf(error, QStringLiteral("диск не сохранил записанное")));
+        fail(file, path, failureReason(error, QStringLiteral("диск не сохранил записанное")));
         return;
     }
 }
 
 void JournalWriter::doClose(quint64 file) {
-    m_files.erase(file);
+    const auto found = m_files.find(file);
+    if (found == m_files.end())
+        return; // never created, or failed
+    const QString path = found->second->file.fileName();
+    m_files.erase(found);
+    emit closed(file, path);
 }
 
 void JournalWriter::fail(quint64 file, const QString& path, const QString& reason) {

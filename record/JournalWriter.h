@@ -16,6 +16,11 @@
 
 namespace record {
 
+// Why a file could not be written, for the operator: Russian words for a full
+// disk, a refused access and a read-only disk (`error` is errno), otherwise the
+// system's own text.
+QString failureReason(int error, const QString& systemText);
+
 // The window hands over whole lines and goes on at once: creating a file, writing
 // and syncing it happen on the writer's own thread, so a slow disk (an SD card, a
 // USB stick, a network folder) never holds the poll or the run clock. Lines that
@@ -62,6 +67,8 @@ signals:
     // them queued.
     void created(quint64 file, const QString& path);
     void failed(quint64 file, const QString& path, const QString& reason);
+    // Everything sent to the file is on the disk and the file is done with.
+    void closed(quint64 file, const QString& path);
 
 private:
     struct Job {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <iterator>
 
 namespace record {
 
@@ -137,8 +138,11 @@ void appendCsvRows(QByteArray& text, const RunRecord& record, qsizetype origin, 
     for (qsizetype index = first; index < end; ++index) {
         const qint64 second = qint64(index - origin) + 1;
         for (; run != runs.cend() && run->first == index; ++run) {
-            if (index != origin)
+            if (index != origin) {
+                if (run != runs.cbegin())
+                    text += std::prev(run)->closing;
                 text += runStartLine(second, run->header.start);
+            }
         }
         for (; profile != profiles.cend() && profile->first == index; ++profile) {
             if (index != origin || !headed || headed->header.profile != profile->profile)
@@ -155,6 +159,11 @@ void appendCsvRows(QByteArray& text, const RunRecord& record, qsizetype origin, 
             text.append(',');
         }
         text.append('\n');
+    }
+    // A finished run's file ends with what it did.
+    if (end > first && end == record.size()) {
+        if (const RunRecord::RunMark* last = record.runAt(end - 1))
+            text += last->closing;
     }
 }
 

@@ -37,6 +37,9 @@ namespace record {
 //   # run_start: second=77 start=2026-12-10T14:09:12+03:00
 //     (a later run that goes on in the same record: only in an export, which holds
 //     every run since the last "<0>")
+// After the last row of a finished run, the "#" lines that say what it did
+// (closingLines() of RunSummary), in an export before the next run's
+// "# run_start" line.
 // Values never hold a line break: control characters become spaces.
 QByteArray csvText(const RunRecord& record);
 
@@ -51,7 +54,8 @@ QString isoTimeWithOffset(const QDateTime& time);
 QByteArray csvHeader();
 // The rows of the record's seconds [first, end) appended to `text`, numbered from
 // 1 at index `origin`, each preceded by the "#" lines of what happened in it. A
-// profile the header at `origin` already says is not repeated.
+// profile the header at `origin` already says is not repeated. Rows that reach the
+// end of the record end with the closing lines of its last run, once it is over.
 void appendCsvRows(QByteArray& text, const RunRecord& record, qsizetype origin, qsizetype first,
                    qsizetype end);
 

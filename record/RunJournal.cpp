@@ -12,6 +12,7 @@ RunJournal::RunJournal(const RunRecord& record, QString folder, QObject* parent)
     : QObject(parent), m_record(record), m_folder(std::move(folder)) {
     connect(&m_writer, &JournalWriter::created, this, &RunJournal::created, Qt::QueuedConnection);
     connect(&m_writer, &JournalWriter::failed, this, &RunJournal::failed, Qt::QueuedConnection);
+    connect(&m_writer, &JournalWriter::closed, this, &RunJournal::fileClosed, Qt::QueuedConnection);
 }
 
 void RunJournal::setOn(bool on) {
@@ -44,12 +45,20 @@ void RunJournal::recordGrew() {
         writeNewSeconds();
 }
 
-void RunJournal::runEnded() {
-    if (m_file)
+std::optional<quint64> RunJournal::runEnded() {
+    std::optional<quint64> whole;
+    if (m_file) {
+        const RunRecord::RunMark* run = m_record.runAt(m_origin);
+        if (run && m_on && !m_failedThisRun && m_written == m_record.size()) {
+            m_writer.append(*m_file, run->closing);
+            whole = m_file;
+        }
         m_writer.close(*m_file);
+    }
     m_file.reset();
     m_path.reset();
     m_inRun = false;
+    return whole;
 }
 
 // The seconds recorded since the last hand-over, in one append: usually the one

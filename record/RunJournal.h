@@ -36,8 +36,12 @@ public:
     void runStarted();
     // The record has grown by a second (a reading or a gap).
     void recordGrew();
-    // The run is over: stopped, or the record is about to be reset.
-    void runEnded();
+    // The run is over: stopped, or the record is about to be reset. The lines
+    // the record closed the run with (what it did) end the file, when the
+    // journal is on and the file has every row of the run.
+    // Returns the run's file when it holds every row of the run (fileClosed()
+    // reports it once it is on the disk).
+    std::optional<quint64> runEnded();
 
     // The file of the run going on, once the writer has made it; empty otherwise.
     QString currentPath() const { return m_file && m_path ? *m_path : QString(); }
@@ -48,6 +52,8 @@ public:
 signals:
     // The run's file could not be written: its path and why.
     void writeFailed(const QString& path, const QString& reason);
+    // A run's file is on the disk whole, with every row of its run.
+    void fileClosed(quint64 file, const QString& path);
 
 private:
     void writeNewSeconds();

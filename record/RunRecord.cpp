@@ -13,10 +13,15 @@ void RunRecord::clear() {
 
 void RunRecord::beginRun(const RunHeader& header) {
     if (!m_runs.empty() && m_runs.back().first == size())
-        m_runs.back().header = header; // the run before it recorded nothing
+        m_runs.back() = {size(), header, {}}; // the run before it recorded nothing
     else
-        m_runs.push_back({size(), header});
+        m_runs.push_back({size(), header, {}});
     showProfile(header.profile);
+}
+
+void RunRecord::closeRun(const QByteArray& closing) {
+    if (!m_runs.empty())
+        m_runs.back().closing = closing;
 }
 
 void RunRecord::showProfile(const RunProfile& profile) {

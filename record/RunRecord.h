@@ -3,6 +3,7 @@
 // says about itself.
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <QtGlobal>
@@ -61,6 +62,7 @@ public:
     struct RunMark {
         qsizetype first = 0; // the index of the run's first second
         RunHeader header;
+        QByteArray closing; // what the run did, once it is over ("#" lines)
     };
     struct ProfileMark {
         qsizetype first = 0; // shown from this index on
@@ -75,6 +77,8 @@ public:
 
     // A run begins with the next second recorded, showing its header's profile.
     void beginRun(const RunHeader& header);
+    // The newest run is over; `closing` ("#" lines) says what it did.
+    void closeRun(const QByteArray& closing);
     // The window shows `profile` from the next second on. The same profile again
     // marks nothing; a change before that second is recorded replaces the last one.
     void showProfile(const RunProfile& profile);

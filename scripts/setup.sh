@@ -16,10 +16,11 @@ run_packages=(
     libsimpleini-dev libgl-dev fonts-wine
 )
 # Testing: clang and its sanitizer runtime for the fuzz targets, an X server and
-# its tools for the display tests, and what the install test checks with.
+# its tools for the display tests, what the install test checks with, and the
+# PDF reader tools the run report is read back with.
 test_packages=(
     clang libclang-rt-dev
-    xvfb xauth xdotool x11-utils imagemagick desktop-file-utils
+    xvfb xauth xdotool x11-utils imagemagick desktop-file-utils poppler-utils
 )
 
 # Packaging: CPack's dependency scan, the icons drawn from the SVG, and the

@@ -60,8 +60,9 @@ struct Row {
 };
 
 struct RunFile {
-    QList<QByteArray> header;
+    QList<QByteArray> header; // the "#" lines before the rows
     QList<Row> rows;
+    QList<QByteArray> closing; // the "#" lines after the last row
 };
 
 RunFile readRunFile(const QString& path) {
@@ -70,9 +71,12 @@ RunFile readRunFile(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         return run;
     for (const QByteArray& line : file.readAll().split('\n')) {
-        if (line.startsWith('#'))
+        if (line.startsWith('#') && run.rows.isEmpty())
             run.header << line;
+        else if (line.startsWith('#'))
+            run.closing << line;
         else if (!line.isEmpty() && !line.startsWith("time_s")) {
+            run.closing.clear(); // "#" lines between rows
             const QList<QByteArray> cells = line.split(',');
             run.rows << Row{cells.value(0).toInt(),
                             cells.value(1).isEmpty() ? -1 : cells.value(1).toInt()};
@@ -174,8 +178,12 @@ void TestRecordE2e::heldProcessLosesNoSecondAndEachRunHasItsFile() {
     QTest::qWait(3000);
 
     const QDir runs(m_dir->path() + QStringLiteral("/runs"));
-    const QStringList names = runs.entryList(QDir::Files, QDir::Name);
+    const QStringList names = runs.entryList({QStringLiteral("*.csv")}, QDir::Files, QDir::Name);
     QCOMPARE(names.size(), 2);
+    // Each run's report beside its file, and nothing else.
+    QCOMPARE(runs.entryList(QDir::Files, QDir::Name),
+             QStringList({names[0], names[0].chopped(4) + QStringLiteral(".pdf"), names[1],
+                          names[1].chopped(4) + QStringLiteral(".pdf")}));
     const RunFile first = readRunFile(runs.filePath(names[0]));
     const RunFile second = readRunFile(runs.filePath(names[1]));
 
@@ -186,6 +194,10 @@ void TestRecordE2e::heldProcessLosesNoSecondAndEachRunHasItsFile() {
         QVERIFY(run->header.contains("# Correct1: -3"));
         QVERIFY(run->header.contains("# Name: Короткий"));
         QVERIFY(!run->rows.isEmpty());
+        // ...and what the run did, last.
+        QVERIFY(!run->closing.isEmpty());
+        QCOMPARE(run->closing.first(), "# length: " + QByteArray::number(run->rows.size()));
+        QVERIFY(run->closing.last().startsWith("# verdict: "));
         for (qsizetype i = 0; i < run->rows.size(); ++i)
             QCOMPARE(run->rows[i].second, int(i) + 1);
     }

@@ -7,6 +7,7 @@
 #include "tests/support/ModalWatcher.h"
 #include "tests/support/TestDirs.h"
 
+#include "record/RunReport.h"
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -161,6 +162,7 @@ private slots:
     void csvOfAnEmptyRunIsTheHeader();
     void pictureStretchesTheRunAcrossThePlot();
     void pictureDrawsEverySampleOfADay();
+    void pictureSaysWhatItShows();
     void pictureBreaksTheCurvesAtGaps_data();
     void pictureBreaksTheCurvesAtGaps();
     void suggestedNameHoldsDateProfileAndSafeName_data();
@@ -333,6 +335,67 @@ void TestRunExport::pictureStretchesTheRunAcrossThePlot() {
     // Nothing of either curve above the hotter plateau.
     QVERIFY(!colourNear(picture, kLast, 450, 280, isRed));
     QVERIFY(!colourNear(picture, kLast, 450, 280, isBlue));
+}
+
+// Dark pixels (text) in a box of the picture: how many, and how many rows they span.
+struct Ink {
+    int pixels = 0;
+    int rows = 0;
+};
+static Ink inkIn(const QImage& image, const QRect& box) {
+    Ink ink;
+    const QRect inside = box.intersected(image.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        int row = 0;
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            row += qGray(image.pixel(x, y)) < 110;
+        ink.pixels += row;
+        ink.rows += row > 0;
+    }
+    return ink;
+}
+static int pixelsOf(const QImage& image, const QRect& box, const QColor& colour) {
+    int count = 0;
+    const QRect inside = box.intersected(image.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            count += image.pixelColor(x, y) == colour;
+    return count;
+}
+
+// A picture handed over says what it shows: above the plot the run's title and a
+// legend with both curves' colours and the targets' tones; the axis text is
+// readable at the picture's size (it was 9 pixels high on 960).
+void TestRunExport::pictureSaysWhatItShows() {
+    record::RunRecord record;
+    record.beginRun({QStringLiteral("1.0.0.2"),
+                     QDateTime(QDate(2026, 12, 10), QTime(14, 3, 59), Qt::OffsetFromUTC, 10800),
+                     QStringLiteral("Com3"),
+                     0,
+                     0,
+                     {2, QStringLiteral("BGA"), 180, 150, 160, 60, 235, 30}});
+    for (int second = 1; second <= 300; ++second)
+        record.append(100 + second / 3, 50 + second / 4);
+    const console::RunPicture picture = console::renderRunChart(
+        record, console::kRunPictureSize, console::ProfileTargets{160, 235, 150});
+    picture.image.save(testsupport::artifactsDir() + QStringLiteral("/run-export-titled.png"));
+    const QImage& image = picture.image;
+    const QRect plot = picture.plotArea.toAlignedRect();
+    QCOMPARE(record::pictureTitle(record),
+             QStringLiteral("Прогон: профиль 2 «BGA», 10.12.2026 14:03:59"));
+
+    // Above the plot, clear of the topmost axis label: two lines of text.
+    const QRect above(plot.left() + 60, 0, plot.width() - 60, plot.top() - 20);
+    const Ink text = inkIn(image, above);
+    QVERIFY2(text.pixels > 1500 && text.rows >= 30,
+             qPrintable(QStringLiteral("%1 pixels over %2 rows").arg(text.pixels).arg(text.rows)));
+    for (const QColor& colour : {console::RunChart::kTopColour, console::RunChart::kBottomColour,
+                                 console::kTopTargetColour, console::kBottomTargetColour})
+        QVERIFY2(pixelsOf(image, above, colour) >= 100, qPrintable(colour.name()));
+
+    // The "0" under the time axis' start: at least 16 pixels high.
+    const Ink zero = inkIn(image, QRect(plot.left() - 25, plot.bottom() + 3, 50, 40));
+    QVERIFY2(zero.rows >= 16, qPrintable(QString::number(zero.rows)));
 }
 
 // A day at 100 °C on top with one second at 290 °C in the middle, and 50 °C
@@ -554,17 +617,25 @@ void TestRunExport::commandsAreDisabledWithoutSamples() {
     QCOMPARE(save->text(), QStringLiteral("Сохранить график..."));
     QCOMPARE(data->text(), QStringLiteral("Экспорт данных..."));
 
+    auto* report = m_form->findChild<QAction*>(QStringLiteral("ActionSaveReport"));
+    QVERIFY(report);
+
     QMenu* menu = openChartMenu();
     QVERIFY(menu);
-    // The two commands, then the record's two switches below a separator.
+    // The three commands, the record's two switches below a separator, and the
+    // run's limits below another.
     const QList<QAction*> items = menu->actions();
-    QCOMPARE(items.size(), 5);
-    QCOMPARE(items.mid(0, 2), (QList<QAction*>{save, data}));
-    QVERIFY(items.at(2)->isSeparator());
-    QCOMPARE(items.at(3)->objectName(), QStringLiteral("ActionAutoSave"));
-    QCOMPARE(items.at(4)->objectName(), QStringLiteral("ActionShowTargets"));
+    QCOMPARE(items.size(), 8);
+    QCOMPARE(items.mid(0, 3), (QList<QAction*>{save, data, report}));
+    QVERIFY(items.at(3)->isSeparator());
+    QCOMPARE(items.at(4)->objectName(), QStringLiteral("ActionAutoSave"));
+    QCOMPARE(items.at(5)->objectName(), QStringLiteral("ActionShowTargets"));
+    QVERIFY(items.at(6)->isSeparator());
+    QCOMPARE(items.at(7)->objectName(), QStringLiteral("ActionRunLimits"));
     QVERIFY(!save->isEnabled());
     QVERIFY(!data->isEnabled());
+    QVERIFY(!report->isEnabled());
+    QVERIFY(items.at(7)->isEnabled());
     menu->close();
 
     // A second counted without a reading is already a run to keep.
@@ -573,14 +644,16 @@ void TestRunExport::commandsAreDisabledWithoutSamples() {
     QVERIFY(menu);
     QVERIFY(save->isEnabled());
     QVERIFY(data->isEnabled());
+    QVERIFY(report->isEnabled()); // the run so far
     menu->close();
 
-    // "<0>" empties the run again.
+    // "<0>" empties the chart again; the run it ended keeps its report.
     control<QPushButton>(*m_form, "TimerToZero")->click();
     menu = openChartMenu();
     QVERIFY(menu);
     QVERIFY(!save->isEnabled());
     QVERIFY(!data->isEnabled());
+    QVERIFY(report->isEnabled());
     menu->close();
 }
 

@@ -13,15 +13,20 @@
 #include "tests/support/TestDirs.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
 
 #include <optional>
 
@@ -52,10 +57,15 @@ QList<QByteArray> headerOf(const QByteArray& text) {
     return lines;
 }
 
-// The rows after the header row, "#" lines among them included.
+// The rows after the header row, "#" lines among them included, up to the
+// lines that close a finished run's file (from "# length:" on).
 QByteArray rowsOf(const QByteArray& text) {
     const qsizetype header = text.indexOf("time_s,top_c,bottom_c\n");
-    return header < 0 ? QByteArray() : text.mid(header + 22);
+    if (header < 0)
+        return {};
+    const QByteArray rows = text.mid(header + 22);
+    const qsizetype closing = rows.indexOf("# length: ");
+    return closing < 0 ? rows : rows.left(closing);
 }
 
 // What the journal says of profile 0 of consoletest::kFullSettings and its
@@ -85,6 +95,12 @@ private slots:
     void unwritableRunsShowOneBoxAndTheRunGoesOn();
     void profileNamesFilesCannotHoldStayInsideRuns_data();
     void profileNamesFilesCannotHoldStayInsideRuns();
+    void runEndShowsItsVerdictAndEndsItsFile_data();
+    void runEndShowsItsVerdictAndEndsItsFile();
+    void limitsSavedFromTheMenuJudgeTheNextRun();
+    void reportGoesBesideTheRunsFile_data();
+    void reportGoesBesideTheRunsFile();
+    void reportFromTheMenuIsTheRunSoFarOrTheLastOne();
 
 private:
     QString runsFolder() const { return QDir(m_dir->path()).filePath(QStringLiteral("runs")); }
@@ -97,6 +113,11 @@ private:
     void selectProfile(int number);
     // The journal's files once the writer has done, as paths below runs/.
     QStringList runFiles() {
+        m_form->runJournal().waitForWriter();
+        return filesBelow(runsFolder()).filter(QRegularExpression(QStringLiteral("\\.csv$")));
+    }
+    // Every file below runs/, the reports beside the journal's files too.
+    QStringList allRunFiles() {
         m_form->runJournal().waitForWriter();
         return filesBelow(runsFolder());
     }
@@ -429,6 +450,203 @@ void TestRunJournal::profileNamesFilesCannotHoldStayInsideRuns() {
     QCOMPARE(rowsOf(file), QByteArray("1,,\n2,,\n"));
     // The name in its "#" line, on one line whatever it holds.
     QCOMPARE(headerOf(file).size(), 13);
+}
+
+// Seconds of a run as the test gives them: "top/bottom" a reading, "-" a tick
+// without an answer (a gap).
+using Seconds = QStringList;
+
+// Profile 0 of the settings followed: T1 160 for 60 s, T3 235 for 30 s, the bottom
+// at 150. Holds wobble by up to 2 °C, so no two neighbouring readings agree.
+static Seconds followedProfile0() {
+    Seconds seconds;
+    auto wobble = [](int k) {
+        return k % 5 - 2;
+    };
+    for (int k = 1; k <= 10; ++k)
+        seconds << QStringLiteral("%1/%1").arg(100 + 4 * k);
+    for (int k = 0; k < 60; ++k)
+        seconds << QStringLiteral("%1/%2").arg(160 + wobble(k)).arg(150 + wobble(k));
+    for (int k = 1; k <= 10; ++k)
+        seconds << QStringLiteral("%1/150").arg(190 + k);
+    for (int k = 0; k < 30; ++k)
+        seconds << QStringLiteral("%1/%2").arg(235 + wobble(k)).arg(150 - wobble(k));
+    for (int k = 1; k <= 5; ++k)
+        seconds << QStringLiteral("%1/140").arg(220 - 8 * k);
+    return seconds;
+}
+
+void TestRunJournal::runEndShowsItsVerdictAndEndsItsFile_data() {
+    QTest::addColumn<Seconds>("seconds");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QColor>("colour");
+    QTest::newRow("followed: green")
+        << followedProfile0() << "Профиль выполнен" << QColor(0, 128, 0);
+    QTest::newRow("three silent seconds: red")
+        << Seconds(3, QStringLiteral("-")) << "Профиль не выполнен — выдержка T1: 0 с из 60"
+        << QColor(200, 0, 0);
+    QTest::newRow("silent longer than the T1 hold: grey")
+        << Seconds(61, QStringLiteral("-"))
+        << "Не проверено — выдержка T1: 0 с из 60, пропуск связи в выдержке"
+        << QColor(110, 110, 110);
+    Seconds overshoot = followedProfile0();
+    overshoot[110] = QStringLiteral("241/150");
+    QTest::newRow("overshoot: red")
+        << overshoot << "Профиль не выполнен — перегрев над T3: +6 °C при допуске 5"
+        << QColor(200, 0, 0);
+}
+
+// At the stop the chart's corner says how the run stood, in its colour, the
+// pointer on it shows the summary, and the run's file ends with the same words;
+// the next start takes the line away.
+void TestRunJournal::runEndShowsItsVerdictAndEndsItsFile() {
+    QFETCH(Seconds, seconds);
+    QFETCH(QString, line);
+    QFETCH(QColor, colour);
+    QVERIFY(startConsoleWith(consoletest::kFullSettings));
+    start();
+    for (const QString& second : std::as_const(seconds)) {
+        if (second == QLatin1String("-")) {
+            tick();
+        } else {
+            const QStringList values = second.split(QLatin1Char('/'));
+            m_chart->appendSample(values.at(0).toInt(), values.at(1).toInt());
+        }
+    }
+    auto* verdict = control<QLabel>(*m_form, "RunVerdict");
+    QVERIFY(!verdict->isVisible());
+    m_form->Stop();
+
+    QVERIFY(verdict->isVisible());
+    QCOMPARE(verdict->text(), line);
+    QVERIFY2(verdict->styleSheet().contains(colour.name()), qPrintable(verdict->styleSheet()));
+    const QStringList summary = verdict->toolTip().split(QLatin1Char('\n'));
+    QCOMPARE(summary.value(0), line);
+    QVERIFY2(summary.contains(QStringLiteral("Длительность: %1 с, с показаниями %2 с")
+                                  .arg(seconds.size())
+                                  .arg(seconds.size() - seconds.count(QStringLiteral("-")))),
+             qPrintable(verdict->toolTip()));
+    // Over the plot, inside its top right corner.
+    const QRectF plot = m_chart->chart()->plotArea();
+    QVERIFY(verdict->geometry().right() <= plot.right());
+    QVERIFY(verdict->geometry().top() >= plot.top());
+
+    const QStringList files = runFiles();
+    QCOMPARE(files.size(), 1);
+    const QByteArray bytes = runFile(files.first());
+    QVERIFY2(bytes.endsWith("# verdict: " + line.toUtf8() + '\n'), bytes.right(400).constData());
+    QVERIFY(bytes.contains("\n# length: " + QByteArray::number(seconds.size()) + '\n'));
+    // The export of the finished run says the same, byte for byte.
+    const QString exported = QDir(m_dir->path()).filePath(QStringLiteral("export.csv"));
+    QVERIFY(m_form->exportCsvTo(exported));
+    QCOMPARE(fileBytes(exported), bytes);
+
+    start();
+    QVERIFY(!verdict->isVisible());
+}
+
+// "Допуски прогона..." in the chart's menu: a tolerance of 1 saved there judges the
+// next run (the T1 hold wobbles 158..162: three seconds in a row within 159..161).
+void TestRunJournal::limitsSavedFromTheMenuJudgeTheNextRun() {
+    QVERIFY(startConsoleWith(consoletest::kFullSettings));
+    bool saved = false;
+    QTimer::singleShot(0, this, [&saved] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || dialog->objectName() != QLatin1String("RunLimitsDialog"))
+            return;
+        dialog->findChild<QLineEdit*>(QStringLiteral("EditTolerance"))
+            ->setText(QStringLiteral("1"));
+        dialog->findChild<QPushButton*>(QStringLiteral("ButtonSave"))->click();
+        saved = true;
+    });
+    auto* action = m_form->findChild<QAction*>(QStringLiteral("ActionRunLimits"));
+    QVERIFY(action);
+    QCOMPARE(action->text(), QStringLiteral("Допуски прогона..."));
+    action->trigger();
+    QVERIFY(saved);
+    QVERIFY(m_dir->readSettings()->contains("[Record]\nTolerance=1\nLiquidus=217\n"));
+
+    start();
+    for (const QString& second : followedProfile0()) {
+        const QStringList values = second.split(QLatin1Char('/'));
+        m_chart->appendSample(values.at(0).toInt(), values.at(1).toInt());
+    }
+    m_form->Stop();
+    QCOMPARE(control<QLabel>(*m_form, "RunVerdict")->text(),
+             QStringLiteral("Профиль не выполнен — выдержка T1: 3 с из 60"));
+}
+
+void TestRunJournal::reportGoesBesideTheRunsFile_data() {
+    QTest::addColumn<QByteArray>("record");
+    QTest::addColumn<bool>("report");
+    QTest::newRow("journal on") << QByteArray() << true;
+    QTest::newRow("journal off: no file, no report")
+        << QByteArray("[Record]\nAutoSave=0\n") << false;
+}
+
+// At each run's end, with the journal on, the one-page report is written beside
+// the run's file under the same name.
+void TestRunJournal::reportGoesBesideTheRunsFile() {
+    QFETCH(QByteArray, record);
+    QFETCH(bool, report);
+    QVERIFY(startConsoleWith(consoletest::kFullSettings + record));
+    testsupport::ModalWatcher boxes;
+    for (int run = 0; run < 2; ++run) {
+        start();
+        for (const QString& second : followedProfile0()) {
+            const QStringList values = second.split(QLatin1Char('/'));
+            m_chart->appendSample(values.at(0).toInt(), values.at(1).toInt());
+        }
+        m_form->Stop();
+    }
+    if (!report) {
+        QTest::qWait(200);
+        QCOMPARE(allRunFiles(), QStringList());
+        return;
+    }
+    QTRY_COMPARE(allRunFiles().size(), 4);
+    const QStringList files = allRunFiles();
+    QVERIFY2(files[0].endsWith(QLatin1String(".csv")) && files[2].endsWith(QLatin1String(".csv")),
+             qPrintable(files.join(QLatin1Char(' '))));
+    for (const int csv : {0, 2}) {
+        const QString pdf = files[csv].chopped(4) + QStringLiteral(".pdf");
+        QCOMPARE(files[csv + 1], pdf);
+        const QByteArray bytes = runFile(pdf);
+        QVERIFY(bytes.startsWith("%PDF-"));
+        QVERIFY(bytes.trimmed().endsWith("%%EOF"));
+    }
+    QCOMPARE(boxes.texts(), QStringList());
+}
+
+void TestRunJournal::reportFromTheMenuIsTheRunSoFarOrTheLastOne() {
+    QVERIFY(startConsoleWith(consoletest::kFullSettings + "[Record]\nAutoSave=0\n"));
+    auto* action = m_form->findChild<QAction*>(QStringLiteral("ActionSaveReport"));
+    QVERIFY(action);
+    QCOMPARE(action->text(), QStringLiteral("Сохранить отчёт (PDF)..."));
+    const QString path = QDir(m_dir->path()).filePath(QStringLiteral("отчёт.pdf"));
+    QVERIFY(!m_form->saveReportTo(path)); // no run yet: nothing to report
+    QVERIFY(!QFileInfo::exists(path));
+
+    start();
+    m_chart->appendSample(100, 50);
+    QVERIFY(m_form->saveReportTo(path)); // the run so far
+    QVERIFY(fileBytes(path).startsWith("%PDF-"));
+    m_form->Stop();
+    m_form->findChild<QPushButton*>(QStringLiteral("TimerToZero"))->click();
+    QVERIFY(m_chart->record().isEmpty());
+    QFile::remove(path);
+    QVERIFY(m_form->saveReportTo(path)); // the last finished run, though the chart was reset
+    QVERIFY(fileBytes(path).startsWith("%PDF-"));
+
+    // A folder that is not there: one box that names the file, nothing written.
+    testsupport::ModalWatcher boxes;
+    const QString nowhere = QDir(m_dir->path()).filePath(QStringLiteral("нет/отчёт.pdf"));
+    QVERIFY(!m_form->saveReportTo(nowhere));
+    QCOMPARE(boxes.texts().size(), 1);
+    QVERIFY2(boxes.texts().constFirst().startsWith(
+                 QStringLiteral("Отчёт прогона не записан в %1: ").arg(nowhere)),
+             qPrintable(boxes.texts().constFirst()));
+    QVERIFY(!QFileInfo::exists(nowhere));
 }
 
 QTEST_MAIN(TestRunJournal)

@@ -3,6 +3,7 @@
 // switch, the files it cannot write, a full disk, a disk that never answers, and a day of it.
 #include "record/RunCsv.h"
 #include "record/RunJournal.h"
+#include "tests/support/SmallDisk.h"
 #include "tests/support/TestDirs.h"
 
 #include <QCryptographicHash>
@@ -23,6 +24,10 @@
 using namespace record;
 
 namespace {
+
+using testsupport::fillUp;
+using testsupport::runAsRoot;
+using testsupport::SmallDisk;
 
 using testsupport::fileBytes;
 using testsupport::filesBelow;
@@ -51,44 +56,6 @@ QByteArray headerText(const QString& start) {
 }
 const QByteArray kHeader1403 = headerText(QStringLiteral("2026-12-10T14:03:59+03:00"));
 const QString kName1403 = QStringLiteral("2026-12-10_14-03_profil2_BGA_2.csv");
-
-bool runAsRoot() {
-    return ::geteuid() == 0;
-}
-
-// A tmpfs of `size` mounted on `path` for as long as the object lives.
-class SmallDisk {
-public:
-    SmallDisk(const QString& path, const QString& size) : m_path(path) {
-        QDir().mkpath(path);
-        m_mounted =
-            QProcess::execute(QStringLiteral("mount"),
-                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                               QStringLiteral("size=") + size, QStringLiteral("tmpfs"), path}) == 0;
-    }
-    ~SmallDisk() {
-        if (m_mounted)
-            QProcess::execute(QStringLiteral("umount"), {m_path});
-    }
-    bool mounted() const { return m_mounted; }
-
-private:
-    QString m_path;
-    bool m_mounted = false;
-};
-
-// Fills what room is left on the file system of `folder`.
-void fillUp(const QString& folder) {
-    QFile filler(QDir(folder).filePath(QStringLiteral("filler")));
-    if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return;
-    const QByteArray block(512, 'f');
-    while (filler.write(block) == block.size()) {
-    }
-    const QByteArray byte(1, 'f');
-    while (filler.write(byte) == 1) {
-    }
-}
 
 // A disk that takes no sync until the test lets it, as a hung network folder.
 class HeldDisk {
@@ -134,6 +101,8 @@ private slots:
     void eachSecondIsAppendedToTheRunsFile();
     void runsAndTheSwitch_data();
     void runsAndTheSwitch();
+    void closingLinesEndTheRunsFile_data();
+    void closingLinesEndTheRunsFile();
     void profileChangeStandsAtItsSecond();
     void takenNamesAreNumberedAndNothingIsOverwritten();
     void fileThatCannotBeWrittenFailsOnceForTheRun_data();
@@ -164,11 +133,54 @@ private:
         m_journal->recordGrew();
     }
     void settle() { m_journal->waitForWriter(); }
+    // Runs as the console makes them: S start, P stop, R the reset "<0>" while a
+    // run goes on, F the switch off, N on, a digit that many seconds. Runs start
+    // a minute apart from `hour`:00, so each file's name is its own; the n-th
+    // run is closed with the line "# verdict: run n".
+    void play(RunJournal& journal, const QString& events, int hour);
 
     std::optional<QTemporaryDir> m_dir;
     RunRecord m_record;
     std::unique_ptr<RunJournal> m_journal;
 };
+
+void TestJournal::play(RunJournal& journal, const QString& events, int hour) {
+    int minute = 0;
+    int value = 0;
+    int runs = 0;
+    auto end = [&] {
+        m_record.closeRun("# verdict: run " + QByteArray::number(runs) + '\n');
+        journal.runEnded();
+    };
+    for (const QChar event : events) {
+        switch (event.toLatin1()) {
+        case 'S':
+            ++runs;
+            start(at(hour, minute++, 0));
+            break;
+        case 'P':
+            end();
+            break;
+        case 'R':
+            end();
+            m_record.clear();
+            ++runs;
+            start(at(hour, minute++, 0));
+            break;
+        case 'F':
+            journal.setOn(false);
+            break;
+        case 'N':
+            journal.setOn(true);
+            break;
+        default:
+            for (int n = event.digitValue(); n > 0; --n) {
+                ++value;
+                second(QStringLiteral("%1/%2").arg(value).arg(value + 1000));
+            }
+        }
+    }
+}
 
 void TestJournal::init() {
     m_dir.emplace();
@@ -254,34 +266,7 @@ void TestJournal::runsAndTheSwitch() {
     QFETCH(QList<QByteArray>, files);
     RunJournal& journal = makeJournal();
     QSignalSpy failed(&journal, &RunJournal::writeFailed);
-    int minute = 0; // each run starts a minute after the last, so its name is its own
-    int value = 0;
-    for (const QChar event : std::as_const(events)) {
-        switch (event.toLatin1()) {
-        case 'S':
-            start(at(10, minute++, 0));
-            break;
-        case 'P':
-            journal.runEnded();
-            break;
-        case 'R':
-            journal.runEnded();
-            m_record.clear();
-            start(at(10, minute++, 0));
-            break;
-        case 'F':
-            journal.setOn(false);
-            break;
-        case 'N':
-            journal.setOn(true);
-            break;
-        default:
-            for (int n = event.digitValue(); n > 0; --n) {
-                ++value;
-                second(QStringLiteral("%1/%2").arg(value).arg(value + 1000));
-            }
-        }
-    }
+    play(journal, events, 10);
     settle();
     QCOMPARE(failed.count(), 0);
     const QStringList names = filesBelow(runsFolder());
@@ -295,6 +280,34 @@ void TestJournal::runsAndTheSwitch() {
             if (!line.isEmpty() && !line.startsWith('#') && !line.startsWith("time_s"))
                 seconds += line.left(line.indexOf(',')) + '\n';
         QCOMPARE(seconds, files[i]);
+    }
+}
+
+// What the run did goes last, after its last row, and only into a file that
+// holds every row of the run.
+void TestJournal::closingLinesEndTheRunsFile_data() {
+    QTest::addColumn<QString>("events");
+    QTest::addColumn<QList<bool>>("closed"); // each file, oldest first: ends with the lines
+
+    QTest::newRow("stopped") << "S3P" << QList<bool>{true};
+    QTest::newRow("reset mid-run, then stopped") << "S2R1P" << QList<bool>{true, true};
+    QTest::newRow("switched off before the stop: rows are missing")
+        << "S2F1P" << QList<bool>{false};
+    QTest::newRow("off and on again: every row is there") << "S2F1N1P" << QList<bool>{true};
+}
+
+void TestJournal::closingLinesEndTheRunsFile() {
+    QFETCH(QString, events);
+    QFETCH(QList<bool>, closed);
+    RunJournal& journal = makeJournal();
+    play(journal, events, 11);
+    settle();
+    const QStringList names = filesBelow(runsFolder());
+    QCOMPARE(names.size(), closed.size());
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QByteArray bytes = fileBytes(QDir(runsFolder()).filePath(names[i]));
+        const QByteArray last = "# verdict: run " + QByteArray::number(i + 1) + '\n';
+        QVERIFY2(bytes.endsWith(last) == closed[i], bytes.constData());
     }
 }
 
@@ -431,7 +444,7 @@ void TestJournal::namesThatLeaveTheFolderAreRefused() {
 void TestJournal::fullDiskEndsTheFileAtItsLastCompleteRow() {
     if (!runAsRoot())
         QSKIP("mounting a small disk needs root");
-    SmallDisk disk(runsFolder(), QStringLiteral("16k"));
+    SmallDisk disk(runsFolder(), {QStringLiteral("size=16k")});
     if (!disk.mounted())
         QSKIP("this machine refuses to mount a tmpfs");
 
@@ -483,7 +496,7 @@ void TestJournal::fullDiskEndsTheFileAtItsLastCompleteRow() {
 void TestJournal::fileThatCannotTakeItsHeaderIsRemoved() {
     if (!runAsRoot())
         QSKIP("mounting a small disk needs root");
-    SmallDisk disk(runsFolder(), QStringLiteral("16k"));
+    SmallDisk disk(runsFolder(), {QStringLiteral("size=16k")});
     if (!disk.mounted())
         QSKIP("this machine refuses to mount a tmpfs");
     fillUp(runsFolder());

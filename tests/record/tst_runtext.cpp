@@ -54,6 +54,8 @@ private slots:
     void aRecordWithoutRunsIsThePlainTable();
     void changesAndLaterRunsStandBeforeTheirSecond();
     void rowsOfARunCountFromItsFirstSecond();
+    void finishedRunsEndWithWhatTheyDid_data();
+    void finishedRunsEndWithWhatTheyDid();
     void aReaderSkippingCommentsSeesThePlainTable();
 };
 
@@ -152,6 +154,48 @@ void TestRunText::changesAndLaterRunsStandBeforeTheirSecond() {
                                   "# profile_change: second=6 profile=2 T0=180 TB=150 T1=160 "
                                   "S1=60 T3=235 S3=30 Name=Бессвинцовый BGA\n"
                                   "6,28,29\n");
+}
+
+// What a run did (its closing lines) follows its last row: in an export before the
+// next run's first line, and at the end once the last run is over. S start, P stop
+// (closing "# verdict: N" for the N-th run), a digit that many seconds.
+void TestRunText::finishedRunsEndWithWhatTheyDid_data() {
+    QTest::addColumn<QString>("events");
+    QTest::addColumn<QByteArray>("rows");
+    QTest::newRow("one finished run") << "S2P" << QByteArray("1,1,1\n2,2,2\n# verdict: 1\n");
+    QTest::newRow("one run going on") << "S2" << QByteArray("1,1,1\n2,2,2\n");
+    QTest::newRow("two runs, the second going on")
+        << "S1PS1"
+        << QByteArray("1,1,1\n# verdict: 1\n# run_start: second=2 start=2026-12-10T14:09:12+03:00\n"
+                      "2,2,2\n");
+    QTest::newRow("two finished runs")
+        << "S1PS1P"
+        << QByteArray("1,1,1\n# verdict: 1\n# run_start: second=2 start=2026-12-10T14:09:12+03:00\n"
+                      "2,2,2\n# verdict: 2\n");
+    QTest::newRow("a run started without a second after a finished one")
+        << "S1PS" << QByteArray("1,1,1\n# verdict: 1\n");
+}
+
+void TestRunText::finishedRunsEndWithWhatTheyDid() {
+    QFETCH(QString, events);
+    QFETCH(QByteArray, rows);
+    RunRecord record;
+    int runs = 0;
+    int value = 0;
+    for (const QChar event : std::as_const(events)) {
+        if (event == QLatin1Char('S')) {
+            RunHeader header = knownHeader();
+            if (runs++ > 0)
+                header.start = at(14, 9, 12, 3 * 3600);
+            record.beginRun(header);
+        } else if (event == QLatin1Char('P')) {
+            record.closeRun("# verdict: " + QByteArray::number(runs) + '\n');
+        } else {
+            for (int n = event.digitValue(); n > 0; --n, ++value)
+                record.append(value + 1, value + 1);
+        }
+    }
+    QCOMPARE(csvText(record), kKnownHeaderLines + "time_s,top_c,bottom_c\n" + rows);
 }
 
 // The second run alone, as its journal holds it: numbered from 1, its own profile
