@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The settings file's text in memory: its lines, the sections and keys they hold, and the file's
+// bytes as a save changes them.
+#pragma once
+
+#include "config/FileText.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace config {
+
+// One key a save writes.
+struct Assignment {
+    QString section;
+    QString key;
+    QString value;
+};
+
+// What a value reads back as once written: the file keeps it on its line, so a
+// line break in it becomes a space; NUL reads as U+FFFD.
+QString readBackForm(QString value);
+
+// A settings file's lines, read as an INI file: "[name]" starts a section;
+// "key=value" is a key of the section above it (the unnamed section above the
+// first header); blanks around names and values do not count; lines starting
+// with ';' or '#' are comments. A header without its closing bracket names no
+// section, so the keys below it stay in the section above. A section may appear
+// more than once; its keys are all of them. Section and key names match in any
+// letter case, and of a repeated key the first counts.
+//
+// A save changes the bytes of the lines it changes and of no other: blank
+// lines, comments, lines without '=', binary junk, keys it does not write and
+// keys it writes with the value they already hold keep their place and bytes.
+// A changed key is rewritten as "key=value" (as the file spells the key) with
+// the line's own line break, and later repeats of it are dropped. A key new to
+// its section goes after the section's last line that is neither blank nor a
+// comment; a new section goes to the end of the file, after an empty line, with
+// its keys in the order written. New and changed lines are written in the file's
+// encoding with its line break (see TextLines).
+class SettingsText {
+public:
+    SettingsText(); // no file
+    explicit SettingsText(QByteArray bytes);
+
+    const QByteArray& bytes() const { return m_bytes; }
+    // What the lines a save writes are written in.
+    FileEncoding encoding() const { return m_lines.encoding; }
+
+    // The key's value, one pair of enclosing double quotes removed; nullopt when
+    // the section or key is absent.
+    std::optional<QString> value(const QString& section, const QString& key) const;
+
+    // The file's bytes with the keys written, in order (a later write of a key
+    // wins over an earlier one). A value that the file's encoding cannot hold
+    // raises EncodingError.
+    QByteArray withValues(const QList<Assignment>& assignments) const;
+
+private:
+    enum class Kind : quint8 { Blank, Comment, Header, Key, Other };
+    struct Line {
+        Kind kind = Kind::Blank;
+        int section = 0;
+    };
+    struct Section {
+        QString name;
+        QHash<QString, qsizetype> keys; // folded name -> line of its first key
+        qsizetype lastContent = -1;     // last line neither blank nor a comment; -1: none
+    };
+    struct Shape;
+
+    Shape shapeOf(qsizetype line) const;
+    QString textOf(qsizetype line, qsizetype from, qsizetype to) const;
+    QString valueOf(qsizetype line) const;
+    QString keyOf(qsizetype line) const;
+    int sectionId(const QString& name) const;
+    QByteArray encodedLine(const QString& text) const;
+
+    QByteArray m_bytes;
+    TextLines m_lines;
+    QList<Line> m_info;
+    QList<Section> m_sections;    // the unnamed section first
+    QHash<QString, int> m_ids;    // folded section name -> index in m_sections
+    QHash<qsizetype, QList<qsizetype>> m_repeats; // a key's first line -> its later lines
+};
+
+} // namespace config
