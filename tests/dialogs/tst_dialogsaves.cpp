@@ -10,6 +10,7 @@
 #include "tests/support/FileChanges.h"
 #include "tests/support/ModalWatcher.h"
 #include "tests/support/TestDirs.h"
+#include "tests/support/Windows1251.h"
 
 #include <QAction>
 #include <QApplication>
@@ -48,58 +49,6 @@ QByteArray consoleFile() {
                     .arg(30 + p)
                     .arg(names[p]);
     return text.toUtf8();
-}
-
-// Windows-1251 as a Windows program writes it, for the letters these tests use;
-// kept apart from the console's own tables so that it can tell them wrong.
-QByteArray windows1251(const QString& text) {
-    QByteArray bytes;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x80)
-            bytes.append(char(u));
-        else if (u >= 0x0410 && u <= 0x044F)
-            bytes.append(char(0xC0 + (u - 0x0410)));
-        else if (u == 0x0401)
-            bytes.append(char(0xA8));
-        else if (u == 0x0451)
-            bytes.append(char(0xB8));
-        else if (u == 0x2116)
-            bytes.append(char(0xB9));
-        else if (u == 0x00AB)
-            bytes.append(char(0xAB));
-        else if (u == 0x00BB)
-            bytes.append(char(0xBB));
-        else
-            QTest::qFail(qPrintable(QStringLiteral("no Windows-1251 byte for U+%1 in the test")
-                                        .arg(u, 4, 16, QLatin1Char('0'))),
-                         __FILE__, __LINE__);
-    }
-    return bytes;
-}
-
-QString fromWindows1251(const QByteArray& bytes) {
-    QString text;
-    for (const char byte : bytes) {
-        const auto b = static_cast<unsigned char>(byte);
-        if (b < 0x80)
-            text += QChar(b);
-        else if (b >= 0xC0)
-            text += QChar(char16_t(0x0410 + (b - 0xC0)));
-        else if (b == 0xA8)
-            text += QChar(0x0401);
-        else if (b == 0xB8)
-            text += QChar(0x0451);
-        else if (b == 0xB9)
-            text += QChar(0x2116);
-        else if (b == 0xAB)
-            text += QChar(0x00AB);
-        else if (b == 0xBB)
-            text += QChar(0x00BB);
-        else
-            text += QChar(QChar::ReplacementCharacter);
-    }
-    return text;
 }
 
 // The file's lines with their line breaks.
@@ -400,7 +349,7 @@ void TestDialogSaves::windows1251FileStaysWindows1251() {
                     .arg(p)
                     .arg(100 + p)
                     .arg(names[p]);
-    const QByteArray before = windows1251(text);
+    const QByteArray before = testsupport::toWindows1251(text);
     m_dir->writeSettings(before);
     startConsole();
     QCOMPARE(dialogtest::textOf(m_windows->Form1, "Label37"), names[0]);
@@ -422,18 +371,18 @@ void TestDialogSaves::windows1251FileStaysWindows1251() {
     QCOMPARE(boxes.texts(), QStringList());
 
     const QByteArray after = m_dir->readSettings().value_or("<none>");
-    QVERIFY(after.contains("\r\nName=" + windows1251(edited) + "\r\n"));
+    QVERIFY(after.contains("\r\nName=" + testsupport::toWindows1251(edited) + "\r\n"));
     QVERIFY(after.contains("[Profil8]\r\n"));
-    QVERIFY(after.contains("\r\nName=" + windows1251(added) + "\r\n"));
+    QVERIFY(after.contains("\r\nName=" + testsupport::toWindows1251(added) + "\r\n"));
     QCOMPARE(after.count("\n"), after.count("\r\n"));
     // Every line of the file before is there still, byte for byte and in order,
     // but the edited name's.
     QList<QByteArray> untouched = linesOf(before);
-    QVERIFY(untouched.removeAll("Name=" + windows1251(names[2]) + "\r\n") == 1);
+    QVERIFY(untouched.removeAll("Name=" + testsupport::toWindows1251(names[2]) + "\r\n") == 1);
     QVERIFY(keptInOrder(untouched, linesOf(after)));
 
     // A Windows program reading the file in its code page.
-    const QString asWindowsReadsIt = fromWindows1251(after);
+    const QString asWindowsReadsIt = testsupport::fromWindows1251(after);
     QStringList expected = names;
     expected[2] = edited;
     expected << added;
@@ -464,7 +413,7 @@ void TestDialogSaves::nameOutsideWindows1251IsRefused() {
     QFETCH(QString, name);
     QFETCH(QString, character);
     const QByteArray before =
-        windows1251(QStringLiteral("[Profil0]\r\nT0=100\r\nName=Свинец\r\n[Profil2]\r\n"
+        testsupport::toWindows1251(QStringLiteral("[Profil0]\r\nT0=100\r\nName=Свинец\r\n[Profil2]\r\n"
                                    "Name=Медь\r\n"));
     m_dir->writeSettings(before);
     startConsole();
