@@ -76,8 +76,9 @@ int createTemporary(const QByteArray& target, QByteArray& name) {
 // A file system that cannot sync a folder (EINVAL) keeps its entries by other means.
 bool syncFolderOf(const QByteArray& target) {
     const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/")
-                                                                         : target.left(slash);
+    const QByteArray folder = slash < 0    ? QByteArray(".")
+                              : slash == 0 ? QByteArray("/")
+                                           : target.left(slash);
     const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
@@ -100,8 +101,8 @@ int removeLeftoverTemporaries(const QString& path) {
         QRegularExpression::escape(target.fileName()) + QStringLiteral("\\.tmp[0-9a-z]{1,7}")));
     const QDir folder = target.dir();
     int removed = 0;
-    const QStringList candidates = folder.entryList(
-        {target.fileName() + QStringLiteral(".tmp*")}, QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList candidates = folder.entryList({target.fileName() + QStringLiteral(".tmp*")},
+                                                    QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& candidate : candidates) {
         const QFileInfo leftover(folder.filePath(candidate));
         if (name.match(candidate).hasMatch() && !leftover.isSymLink() &&

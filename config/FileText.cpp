@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Bytes of the settings file cut into lines, each read in its own encoding; new lines in the file's.
+// Bytes of the settings file cut into lines, each read in its own encoding; new lines in the
+// file's.
 #include "config/FileText.h"
 
 #include "config/Errors.h"
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace config {
 
@@ -48,34 +50,69 @@ char16_t unitAt(QByteArrayView bytes, qsizetype at, FileEncoding encoding) {
                                              : char16_t(first << 8 | second);
 }
 
+// Eight bytes at a time: large files are mostly ASCII.
 bool isAscii(QByteArrayView bytes) {
-    return std::all_of(bytes.begin(), bytes.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    constexpr quint64 kHighBits = 0x8080808080808080ULL;
+    const char* data = bytes.data();
+    qsizetype i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        quint64 word = 0;
+        std::memcpy(&word, data + i, sizeof word);
+        if (word & kHighBits)
+            return false;
+    }
+    for (; i < bytes.size(); ++i) {
+        if (static_cast<unsigned char>(data[i]) >= 0x80)
+            return false;
+    }
+    return true;
 }
 
-// Cuts `bytes` from `from` on into lines of units of `unitSize` bytes; `unit`
-// gives the unit at a byte offset. A last unit cut short belongs to the last line.
-template <typename Unit>
-void cutLines(QByteArrayView bytes, qsizetype from, qsizetype unitSize, const Unit& unit,
-              FileEncoding encoding, QList<LineSpan>& lines) {
+// The next CR or LF byte at or after a position, found by memchr (which keeps
+// a file of many lines linear: each of the two is looked for again only once passed).
+class ByteBreaks {
+public:
+    ByteBreaks(QByteArrayView bytes, qsizetype end) : m_data(bytes.data()), m_end(end) {}
+
+    qsizetype next(qsizetype at) {
+        if (m_lf < at)
+            m_lf = find('\n', at);
+        if (m_cr < at)
+            m_cr = find('\r', at);
+        return std::min(m_lf, m_cr);
+    }
+
+private:
+    qsizetype find(char c, qsizetype at) const {
+        const void* found = at < m_end ? std::memchr(m_data + at, c, size_t(m_end - at)) : nullptr;
+        return found ? static_cast<const char*>(found) - m_data : m_end;
+    }
+
+    const char* m_data;
+    qsizetype m_end;
+    qsizetype m_lf = -1;
+    qsizetype m_cr = -1;
+};
+
+// Cuts the bytes from `from` to `end` into lines of units of `unitSize` bytes;
+// `unit` gives the unit at a byte offset, `nextBreak` the next CR or LF unit
+// at or after one (or `end`).
+template <typename Unit, typename NextBreak>
+void cutLines(qsizetype from, qsizetype end, qsizetype unitSize, const Unit& unit,
+              NextBreak&& nextBreak, FileEncoding encoding, QList<LineSpan>& lines) {
     qsizetype start = from;
-    const qsizetype end = bytes.size() - (bytes.size() - from) % unitSize;
-    qsizetype at = start;
-    while (at < end) {
-        const char16_t u = unit(at);
-        if (u != u'\n' && u != u'\r') {
-            at += unitSize;
-            continue;
-        }
+    while (start < end) {
+        const qsizetype at = nextBreak(start);
+        if (at >= end)
+            break;
         qsizetype breakLength = unitSize;
-        if (u == u'\r' && at + unitSize < end && unit(at + unitSize) == u'\n')
+        if (unit(at) == u'\r' && at + unitSize < end && unit(at + unitSize) == u'\n')
             breakLength += unitSize;
         lines.append(LineSpan{start, at - start, breakLength, encoding});
-        at += breakLength;
-        start = at;
+        start = at + breakLength;
     }
-    if (start < bytes.size())
-        lines.append(LineSpan{start, bytes.size() - start, 0, encoding});
+    if (start < end)
+        lines.append(LineSpan{start, end - start, 0, encoding});
 }
 
 QString breakText(QByteArrayView bytes, const LineSpan& line) {
@@ -134,24 +171,34 @@ QString decodeWindows1251(QByteArrayView bytes) {
 TextLines splitLines(QByteArrayView bytes) {
     TextLines text;
     if (bytes.startsWith(kUtf16LEBom) || bytes.startsWith(kUtf16BEBom)) {
-        const FileEncoding encoding = bytes.startsWith(kUtf16LEBom) ? FileEncoding::Utf16LE
-                                                                    : FileEncoding::Utf16BE;
+        const FileEncoding encoding =
+            bytes.startsWith(kUtf16LEBom) ? FileEncoding::Utf16LE : FileEncoding::Utf16BE;
         text.encoding = encoding;
         qsizetype at = kUtf16LEBom.size();
         while (at + 1 < bytes.size() && unitAt(bytes, at, encoding) == kByteOrderMark)
             at += 2;
         text.prefixLength = at;
-        cutLines(
-            bytes, at, 2, [&](qsizetype i) { return unitAt(bytes, i, encoding); }, encoding,
-            text.lines);
+        text.suffixLength = (bytes.size() - at) % 2;
+        const qsizetype end = bytes.size() - text.suffixLength;
+        const auto unit = [&](qsizetype i) {
+            return unitAt(bytes, i, encoding);
+        };
+        const auto nextBreak = [&](qsizetype i) {
+            while (i < end && unit(i) != u'\n' && unit(i) != u'\r')
+                i += 2;
+            return i;
+        };
+        cutLines(at, end, 2, unit, nextBreak, encoding, text.lines);
     } else {
         qsizetype at = 0;
         while (bytes.sliced(at).startsWith(kUtf8Bom))
             at += kUtf8Bom.size();
         text.prefixLength = at;
+        ByteBreaks breaks(bytes, bytes.size());
         cutLines(
-            bytes, at, 1, [&](qsizetype i) { return char16_t(static_cast<uchar>(bytes[i])); },
-            FileEncoding::Utf8, text.lines);
+            at, bytes.size(), 1,
+            [&](qsizetype i) { return char16_t(static_cast<unsigned char>(bytes[i])); },
+            [&](qsizetype i) { return breaks.next(i); }, FileEncoding::Utf8, text.lines);
         // A file that is UTF-8 throughout is UTF-8 in every line; otherwise each line decides.
         if (!bytes.sliced(at).isValidUtf8()) {
             bool utf8BeyondAscii = false;

@@ -30,6 +30,9 @@ struct TextLines {
     // The byte-order marks at the start (a file saved twice with one may have
     // two): kept as they are, never text.
     qsizetype prefixLength = 0;
+    // A last byte of a UTF-16 file that is half a character (the file was cut
+    // short): never text, kept at the very end.
+    qsizetype suffixLength = 0;
     // What the lines a save writes are written in: UTF-16 in a UTF-16 file;
     // Windows-1251 in a file whose lines beyond ASCII are all Windows-1251;
     // otherwise (a byte-order mark, a UTF-8 line beyond ASCII, nothing beyond

@@ -2,8 +2,6 @@
 // The settings file's lines read as sections and keys, and the bytes a save makes of them.
 #include "config/SettingsText.h"
 
-#include <QSet>
-
 #include <utility>
 
 namespace config {
@@ -42,8 +40,9 @@ QString valueFromStored(const QString& stored) {
     return isQuoted(stored) ? stored.mid(1, stored.size() - 2) : stored;
 }
 
-QString folded(const QString& name) {
-    return name.toCaseFolded();
+// Bytes of one of a line's units: a UTF-16 code unit, or a byte.
+qsizetype unitSizeOf(const LineSpan& line) {
+    return line.encoding == FileEncoding::Utf16LE || line.encoding == FileEncoding::Utf16BE ? 2 : 1;
 }
 
 // A byte-order mark, or bytes that would read as one, at the start of a file
@@ -54,6 +53,22 @@ bool opensLikeAMark(const QByteArray& bytes) {
 }
 
 } // namespace
+
+// The hash of the name's case-folded characters, the same for every letter
+// case that compares equal, without making the folded copy.
+size_t qHash(const SettingsName& name, size_t seed) {
+    size_t hash = seed;
+    const QString& text = name.text;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i].unicode(), text[i + 1].unicode());
+            ++i;
+        }
+        hash = hash * 31 + QChar::toCaseFolded(c);
+    }
+    return hash;
+}
 
 QString readBackForm(QString value) {
     for (QChar& c : value) {
@@ -74,22 +89,22 @@ struct SettingsText::Shape {
     qsizetype valueTo = 0;
 };
 
-SettingsText::SettingsText() : m_sections{Section{}}, m_ids{{QString(), 0}} {}
+SettingsText::SettingsText() : m_sections{Section{}}, m_ids{{Name{}, 0}} {}
 
 SettingsText::SettingsText(QByteArray bytes)
-    : m_bytes(std::move(bytes)), m_lines(splitLines(m_bytes)), m_sections{Section{}},
-      m_ids{{QString(), 0}} {
+    : m_bytes(std::move(bytes)),
+      m_lines(splitLines(m_bytes)), m_sections{Section{}}, m_ids{{Name{}, 0}} {
     m_info.resize(m_lines.lines.size());
     int section = 0;
     for (qsizetype i = 0; i < m_lines.lines.size(); ++i) {
         const Shape shape = shapeOf(i);
         if (shape.kind == Kind::Header) {
             const QString name = textOf(i, shape.nameFrom, shape.nameTo);
-            section = m_ids.value(folded(name), -1);
+            section = m_ids.value(Name{name}, -1);
             if (section < 0) {
                 section = int(m_sections.size());
                 m_sections.append(Section{name, {}, -1});
-                m_ids.insert(folded(name), section);
+                m_ids.insert(Name{name}, section);
             }
         }
         m_info[i] = Line{shape.kind, section};
@@ -99,27 +114,23 @@ SettingsText::SettingsText(QByteArray bytes)
         current.lastContent = i;
         if (shape.kind != Kind::Key)
             continue;
-        const QString key = folded(textOf(i, shape.nameFrom, shape.nameTo));
-        const auto first = current.keys.constFind(key);
-        if (first == current.keys.cend())
+        // Of a repeated key the first counts; the later ones are kept, unread.
+        const Name key{textOf(i, shape.nameFrom, shape.nameTo)};
+        if (!current.keys.contains(key))
             current.keys.insert(key, i);
-        else
-            m_repeats[first.value()].append(i);
     }
 }
 
 SettingsText::Shape SettingsText::shapeOf(qsizetype line) const {
     const LineSpan& span = m_lines.lines[line];
-    const bool utf16 =
-        span.encoding == FileEncoding::Utf16LE || span.encoding == FileEncoding::Utf16BE;
+    const bool utf16 = unitSizeOf(span) == 2;
     const char* bytes = m_bytes.constData() + span.start;
     const auto unit = [&](qsizetype i) -> char16_t {
         if (!utf16)
             return static_cast<unsigned char>(bytes[i]);
         const auto a = static_cast<unsigned char>(bytes[2 * i]);
         const auto b = static_cast<unsigned char>(bytes[2 * i + 1]);
-        return span.encoding == FileEncoding::Utf16LE ? char16_t(a | b << 8)
-                                                      : char16_t(a << 8 | b);
+        return span.encoding == FileEncoding::Utf16LE ? char16_t(a | b << 8) : char16_t(a << 8 | b);
     };
     const auto trimmed = [&](qsizetype& from, qsizetype& to) {
         while (from < to && isBlank(unit(from)))
@@ -172,11 +183,10 @@ SettingsText::Shape SettingsText::shapeOf(qsizetype line) const {
 
 QString SettingsText::textOf(qsizetype line, qsizetype from, qsizetype to) const {
     const LineSpan& span = m_lines.lines[line];
-    const qsizetype unitSize =
-        span.encoding == FileEncoding::Utf16LE || span.encoding == FileEncoding::Utf16BE ? 2 : 1;
-    return decodeLine(QByteArrayView(m_bytes).sliced(span.start + from * unitSize,
-                                                     (to - from) * unitSize),
-                      span.encoding);
+    const qsizetype unitSize = unitSizeOf(span);
+    return decodeLine(
+        QByteArrayView(m_bytes).sliced(span.start + from * unitSize, (to - from) * unitSize),
+        span.encoding);
 }
 
 QString SettingsText::valueOf(qsizetype line) const {
@@ -184,23 +194,44 @@ QString SettingsText::valueOf(qsizetype line) const {
     return valueFromStored(textOf(line, shape.valueFrom, shape.valueTo));
 }
 
-QString SettingsText::keyOf(qsizetype line) const {
+// The key as the file spells it, in its own bytes where the line is in the
+// encoding the save writes (or ASCII), so that a NUL or a stray byte in the
+// name stays; otherwise its text in that encoding.
+QByteArray SettingsText::changedLine(qsizetype line, const QString& stored) const {
+    const LineSpan& span = m_lines.lines[line];
     const Shape shape = shapeOf(line);
-    return textOf(line, shape.nameFrom, shape.nameTo);
+    if (span.encoding != m_lines.encoding && m_lines.encoding != FileEncoding::Windows1251)
+        return encodedLine(textOf(line, shape.nameFrom, shape.nameTo) + u'=' + stored);
+    const qsizetype unitSize = unitSizeOf(span);
+    return m_bytes.mid(span.start + shape.nameFrom * unitSize,
+                       (shape.nameTo - shape.nameFrom) * unitSize) +
+           encodedLine(u'=' + stored);
 }
 
 int SettingsText::sectionId(const QString& name) const {
-    return m_ids.value(folded(name), -1);
+    return m_ids.value(Name{name}, -1);
 }
 
 std::optional<QString> SettingsText::value(const QString& section, const QString& key) const {
     const int id = sectionId(section);
     if (id < 0)
         return std::nullopt;
-    const qsizetype line = m_sections[id].keys.value(folded(key), -1);
+    const qsizetype line = m_sections[id].keys.value(Name{key}, -1);
     if (line < 0)
         return std::nullopt;
     return valueOf(line);
+}
+
+QString SettingsText::breakOf(qsizetype line) const {
+    const LineSpan& span = m_lines.lines[line];
+    return decodeLine(QByteArrayView(m_bytes).sliced(span.start + span.length, span.breakLength),
+                      span.encoding);
+}
+
+// Whether the line is an empty one ending in LF: what a lone CR must not precede.
+bool SettingsText::startsWithLineFeed(qsizetype line) const {
+    return line >= 0 && line < m_lines.lines.size() && m_lines.lines[line].length == 0 &&
+           breakOf(line).startsWith(u'\n');
 }
 
 QByteArray SettingsText::encodedLine(const QString& text) const {
@@ -210,9 +241,9 @@ QByteArray SettingsText::encodedLine(const QString& text) const {
 QByteArray SettingsText::withValues(const QList<Assignment>& assignments) const {
     // The last value of each key, in the order the keys were first written.
     QList<Assignment> writes;
-    QHash<std::pair<QString, QString>, qsizetype> written;
+    QHash<std::pair<Name, Name>, qsizetype> written;
     for (const Assignment& a : assignments) {
-        const auto name = std::make_pair(folded(a.section), folded(a.key));
+        const auto name = std::make_pair(Name{a.section}, Name{a.key});
         const qsizetype at = written.value(name, -1);
         if (at >= 0) {
             writes[at].value = a.value;
@@ -222,16 +253,15 @@ QByteArray SettingsText::withValues(const QList<Assignment>& assignments) const 
         }
     }
 
-    QHash<qsizetype, QByteArray> changed; // line -> its new bytes, without the line break
-    QSet<qsizetype> dropped;              // later repeats of a changed key
+    QHash<qsizetype, QByteArray> changed;      // line -> its new bytes, without the line break
     QHash<qsizetype, QList<QByteArray>> added; // after line (-1: before the first) -> new lines
     QList<std::pair<QString, QList<QByteArray>>> newSections;
-    QHash<QString, qsizetype> newSectionAt;
+    QHash<Name, qsizetype> newSectionAt;
     for (const Assignment& w : writes) {
         const QString stored = storedForm(w.value);
         const int id = sectionId(w.section);
         if (id < 0) {
-            const QString name = folded(w.section);
+            const Name name{w.section};
             qsizetype at = newSectionAt.value(name, -1);
             if (at < 0) {
                 at = newSections.size();
@@ -242,58 +272,67 @@ QByteArray SettingsText::withValues(const QList<Assignment>& assignments) const 
             continue;
         }
         const Section& section = m_sections[id];
-        const qsizetype line = section.keys.value(folded(w.key), -1);
+        const qsizetype line = section.keys.value(Name{w.key}, -1);
         if (line < 0) {
             added[section.lastContent].append(encodedLine(w.key + u'=' + stored));
             continue;
         }
         if (valueOf(line) == readBackForm(w.value))
             continue;
-        changed.insert(line, encodedLine(keyOf(line) + u'=' + stored));
-        for (const qsizetype repeat : m_repeats.value(line))
-            dropped.insert(repeat);
+        changed.insert(line, changedLine(line, stored));
     }
 
-    const QByteArray lineBreak = encodedLine(m_lines.lineBreak);
+    // The lines a save adds end as the file's first line does. A lone CR
+    // followed by a LF would read as one line break, so next to each other they
+    // become CR LF (a CR after a CR ends an empty line).
+    const QString& fileBreak = m_lines.lineBreak;
     QByteArray out;
     out.reserve(m_bytes.size() + 64 * (writes.size() + 1));
     out += QByteArrayView(m_bytes).first(m_lines.prefixLength);
-    bool open = false;       // the last line written has no line break yet
-    bool afterBlank = true;  // no line yet, or the last one is empty
-    const auto addLine = [&](const QByteArray& line) {
+    bool open = false;      // the last line written has no line break yet
+    bool afterCr = false;   // the last line written ends with a lone CR
+    bool afterBlank = true; // no line yet, or the last one is empty
+    const auto addLine = [&](const QByteArray& line, bool lineFeedNext) {
         if (open)
-            out += lineBreak;
+            out += encodedLine(fileBreak);
         out += line;
-        out += lineBreak;
+        QString lineBreak = fileBreak;
+        if (line.isEmpty() && afterCr && lineBreak == u"\n")
+            lineBreak = QStringLiteral("\r");
+        if (lineBreak == u"\r" && lineFeedNext)
+            lineBreak = QStringLiteral("\r\n");
+        out += encodedLine(lineBreak);
         open = false;
+        afterCr = lineBreak == u"\r";
         afterBlank = line.isEmpty();
     };
-    for (const QByteArray& line : added.value(-1))
-        addLine(line);
+    const auto addLines = [&](const QList<QByteArray>& lines, qsizetype next) {
+        for (qsizetype k = 0; k < lines.size(); ++k)
+            addLine(lines[k], k + 1 == lines.size() && startsWithLineFeed(next));
+    };
+    addLines(added.value(-1), 0);
     for (qsizetype i = 0; i < m_lines.lines.size(); ++i) {
-        if (!dropped.contains(i)) {
-            const LineSpan& span = m_lines.lines[i];
-            const auto own = changed.constFind(i);
-            if (own != changed.cend())
-                out += own.value();
-            else
-                out += QByteArrayView(m_bytes).sliced(span.start, span.length);
-            out += QByteArrayView(m_bytes).sliced(span.start + span.length, span.breakLength);
-            open = span.breakLength == 0;
-            afterBlank = m_info[i].kind == Kind::Blank;
-        }
-        for (const QByteArray& line : added.value(i))
-            addLine(line);
+        const LineSpan& span = m_lines.lines[i];
+        const auto own = changed.constFind(i);
+        if (own != changed.cend())
+            out += own.value();
+        else
+            out += QByteArrayView(m_bytes).sliced(span.start, span.length);
+        out += QByteArrayView(m_bytes).sliced(span.start + span.length, span.breakLength);
+        open = span.breakLength == 0;
+        afterCr = breakOf(i) == u"\r";
+        afterBlank = m_info[i].kind == Kind::Blank;
+        addLines(added.value(i), i + 1);
     }
     for (const auto& [name, keys] : newSections) {
         if (!afterBlank)
-            addLine({});
-        addLine(encodedLine(u'[' + name + u']'));
-        for (const QByteArray& line : keys)
-            addLine(line);
+            addLine({}, false);
+        addLine(encodedLine(u'[' + name + u']'), false);
+        addLines(keys, -1);
     }
+    out += QByteArrayView(m_bytes).last(m_lines.suffixLength);
     if (m_lines.prefixLength == 0 && opensLikeAMark(out))
-        out.prepend(lineBreak);
+        out.prepend(encodedLine(fileBreak));
     return out;
 }
 

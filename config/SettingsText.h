@@ -21,6 +21,15 @@ struct Assignment {
     QString value;
 };
 
+// A section's or key's name as a hash key: names match in any letter case.
+struct SettingsName {
+    QString text;
+    friend bool operator==(const SettingsName& a, const SettingsName& b) {
+        return a.text.compare(b.text, Qt::CaseInsensitive) == 0;
+    }
+};
+size_t qHash(const SettingsName& name, size_t seed = 0);
+
 // What a value reads back as once written: the file keeps it on its line, so a
 // line break in it becomes a space; NUL reads as U+FFFD.
 QString readBackForm(QString value);
@@ -36,8 +45,8 @@ QString readBackForm(QString value);
 // A save changes the bytes of the lines it changes and of no other: blank
 // lines, comments, lines without '=', binary junk, keys it does not write and
 // keys it writes with the value they already hold keep their place and bytes.
-// A changed key is rewritten as "key=value" (as the file spells the key) with
-// the line's own line break, and later repeats of it are dropped. A key new to
+// A changed key is rewritten as "key=value" (the key as the file spells it)
+// with the line's own line break; later repeats of it, which no read sees, stay. A key new to
 // its section goes after the section's last line that is neither blank nor a
 // comment; a new section goes to the end of the file, after an empty line, with
 // its keys in the order written. New and changed lines are written in the file's
@@ -66,26 +75,28 @@ private:
         Kind kind = Kind::Blank;
         int section = 0;
     };
+    using Name = SettingsName;
     struct Section {
         QString name;
-        QHash<QString, qsizetype> keys; // folded name -> line of its first key
-        qsizetype lastContent = -1;     // last line neither blank nor a comment; -1: none
+        QHash<Name, qsizetype> keys; // name -> line of its first key
+        qsizetype lastContent = -1;  // last line neither blank nor a comment; -1: none
     };
     struct Shape;
 
     Shape shapeOf(qsizetype line) const;
     QString textOf(qsizetype line, qsizetype from, qsizetype to) const;
     QString valueOf(qsizetype line) const;
-    QString keyOf(qsizetype line) const;
+    QByteArray changedLine(qsizetype line, const QString& stored) const;
     int sectionId(const QString& name) const;
+    QString breakOf(qsizetype line) const;
+    bool startsWithLineFeed(qsizetype line) const;
     QByteArray encodedLine(const QString& text) const;
 
     QByteArray m_bytes;
     TextLines m_lines;
     QList<Line> m_info;
-    QList<Section> m_sections;    // the unnamed section first
-    QHash<QString, int> m_ids;    // folded section name -> index in m_sections
-    QHash<qsizetype, QList<qsizetype>> m_repeats; // a key's first line -> its later lines
+    QList<Section> m_sections; // the unnamed section first
+    QHash<Name, int> m_ids;    // section name -> index in m_sections
 };
 
 } // namespace config

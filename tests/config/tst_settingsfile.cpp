@@ -206,7 +206,7 @@ private slots:
     void freshFileHasTheWritersOrder();
     void writeKeepsTheRestOfAHandEditedFile();
     void keysMatchInAnyLetterCase();
-    void repeatedKeyReadsTheFirstAndWriteLeavesOne();
+    void repeatedKeyReadsAndWritesTheFirst();
     void unclosedSectionHeaderIsSkipped();
     void keysAboveTheFirstHeaderStayOnTop();
     void integersRoundTrip_data();
@@ -421,18 +421,20 @@ void TestSettingsFile::keysMatchInAnyLetterCase() {
     QCOMPARE(SettingsFile().ReadInteger("Global", "Hex", 0), 1);
 }
 
-void TestSettingsFile::repeatedKeyReadsTheFirstAndWriteLeavesOne() {
-    m_dir->writeSettings("[Profil0]\nT0=1\nName=first\nT0=2\n[Profil1]\nT0=5\n[Profil0]\nT0=3\n");
+// Of a key that appears twice (or of a section that does) the first is read
+// and written; the later ones, which nothing reads, keep their lines.
+void TestSettingsFile::repeatedKeyReadsAndWritesTheFirst() {
+    const QByteArray before = "[Profil0]\nT0=1\nName=first\nT0=2\n[Profil1]\nT0=5\n[Profil0]\nT0=3\n";
+    m_dir->writeSettings(before);
     SettingsFile settings;
     QCOMPARE(settings.ReadInteger("Profil0", "T0", 0), 1);
     QCOMPARE(settings.ReadString("Profil0", "Name", ""), QStringLiteral("first"));
     saveInteger(settings, "Profil0", "T0", 9);
-    QCOMPARE(fileBytes(), QByteArray("[Profil0]\nT0=9\nName=first\n[Profil1]\nT0=5\n[Profil0]\n"));
+    QCOMPARE(fileBytes(), QByteArray(before).replace("T0=1", "T0=9"));
     QCOMPARE(SettingsFile().ReadInteger("Profil0", "T0", 0), 9);
     // A key new to a section that appears twice goes to the end of the last one.
     saveInteger(settings, "Profil0", "S1", 4);
-    QCOMPARE(fileBytes(),
-             QByteArray("[Profil0]\nT0=9\nName=first\n[Profil1]\nT0=5\n[Profil0]\nS1=4\n"));
+    QCOMPARE(fileBytes(), QByteArray(before).replace("T0=1", "T0=9") + "S1=4\n");
 }
 
 // A header without its closing bracket names no section: the keys below it
@@ -1109,8 +1111,11 @@ void TestSettingsFile::killedSavesLeaveNoTemporaryBehind() {
 
     SettingsFile settings;
     saveString(settings, "Profil0", "Name", QStringLiteral("Медь"));
-    QCOMPARE(entriesOf(m_dir->path()),
-             QStringList({"Iniprofil.ini", "Iniprofil.ini.tmp-notes.txt"}));
+    // (A console killed while it took over another's lock may leave the lock's
+    // own helper file, which the next such take-over deals with.)
+    QCOMPARE(entriesOf(m_dir->path()).filter(QStringLiteral(".tmp")),
+             QStringList{"Iniprofil.ini.tmp-notes.txt"});
+    QVERIFY(entriesOf(m_dir->path()).contains(QStringLiteral("Iniprofil.ini")));
     const QByteArray after = fileBytes();
     QVERIFY(after.startsWith("[Profil0]\nName=" + QStringLiteral("Медь").toUtf8() + "\n"));
     QVERIFY(after.contains(big.mid(big.indexOf("\n; "))));

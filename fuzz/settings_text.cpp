@@ -1,0 +1,194 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Fuzz target: any bytes as the settings file, in any encoding, and a save of up to eight keys made
+// in memory: the file's text read, the keys changed, the bytes made and read again.
+#include "config/Errors.h"
+#include "config/FileText.h"
+#include "config/SettingsText.h"
+#include "fuzz/FuzzCheck.h"
+#include "fuzz/SettingsInputs.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <cstdio>
+
+namespace {
+
+using fuzzinput::Name;
+
+const QString kAbsent = QStringLiteral("\x01absent");
+
+constexpr int kMaxWrites = 8;
+constexpr int kKnownNames = 8;
+
+QStringList readAll(const config::SettingsText& text, const QList<Name>& names) {
+    QStringList values;
+    for (const auto& [section, key] : names)
+        values.append(text.value(section, key).value_or(kAbsent));
+    return values;
+}
+
+// The lines of an 8-bit file without their line breaks, and the key each names.
+struct Line {
+    QByteArray bytes;
+    QString key;
+};
+
+// After the byte-order marks, which stay in front (checked apart).
+QList<Line> linesOf(const QByteArray& file) {
+    const QByteArray bytes = file.mid(config::splitLines(file).prefixLength);
+    QList<Line> lines;
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        qsizetype end = start;
+        while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r')
+            ++end;
+        const QByteArray line = bytes.mid(start, end - start);
+        const auto encoding =
+            line.isValidUtf8() ? config::FileEncoding::Utf8 : config::FileEncoding::Windows1251;
+        lines.append({line, fuzzinput::keyOfLine(config::decodeLine(line, encoding))});
+        start = end + (bytes.mid(end, 2) == "\r\n" ? 2 : 1);
+    }
+    return lines;
+}
+
+bool isAscii(const QByteArray& bytes) {
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+void report(const char* what, const QByteArray& before, const QByteArray& after) {
+    std::fprintf(stderr, "%s\nbefore:\n%s\nafter:\n%s\n", what,
+                 before.toPercentEncoding(" =[];#\n").constData(),
+                 after.toPercentEncoding(" =[];#\n").constData());
+}
+
+} // namespace
+
+// Input: a control byte (how the file was saved, how many keys, whether values
+// are Windows-1251 text), two bytes choosing which keys get the values they
+// already hold, a byte choosing the first key; the rest is the file. Every key
+// written reads back as written, every other key as before; every line that no
+// written key names keeps its bytes and its order; the file keeps its
+// byte-order mark and its encoding; a save of the values the file holds
+// changes no byte; a value the file's encoding lacks refuses the whole save.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const fuzzinput::Input input(data, size);
+    const QByteArray bytes = fuzzinput::savedAs(input.saved(), input.rest);
+    const config::SettingsText text(bytes);
+
+    // The names the file holds, and a few the console writes.
+    QList<Name> names = fuzzinput::namesInText(config::decodeFileText(bytes));
+    const QList<Name>& known = fuzzinput::knownNames();
+    for (int k = 0; k < kKnownNames; ++k)
+        names.append(known[(input.number + k * 13) % known.size()]);
+    const QStringList before = readAll(text, names);
+
+    const int writes = 1 + (input.control >> 3) % kMaxWrites;
+    const bool windows1251Values = (input.control & 0x80) != 0;
+    QList<config::Assignment> save;
+    for (int w = 0; w < writes; ++w) {
+        const qsizetype at = (input.choice + w * 7) % names.size();
+        QString value = windows1251Values
+                            ? config::decodeWindows1251(input.rest.mid(
+                                  w * fuzzinput::kMaxValueLength, fuzzinput::kMaxValueLength))
+                            : input.value(w);
+        if ((input.number >> w & 1) && before[at] != kAbsent)
+            value = before[at];
+        save.append({names[at].first, names[at].second, value});
+    }
+
+    QByteArray saved;
+    try {
+        saved = text.withValues(save);
+    } catch (const config::EncodingError& error) {
+        FUZZ_CHECK(text.encoding() == config::FileEncoding::Windows1251);
+        bool lacking = false;
+        for (const config::Assignment& a : save)
+            lacking = lacking || !fuzzinput::holdsInWindows1251(a.section + a.key +
+                                                                config::readBackForm(a.value));
+        FUZZ_CHECK(lacking);
+        FUZZ_CHECK(!fuzzinput::windows1251Bytes().contains(char16_t(error.character())) ||
+                   error.character() > 0xFFFF);
+        return 0;
+    }
+    FUZZ_CHECK(text.bytes() == bytes);
+    const config::SettingsText after(saved);
+
+    // Each key reads as the last write of it left it, or as before. A line's
+    // Windows-1251 bytes that happen to be valid UTF-8 beyond ASCII (a name
+    // "РЁ") read as UTF-8, as such a line from any Windows program does: each
+    // line is read on its own, and nothing tells the two apart.
+    bool changes = false;
+    bool anyAmbiguous = false;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        QString expected = before[i];
+        bool ambiguous = false;
+        for (const config::Assignment& a : save) {
+            if (!fuzzinput::sameName(names[i], {a.section, a.key}))
+                continue;
+            expected = config::readBackForm(a.value);
+            ambiguous = false;
+            for (const QString& quote : {QString(), QStringLiteral("\"")}) {
+                const QByteArray line =
+                    fuzzinput::toWindows1251(names[i].second + u'=' + quote + expected + quote);
+                ambiguous = ambiguous || (text.encoding() == config::FileEncoding::Windows1251 &&
+                                          !isAscii(line) && line.isValidUtf8());
+            }
+        }
+        changes = changes || expected != before[i];
+        anyAmbiguous = anyAmbiguous || ambiguous;
+        if (ambiguous)
+            continue;
+        const QString read = after.value(names[i].first, names[i].second).value_or(kAbsent);
+        if (read != expected) {
+            std::fprintf(stderr, "[%s] %s: \"%s\", not \"%s\"\n", qPrintable(names[i].first),
+                         qPrintable(names[i].second), qPrintable(read), qPrintable(expected));
+            report("a key reads wrong", bytes, saved);
+        }
+        FUZZ_CHECK(read == expected);
+    }
+    if (!changes) {
+        if (saved != bytes)
+            report("a save of the values held changed the file", bytes, saved);
+        FUZZ_CHECK(saved == bytes);
+    }
+
+    // The file's mark and encoding stay (a file left without a line beyond
+    // ASCII is ASCII whatever it was; one with a line as above reads as mixed).
+    FUZZ_CHECK(saved.startsWith(bytes.first(config::splitLines(bytes).prefixLength)));
+    FUZZ_CHECK(after.encoding() == text.encoding() || anyAmbiguous ||
+               (isAscii(saved) && after.encoding() == config::FileEncoding::Utf8));
+
+    // The lines no written key names keep their bytes and their order.
+    if (text.encoding() != config::FileEncoding::Utf16LE &&
+        text.encoding() != config::FileEncoding::Utf16BE) {
+        const QList<Line> out = linesOf(saved);
+        qsizetype at = 0;
+        for (const Line& line : linesOf(bytes)) {
+            bool written = false;
+            for (const config::Assignment& a : save)
+                written = written || line.key.compare(a.key, Qt::CaseInsensitive) == 0;
+            if (written)
+                continue;
+            while (at < out.size() && out[at].bytes != line.bytes)
+                ++at;
+            if (at == out.size()) {
+                std::fprintf(stderr, "line \"%s\"\n", line.bytes.toPercentEncoding().constData());
+                report("a line was lost or moved", bytes, saved);
+            }
+            FUZZ_CHECK(at < out.size());
+            ++at;
+        }
+    }
+
+    // The same save again changes nothing.
+    FUZZ_CHECK(anyAmbiguous || after.withValues(save) == saved);
+    return 0;
+}
