@@ -194,6 +194,7 @@ TextLines splitLines(QByteArrayView bytes) {
         while (bytes.sliced(at).startsWith(kUtf8Bom))
             at += kUtf8Bom.size();
         text.prefixLength = at;
+        text.lines.reserve(bytes.count('\n') + 1);
         ByteBreaks breaks(bytes, bytes.size());
         cutLines(
             at, bytes.size(), 1,
@@ -259,6 +260,7 @@ QByteArray encodeText(QStringView text, FileEncoding encoding) {
 
 QString decodeFileText(QByteArrayView bytes) {
     QString text;
+    text.reserve(bytes.size());
     for (const LineSpan& line : splitLines(bytes).lines)
         text += decodeLine(bytes.sliced(line.start, line.length), line.encoding) +
                 breakText(bytes, line);

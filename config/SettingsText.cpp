@@ -2,6 +2,7 @@
 // The settings file's lines read as sections and keys, and the bytes a save makes of them.
 #include "config/SettingsText.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace config {
@@ -222,16 +223,28 @@ std::optional<QString> SettingsText::value(const QString& section, const QString
     return valueOf(line);
 }
 
-QString SettingsText::breakOf(qsizetype line) const {
+// The units of a line's break, read without decoding it (it is CR, LF or CR LF).
+char16_t SettingsText::breakUnit(qsizetype line, qsizetype unit) const {
     const LineSpan& span = m_lines.lines[line];
-    return decodeLine(QByteArrayView(m_bytes).sliced(span.start + span.length, span.breakLength),
-                      span.encoding);
+    const qsizetype unitSize = unitSizeOf(span);
+    if ((unit + 1) * unitSize > span.breakLength)
+        return 0;
+    const char* at = m_bytes.constData() + span.start + span.length + unit * unitSize;
+    if (unitSize == 1)
+        return static_cast<unsigned char>(*at);
+    const auto a = static_cast<unsigned char>(at[0]);
+    const auto b = static_cast<unsigned char>(at[1]);
+    return span.encoding == FileEncoding::Utf16LE ? char16_t(a | b << 8) : char16_t(a << 8 | b);
+}
+
+bool SettingsText::endsWithLoneCr(qsizetype line) const {
+    return breakUnit(line, 0) == u'\r' && breakUnit(line, 1) == 0;
 }
 
 // Whether the line is an empty one ending in LF: what a lone CR must not precede.
 bool SettingsText::startsWithLineFeed(qsizetype line) const {
     return line >= 0 && line < m_lines.lines.size() && m_lines.lines[line].length == 0 &&
-           breakOf(line).startsWith(u'\n');
+           breakUnit(line, 0) == u'\n';
 }
 
 QByteArray SettingsText::encodedLine(const QString& text) const {
@@ -286,6 +299,7 @@ QByteArray SettingsText::withValues(const QList<Assignment>& assignments) const 
     // followed by a LF would read as one line break, so next to each other they
     // become CR LF (a CR after a CR ends an empty line).
     const QString& fileBreak = m_lines.lineBreak;
+    const QByteArray encodedBreak = encodedLine(fileBreak);
     QByteArray out;
     out.reserve(m_bytes.size() + 64 * (writes.size() + 1));
     out += QByteArrayView(m_bytes).first(m_lines.prefixLength);
@@ -294,14 +308,14 @@ QByteArray SettingsText::withValues(const QList<Assignment>& assignments) const 
     bool afterBlank = true; // no line yet, or the last one is empty
     const auto addLine = [&](const QByteArray& line, bool lineFeedNext) {
         if (open)
-            out += encodedLine(fileBreak);
+            out += encodedBreak;
         out += line;
         QString lineBreak = fileBreak;
         if (line.isEmpty() && afterCr && lineBreak == u"\n")
             lineBreak = QStringLiteral("\r");
         if (lineBreak == u"\r" && lineFeedNext)
             lineBreak = QStringLiteral("\r\n");
-        out += encodedLine(lineBreak);
+        out += lineBreak == fileBreak ? encodedBreak : encodedLine(lineBreak);
         open = false;
         afterCr = lineBreak == u"\r";
         afterBlank = line.isEmpty();
@@ -310,19 +324,40 @@ QByteArray SettingsText::withValues(const QList<Assignment>& assignments) const 
         for (qsizetype k = 0; k < lines.size(); ++k)
             addLine(lines[k], k + 1 == lines.size() && startsWithLineFeed(next));
     };
-    addLines(added.value(-1), 0);
-    for (qsizetype i = 0; i < m_lines.lines.size(); ++i) {
-        const LineSpan& span = m_lines.lines[i];
-        const auto own = changed.constFind(i);
-        if (own != changed.cend())
-            out += own.value();
-        else
-            out += QByteArrayView(m_bytes).sliced(span.start, span.length);
-        out += QByteArrayView(m_bytes).sliced(span.start + span.length, span.breakLength);
-        open = span.breakLength == 0;
-        afterCr = breakOf(i) == u"\r";
+
+    // The lines between the changed ones and those lines are added after go
+    // over as they are, in one piece each.
+    QList<qsizetype> edited = changed.keys() + added.keys();
+    std::sort(edited.begin(), edited.end());
+    edited.erase(std::unique(edited.begin(), edited.end()), edited.end());
+    qsizetype copied = m_lines.prefixLength; // bytes of the file already in `out`
+    const auto copyUpTo = [&](qsizetype end) {
+        out += QByteArrayView(m_bytes).sliced(copied, end - copied);
+        copied = end;
+    };
+    const auto passLine = [&](qsizetype i) {
+        open = m_lines.lines[i].breakLength == 0;
+        afterCr = endsWithLoneCr(i);
         afterBlank = m_info[i].kind == Kind::Blank;
+    };
+    for (const qsizetype i : edited) {
+        if (i >= 0) {
+            const LineSpan& span = m_lines.lines[i];
+            const auto own = changed.constFind(i);
+            if (own != changed.cend()) {
+                copyUpTo(span.start);
+                out += own.value();
+                copied = span.start + span.length;
+            }
+            copyUpTo(span.start + span.length + span.breakLength);
+            passLine(i);
+        }
         addLines(added.value(i), i + 1);
+    }
+    const qsizetype textEnd = m_bytes.size() - m_lines.suffixLength;
+    if (copied < textEnd) {
+        copyUpTo(textEnd);
+        passLine(m_lines.lines.size() - 1);
     }
     for (const auto& [name, keys] : newSections) {
         if (!afterBlank)
@@ -332,7 +367,7 @@ QByteArray SettingsText::withValues(const QList<Assignment>& assignments) const 
     }
     out += QByteArrayView(m_bytes).last(m_lines.suffixLength);
     if (m_lines.prefixLength == 0 && opensLikeAMark(out))
-        out.prepend(encodedLine(fileBreak));
+        out.prepend(encodedBreak);
     return out;
 }
 

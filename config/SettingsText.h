@@ -88,7 +88,8 @@ private:
     QString valueOf(qsizetype line) const;
     QByteArray changedLine(qsizetype line, const QString& stored) const;
     int sectionId(const QString& name) const;
-    QString breakOf(qsizetype line) const;
+    char16_t breakUnit(qsizetype line, qsizetype unit) const;
+    bool endsWithLoneCr(qsizetype line) const;
     bool startsWithLineFeed(qsizetype line) const;
     QByteArray encodedLine(const QString& text) const;
 

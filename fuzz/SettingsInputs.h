@@ -6,12 +6,12 @@
 #include "config/FileText.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringEncoder>
 #include <QStringList>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -93,13 +93,14 @@ inline bool sameName(const Name& a, const Name& b) {
            a.second.compare(b.second, Qt::CaseInsensitive) == 0;
 }
 
-// The byte of each character Windows-1251 has, from the decoding table.
-inline const QHash<char16_t, char>& windows1251Bytes() {
-    static const QHash<char16_t, char> table = [] {
-        QHash<char16_t, char> t;
+// The byte of each UTF-16 unit Windows-1251 has, from the decoding table; -1
+// where it has none.
+inline const std::array<qint16, 0x10000>& windows1251Bytes() {
+    static const std::array<qint16, 0x10000> table = [] {
+        std::array<qint16, 0x10000> t;
+        t.fill(-1);
         for (int byte = 0; byte <= 0xFF; ++byte)
-            t.insert(config::decodeWindows1251(QByteArray(1, char(byte))).at(0).unicode(),
-                     char(byte));
+            t[config::decodeWindows1251(QByteArray(1, char(byte))).at(0).unicode()] = qint16(byte);
         return t;
     }();
     return table;
@@ -107,7 +108,7 @@ inline const QHash<char16_t, char>& windows1251Bytes() {
 
 inline bool holdsInWindows1251(const QString& text) {
     for (const QChar c : text) {
-        if (!windows1251Bytes().contains(c.unicode()))
+        if (windows1251Bytes()[c.unicode()] < 0)
             return false;
     }
     return true;
@@ -115,9 +116,11 @@ inline bool holdsInWindows1251(const QString& text) {
 
 // Characters Windows-1251 lacks become '?'.
 inline QByteArray toWindows1251(const QString& text) {
-    QByteArray bytes;
-    for (const QChar c : text)
-        bytes += windows1251Bytes().value(c.unicode(), '?');
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qint16 byte = windows1251Bytes()[text[i].unicode()];
+        bytes[i] = byte < 0 ? '?' : char(byte);
+    }
     return bytes;
 }
 
