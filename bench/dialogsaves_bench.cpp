@@ -109,12 +109,16 @@ struct Bench {
     }
 
     double connection(int round) {
-        return timedSave([this] { w.Form1.findChild<QPushButton*>(QStringLiteral("Button2"))->click(); }, w.Form4,
-                         [&] {
-                             w.Form4.findChild<QComboBox*>(QStringLiteral("ComboBox1"))->setCurrentIndex(round % 6);
-                             w.Form4.findChild<QComboBox*>(QStringLiteral("ComboBox2"))->setCurrentIndex(round % 7);
-                         },
-                         "SaveForms");
+        return timedSave(
+            [this] { w.Form1.findChild<QPushButton*>(QStringLiteral("Button2"))->click(); },
+            w.Form4,
+            [&] {
+                w.Form4.findChild<QComboBox*>(QStringLiteral("ComboBox1"))
+                    ->setCurrentIndex(round % 6);
+                w.Form4.findChild<QComboBox*>(QStringLiteral("ComboBox2"))
+                    ->setCurrentIndex(round % 7);
+            },
+            "SaveForms");
     }
 
     // Every value and every name new, so that each of the 70 keys changes.
@@ -181,8 +185,7 @@ int main(int argc, char** argv) {
 
     if (!writeFile(path, consoleFile()))
         return 1;
-    std::printf("file of %lld bytes, %d saves each\n", qlonglong(QFileInfo(path).size()),
-                kRepeats);
+    std::printf("file of %lld bytes, %d saves each\n", qlonglong(QFileInfo(path).size()), kRepeats);
     run(path, kRepeats);
 
     if (bigRepeats > 0) {

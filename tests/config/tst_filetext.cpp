@@ -92,15 +92,13 @@ void TestFileText::linesKeepTheirBytes_data() {
         << QList<int>{2, 1, 1, 1, 0};
     QTest::newRow("CR CR LF") << QByteArray("a\r\r\n") << QList<QByteArray>{"a", ""}
                               << QList<int>{1, 2};
-    QTest::newRow("UTF-8 marks and NUL")
-        << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBFk=\0\n", 10) << QList<QByteArray>{{"k=\0", 3}}
-        << QList<int>{1};
-    QTest::newRow("UTF-16 LE, CR LF") << QByteArray("\xFF\xFE[\0A\0]\0\r\0\n\0\x01\x04", 14)
-                                      << QList<QByteArray>{{"[\0A\0]\0", 6}, "\x01\x04"}
-                                      << QList<int>{4, 0};
+    QTest::newRow("UTF-8 marks and NUL") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBFk=\0\n", 10)
+                                         << QList<QByteArray>{{"k=\0", 3}} << QList<int>{1};
+    QTest::newRow("UTF-16 LE, CR LF")
+        << QByteArray("\xFF\xFE[\0A\0]\0\r\0\n\0\x01\x04", 14)
+        << QList<QByteArray>{{"[\0A\0]\0", 6}, "\x01\x04"} << QList<int>{4, 0};
     QTest::newRow("UTF-16 BE, half a character at the end")
-        << QByteArray("\xFE\xFF\0a\0\n\0", 7) << QList<QByteArray>{{"\0a", 2}}
-        << QList<int>{2};
+        << QByteArray("\xFE\xFF\0a\0\n\0", 7) << QList<QByteArray>{{"\0a", 2}} << QList<int>{2};
     QTest::newRow("empty") << QByteArray() << QList<QByteArray>{} << QList<int>{};
 }
 
@@ -132,13 +130,12 @@ void TestFileText::newLinesFollowTheFile_data() {
     QTest::newRow("no file") << QByteArray() << E::Utf8 << QStringLiteral("\n");
     QTest::newRow("ASCII, CR LF") << QByteArray("[A]\r\nk=1\r\n") << E::Utf8
                                   << QStringLiteral("\r\n");
-    QTest::newRow("UTF-8 Cyrillic") << QByteArray("Name=\xD1\x91\n") << E::Utf8
-                                    << QStringLiteral("\n");
-    QTest::newRow("Windows-1251, CR LF")
-        << QByteArray("[A]\r\nName=\xCC\xE5\xE4\xFC\r\n; \xC0\r\n") << E::Windows1251
-        << QStringLiteral("\r\n");
-    QTest::newRow("Windows-1251, CR") << QByteArray("Name=\xC0\r") << E::Windows1251
-                                      << QStringLiteral("\r");
+    QTest::newRow("UTF-8 Cyrillic")
+        << QByteArray("Name=\xD1\x91\n") << E::Utf8 << QStringLiteral("\n");
+    QTest::newRow("Windows-1251, CR LF") << QByteArray("[A]\r\nName=\xCC\xE5\xE4\xFC\r\n; \xC0\r\n")
+                                         << E::Windows1251 << QStringLiteral("\r\n");
+    QTest::newRow("Windows-1251, CR")
+        << QByteArray("Name=\xC0\r") << E::Windows1251 << QStringLiteral("\r");
     QTest::newRow("Windows-1251 and UTF-8 lines")
         << QByteArray("a=\xC0\nb=\xD1\x91\n") << E::Utf8 << QStringLiteral("\n");
     QTest::newRow("Windows-1251 after a UTF-8 mark")
@@ -193,13 +190,14 @@ void TestFileText::characterOutsideWindows1251IsRefused_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<uint>("character");
     QTest::addColumn<QString>("message");
-    const QString tail = QStringLiteral(" нельзя записать в файл настроек в кодировке Windows-1251");
+    const QString tail =
+        QStringLiteral(" нельзя записать в файл настроек в кодировке Windows-1251");
     QTest::newRow("check mark") << QStringLiteral("Медь ✓") << 0x2713u
                                 << QStringLiteral("Символ «✓» (U+2713)") + tail;
     QTest::newRow("Chinese") << QStringLiteral("焊") << 0x710Au
                              << QStringLiteral("Символ «焊» (U+710A)") + tail;
-    QTest::newRow("Latin with accent") << QStringLiteral("Café") << 0xE9u
-                                       << QStringLiteral("Символ «é» (U+00E9)") + tail;
+    QTest::newRow("Latin with accent")
+        << QStringLiteral("Café") << 0xE9u << QStringLiteral("Символ «é» (U+00E9)") + tail;
     QTest::newRow("beyond U+FFFF") << QStringLiteral("Ёлка \U0001F384") << 0x1F384u
                                    << QStringLiteral("Символ «\U0001F384» (U+1F384)") + tail;
 }

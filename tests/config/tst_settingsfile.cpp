@@ -424,7 +424,8 @@ void TestSettingsFile::keysMatchInAnyLetterCase() {
 // Of a key that appears twice (or of a section that does) the first is read
 // and written; the later ones, which nothing reads, keep their lines.
 void TestSettingsFile::repeatedKeyReadsAndWritesTheFirst() {
-    const QByteArray before = "[Profil0]\nT0=1\nName=first\nT0=2\n[Profil1]\nT0=5\n[Profil0]\nT0=3\n";
+    const QByteArray before =
+        "[Profil0]\nT0=1\nName=first\nT0=2\n[Profil1]\nT0=5\n[Profil0]\nT0=3\n";
     m_dir->writeSettings(before);
     SettingsFile settings;
     QCOMPARE(settings.ReadInteger("Profil0", "T0", 0), 1);
@@ -1038,8 +1039,8 @@ void TestSettingsFile::saveReadsOnceReplacesOnceAndSyncsTheFolder() {
     m_dir->writeSettings("[Profil0]\nT0=1\n");
     QProcess traced;
     traced.setProgram(strace);
-    traced.setArguments({"-f", "-e", "trace=openat,rename,renameat,renameat2,fsync,fdatasync",
-                         "-o", m_dir->path() + QStringLiteral("/trace"), "--",
+    traced.setArguments({"-f", "-e", "trace=openat,rename,renameat,renameat2,fsync,fdatasync", "-o",
+                         m_dir->path() + QStringLiteral("/trace"), "--",
                          QStringLiteral(SETTINGS_WRITER), "serve", m_dir->settingsPath()});
     traced.start();
     QVERIFY(traced.waitForStarted(30000));
@@ -1056,16 +1057,18 @@ void TestSettingsFile::saveReadsOnceReplacesOnceAndSyncsTheFolder() {
     const QString folder = m_dir->path();
     QStringList calls;
     QHash<QString, QString> named; // descriptor -> what it was opened on
-    const QRegularExpression open(QStringLiteral("openat\\(AT_FDCWD, \"([^\"]*)\", ([^)]*)\\) = (\\d+)"));
+    const QRegularExpression open(
+        QStringLiteral("openat\\(AT_FDCWD, \"([^\"]*)\", ([^)]*)\\) = (\\d+)"));
     const QRegularExpression sync(QStringLiteral("(fsync|fdatasync)\\((\\d+)\\)"));
     const QRegularExpression rename(QStringLiteral("rename\\w*\\(.*\"([^\"]*)\".*\"([^\"]*)\""));
-    for (const QString& line : QString::fromUtf8(readBytes(folder + QStringLiteral("/trace"))).split(u'\n')) {
+    for (const QString& line :
+         QString::fromUtf8(readBytes(folder + QStringLiteral("/trace"))).split(u'\n')) {
         if (const auto m = open.match(line); m.hasMatch()) {
             const QString path = m.captured(1);
-            const QString what = path == file                        ? QStringLiteral("file")
-                                 : path == folder                    ? QStringLiteral("folder")
-                                 : path.startsWith(file + ".tmp")    ? QStringLiteral("temporary")
-                                                                     : QString();
+            const QString what = path == file                     ? QStringLiteral("file")
+                                 : path == folder                 ? QStringLiteral("folder")
+                                 : path.startsWith(file + ".tmp") ? QStringLiteral("temporary")
+                                                                  : QString();
             named.insert(m.captured(3), what);
             // The folder is also opened to look for leftovers; only its sync counts.
             if (!what.isEmpty() && what != u"folder")

@@ -30,12 +30,13 @@ namespace {
 
 // A file as the console writes it, every section present.
 QByteArray consoleFile() {
-    QString text = QStringLiteral("[Connect]\nComport=Com1\nBaudRate=19200\n\n[Global]\n"
-                                  "EditP2=70\nEditpGain=40\nEditiGain=5\nEditdGain=10\nEditTpid=20\n"
-                                  "EditpBH=80\nEditkBH=10\nEditP1=80\nCorrect1=0\nCorrect2=0\n"
-                                  "Hex=0\nVisibleProfil=1\nTempEnableFan=150\nEnableFan=0\n"
-                                  "AutoStart=1\n");
-    const QStringList names = {"Бессвинцовый BGA", "Свинец", "Медь, ёмкость", "QFN 5×5",
+    QString text =
+        QStringLiteral("[Connect]\nComport=Com1\nBaudRate=19200\n\n[Global]\n"
+                       "EditP2=70\nEditpGain=40\nEditiGain=5\nEditdGain=10\nEditTpid=20\n"
+                       "EditpBH=80\nEditkBH=10\nEditP1=80\nCorrect1=0\nCorrect2=0\n"
+                       "Hex=0\nVisibleProfil=1\nTempEnableFan=150\nEnableFan=0\n"
+                       "AutoStart=1\n");
+    const QStringList names = {"Бессвинцовый BGA", "Свинец", "Медь, ёмкость",  "QFN 5×5",
                                "Олово №2",         "Ремонт", "Пайка «мягкая»", "Проверка",
                                "Разогрев",         "Ёлка"};
     for (int p = 0; p < 10; ++p)
@@ -162,7 +163,9 @@ bool TestDialogSaves::save(Save which) {
     app::Windows& w = *m_windows;
     TForm1& main = w.Form1;
     const auto menu = [&main](const char* item) {
-        return [&main, item] { main.findChild<QAction*>(QLatin1String(item))->trigger(); };
+        return [&main, item] {
+            main.findChild<QAction*>(QLatin1String(item))->trigger();
+        };
     };
     bool stayedOpen = false;
     switch (which) {
@@ -175,12 +178,14 @@ bool TestDialogSaves::save(Save which) {
         });
         break;
     case Save::Connection:
-        dialogtest::duringModalRun([&] { press(main, "Button2"); }, &w.Form4, [&] {
-            w.Form4.findChild<QComboBox*>(QStringLiteral("ComboBox1"))->setCurrentIndex(1);
-            w.Form4.findChild<QComboBox*>(QStringLiteral("ComboBox2"))->setCurrentIndex(5);
-            press(w.Form4, "SaveForms");
-            stayedOpen = w.Form4.isVisible();
-        });
+        dialogtest::duringModalRun(
+            [&] { press(main, "Button2"); }, &w.Form4,
+            [&] {
+                w.Form4.findChild<QComboBox*>(QStringLiteral("ComboBox1"))->setCurrentIndex(1);
+                w.Form4.findChild<QComboBox*>(QStringLiteral("ComboBox2"))->setCurrentIndex(5);
+                press(w.Form4, "SaveForms");
+                stayedOpen = w.Form4.isVisible();
+            });
         break;
     case Save::Editor:
         dialogtest::duringModalRun(menu("N4"), &w.Form6, [&] {
@@ -206,7 +211,8 @@ bool TestDialogSaves::saveProfileName(int profile, const QString& name, int seco
     app::Windows& w = *m_windows;
     bool stayedOpen = false;
     dialogtest::duringModalRun(
-        [&w] { w.Form1.findChild<QAction*>(QStringLiteral("N4"))->trigger(); }, &w.Form6, [&] {
+        [&w] { w.Form1.findChild<QAction*>(QStringLiteral("N4"))->trigger(); }, &w.Form6,
+        [&] {
             type(w.Form6, qPrintable(QStringLiteral("Edit%1").arg(61 + profile)), name);
             if (secondProfile >= 0)
                 type(w.Form6, qPrintable(QStringLiteral("Edit%1").arg(61 + secondProfile)),
@@ -234,10 +240,10 @@ void TestDialogSaves::eachSaveIsOneChangeOfTheFile_data() {
     QTest::addColumn<QStringList>("lines");
     QTest::newRow("general settings, 15 keys")
         << Save::General
-        << QStringList{"[Global]",     "EditP2=0",       "EditpGain=201",   "EditiGain=0",
-                       "EditdGain=0",  "EditTpid=0",     "EditpBH=0",       "EditkBH=0",
-                       "EditP1=0",     "Correct1=-3",    "Correct2=0",      "Hex=0",
-                       "VisibleProfil=0", "TempEnableFan=0", "EnableFan=0", "AutoStart=0"};
+        << QStringList{"[Global]",        "EditP2=0",        "EditpGain=201", "EditiGain=0",
+                       "EditdGain=0",     "EditTpid=0",      "EditpBH=0",     "EditkBH=0",
+                       "EditP1=0",        "Correct1=-3",     "Correct2=0",    "Hex=0",
+                       "VisibleProfil=0", "TempEnableFan=0", "EnableFan=0",   "AutoStart=0"};
     QTest::newRow("connection, 2 keys")
         << Save::Connection << QStringList{"[Connect]", "Comport=Com2", "BaudRate=57600"};
     QStringList editor;
@@ -251,8 +257,7 @@ void TestDialogSaves::eachSaveIsOneChangeOfTheFile_data() {
     editor[9 * 8 + 6] = QStringLiteral("S3=44");
     editor[4 * 8 + 7] = QStringLiteral("Name=Новое имя");
     QTest::newRow("profile editor, 70 keys") << Save::Editor << editor;
-    QTest::newRow("chart switch, 1 key")
-        << Save::Targets << QStringList{"[Record]", "Targets=1"};
+    QTest::newRow("chart switch, 1 key") << Save::Targets << QStringList{"[Record]", "Targets=1"};
 }
 
 void TestDialogSaves::eachSaveIsOneChangeOfTheFile() {
@@ -357,7 +362,8 @@ void TestDialogSaves::windows1251FileStaysWindows1251() {
     QStringList shown;
     dialogtest::duringModalRun(
         [this] { m_windows->Form1.findChild<QAction*>(QStringLiteral("N4"))->trigger(); },
-        &m_windows->Form6, [&] {
+        &m_windows->Form6,
+        [&] {
             for (int p = 0; p < 10; ++p)
                 shown << dialogtest::textOf(m_windows->Form6,
                                             qPrintable(QStringLiteral("Edit%1").arg(61 + p)));
@@ -387,8 +393,9 @@ void TestDialogSaves::windows1251FileStaysWindows1251() {
     expected[2] = edited;
     expected << added;
     for (const QString& name : expected)
-        QVERIFY2(asWindowsReadsIt.contains(QStringLiteral("\r\nName=") + name + QStringLiteral("\r\n")),
-                 qPrintable(name));
+        QVERIFY2(
+            asWindowsReadsIt.contains(QStringLiteral("\r\nName=") + name + QStringLiteral("\r\n")),
+            qPrintable(name));
     QVERIFY(!asWindowsReadsIt.contains(QChar(QChar::ReplacementCharacter)));
     // And the console reads the names back the same.
     const config::SettingsFile reread(m_dir->settingsPath());
@@ -412,9 +419,9 @@ void TestDialogSaves::nameOutsideWindows1251IsRefused_data() {
 void TestDialogSaves::nameOutsideWindows1251IsRefused() {
     QFETCH(QString, name);
     QFETCH(QString, character);
-    const QByteArray before =
-        testsupport::toWindows1251(QStringLiteral("[Profil0]\r\nT0=100\r\nName=Свинец\r\n[Profil2]\r\n"
-                                   "Name=Медь\r\n"));
+    const QByteArray before = testsupport::toWindows1251(
+        QStringLiteral("[Profil0]\r\nT0=100\r\nName=Свинец\r\n[Profil2]\r\n"
+                       "Name=Медь\r\n"));
     m_dir->writeSettings(before);
     startConsole();
     ModalWatcher boxes;
@@ -434,13 +441,12 @@ void TestDialogSaves::linesTheConsoleDoesNotKnowKeepTheirPlace_data() {
     QTest::addColumn<Save>("which");
     QTest::addColumn<QByteArray>("oldLines");
     QTest::addColumn<QByteArray>("newLines");
-    QTest::newRow("connection") << Save::Connection
-                                << QByteArray("Comport=Com1\nBaudRate=19200\n")
+    QTest::newRow("connection") << Save::Connection << QByteArray("Comport=Com1\nBaudRate=19200\n")
                                 << QByteArray("Comport=Com2\nBaudRate=57600\n");
     QTest::newRow("general settings")
         << Save::General << QByteArray("EditpGain=40\n") << QByteArray("EditpGain=201\n");
-    QTest::newRow("journal switch") << Save::AutoSave << QByteArray("AutoSave=0\n")
-                                    << QByteArray("AutoSave=1\n");
+    QTest::newRow("journal switch")
+        << Save::AutoSave << QByteArray("AutoSave=0\n") << QByteArray("AutoSave=1\n");
 }
 
 void TestDialogSaves::linesTheConsoleDoesNotKnowKeepTheirPlace() {
