@@ -3,6 +3,7 @@
 #include "config/SettingsText.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace config {
@@ -41,6 +42,10 @@ QString valueFromStored(const QString& stored) {
     return isQuoted(stored) ? stored.mid(1, stored.size() - 2) : stored;
 }
 
+size_t combinedHash(size_t hash, char32_t folded) {
+    return hash * 31 + folded;
+}
+
 // Bytes of one of a line's units: a UTF-16 code unit, or a byte.
 qsizetype unitSizeOf(const LineSpan& line) {
     return line.encoding == FileEncoding::Utf16LE || line.encoding == FileEncoding::Utf16BE ? 2 : 1;
@@ -66,7 +71,7 @@ size_t qHash(const SettingsName& name, size_t seed) {
             c = QChar::surrogateToUcs4(text[i].unicode(), text[i + 1].unicode());
             ++i;
         }
-        hash = hash * 31 + QChar::toCaseFolded(c);
+        hash = combinedHash(hash, QChar::toCaseFolded(c));
     }
     return hash;
 }
@@ -104,7 +109,8 @@ SettingsText::SettingsText(QByteArray bytes)
             section = m_ids.value(Name{name}, -1);
             if (section < 0) {
                 section = int(m_sections.size());
-                m_sections.append(Section{name, {}, -1});
+                m_sections.append(Section{});
+                m_sections.last().name = name;
                 m_ids.insert(Name{name}, section);
             }
         }
@@ -115,11 +121,50 @@ SettingsText::SettingsText(QByteArray bytes)
         current.lastContent = i;
         if (shape.kind != Kind::Key)
             continue;
-        // Of a repeated key the first counts; the later ones are kept, unread.
-        const Name key{textOf(i, shape.nameFrom, shape.nameTo)};
-        if (!current.keys.contains(key))
-            current.keys.insert(key, i);
+        current.keys.push_back(KeyLine{keyHash(i, shape), i});
     }
+}
+
+// The hash qHash(SettingsName) gives the key's name (seed 0); a name of ASCII
+// bytes, as nearly every one is, is hashed from its bytes without decoding it.
+size_t SettingsText::keyHash(qsizetype line, const Shape& shape) const {
+    const LineSpan& span = m_lines.lines[line];
+    if (unitSizeOf(span) == 1) {
+        const char* name = m_bytes.constData() + span.start + shape.nameFrom;
+        const qsizetype length = shape.nameTo - shape.nameFrom;
+        if (std::all_of(name, name + length, [](char c) { return (c & 0x80) == 0; })) {
+            size_t hash = 0;
+            for (qsizetype i = 0; i < length; ++i) {
+                char32_t c = static_cast<unsigned char>(name[i]);
+                if (c >= u'A' && c <= u'Z')
+                    c += u'a' - u'A';
+                else if (c == 0) // read as U+FFFD
+                    c = QChar::ReplacementCharacter;
+                hash = combinedHash(hash, c);
+            }
+            return hash;
+        }
+    }
+    return qHash(Name{textOf(line, shape.nameFrom, shape.nameTo)}, 0);
+}
+
+// Of a repeated key the first counts; the later ones are kept, unread.
+qsizetype SettingsText::firstKeyLine(int section, const QString& key) const {
+    const Section& s = m_sections[section];
+    if (!s.sorted) {
+        std::stable_sort(s.keys.begin(), s.keys.end(),
+                         [](const KeyLine& a, const KeyLine& b) { return a.hash < b.hash; });
+        s.sorted = true;
+    }
+    const size_t hash = qHash(Name{key}, 0);
+    auto it = std::lower_bound(s.keys.cbegin(), s.keys.cend(), hash,
+                               [](const KeyLine& k, size_t h) { return k.hash < h; });
+    for (; it != s.keys.cend() && it->hash == hash; ++it) {
+        const Shape shape = shapeOf(it->line);
+        if (textOf(it->line, shape.nameFrom, shape.nameTo).compare(key, Qt::CaseInsensitive) == 0)
+            return it->line;
+    }
+    return -1;
 }
 
 SettingsText::Shape SettingsText::shapeOf(qsizetype line) const {
@@ -140,6 +185,10 @@ SettingsText::Shape SettingsText::shapeOf(qsizetype line) const {
             --to;
     };
     const auto find = [&](char16_t c, qsizetype from, qsizetype to) {
+        if (!utf16) {
+            const void* found = std::memchr(bytes + from, c, size_t(to - from));
+            return found ? static_cast<const char*>(found) - bytes : qsizetype(-1);
+        }
         for (qsizetype i = from; i < to; ++i) {
             if (unit(i) == c)
                 return i;
@@ -217,7 +266,7 @@ std::optional<QString> SettingsText::value(const QString& section, const QString
     const int id = sectionId(section);
     if (id < 0)
         return std::nullopt;
-    const qsizetype line = m_sections[id].keys.value(Name{key}, -1);
+    const qsizetype line = firstKeyLine(id, key);
     if (line < 0)
         return std::nullopt;
     return valueOf(line);
@@ -285,7 +334,7 @@ QByteArray SettingsText::withValues(const QList<Assignment>& assignments) const 
             continue;
         }
         const Section& section = m_sections[id];
-        const qsizetype line = section.keys.value(Name{w.key}, -1);
+        const qsizetype line = firstKeyLine(id, w.key);
         if (line < 0) {
             added[section.lastContent].append(encodedLine(w.key + u'=' + stored));
             continue;

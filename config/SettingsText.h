@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 namespace config {
 
@@ -76,15 +77,26 @@ private:
         int section = 0;
     };
     using Name = SettingsName;
+    // A key line of a section and the hash of its name (qHash(SettingsName), seed 0).
+    struct KeyLine {
+        size_t hash = 0;
+        qsizetype line = 0;
+    };
     struct Section {
         QString name;
-        QHash<Name, qsizetype> keys; // name -> line of its first key
-        qsizetype lastContent = -1;  // last line neither blank nor a comment; -1: none
+        // In file order as read; sorted by hash (file order kept among equal
+        // ones) at the first look-up, so that a file of a million keys costs
+        // no more than a pass to read.
+        mutable std::vector<KeyLine> keys;
+        mutable bool sorted = false;
+        qsizetype lastContent = -1; // last line neither blank nor a comment; -1: none
     };
     struct Shape;
 
     Shape shapeOf(qsizetype line) const;
     QString textOf(qsizetype line, qsizetype from, qsizetype to) const;
+    size_t keyHash(qsizetype line, const Shape& shape) const;
+    qsizetype firstKeyLine(int section, const QString& key) const;
     QString valueOf(qsizetype line) const;
     QByteArray changedLine(qsizetype line, const QString& stored) const;
     int sectionId(const QString& name) const;

@@ -2,6 +2,7 @@
 // The settings file on disk: defaults, layout, encodings, odd files and refused writes.
 #include "config/Errors.h"
 #include "config/FileReplace.h"
+#include "config/FileText.h"
 #include "config/SettingsFile.h"
 #include "tests/support/TestDirs.h"
 #include "tests/support/Windows1251.h"
@@ -206,6 +207,8 @@ private slots:
     void freshFileHasTheWritersOrder();
     void writeKeepsTheRestOfAHandEditedFile();
     void keysMatchInAnyLetterCase();
+    void namesBeyondAsciiMatchInAnyLetterCase_data();
+    void namesBeyondAsciiMatchInAnyLetterCase();
     void repeatedKeyReadsAndWritesTheFirst();
     void unclosedSectionHeaderIsSkipped();
     void keysAboveTheFirstHeaderStayOnTop();
@@ -419,6 +422,50 @@ void TestSettingsFile::keysMatchInAnyLetterCase() {
     // The file's own spelling stays; no second key or section appears.
     QCOMPARE(fileBytes(), QByteArray("[GLOBAL]\nhex=1\nCorrect1=3\n"));
     QCOMPARE(SettingsFile().ReadInteger("Global", "Hex", 0), 1);
+}
+
+// Names beyond ASCII match in any letter case too, in each encoding a line may
+// have; a NUL in a name reads as U+FFFD; of two spellings of one key the first
+// counts.
+void TestSettingsFile::namesBeyondAsciiMatchInAnyLetterCase_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    const QByteArray utf8 = QStringLiteral("[Профиль]\nИмя=Медь\nИМЯ=Олово\n").toUtf8();
+    QTest::newRow("UTF-8") << utf8 << QStringLiteral("ПРОФИЛЬ") << QStringLiteral("имя")
+                           << QStringLiteral("Медь");
+    QTest::newRow("Windows-1251") << testsupport::toWindows1251(
+                                         QStringLiteral("[Профиль]\r\nИмя=Медь\r\nИМЯ=Олово\r\n"))
+                                  << QStringLiteral("профиль") << QStringLiteral("иМЯ")
+                                  << QStringLiteral("Медь");
+    QTest::newRow("UTF-16")
+        << "\xFF\xFE" +
+               QStringEncoder(QStringEncoder::Utf16LE).encode(QStringLiteral("[Ёлка]\nКлюч=1\n"))
+        << QStringLiteral("ёЛКА") << QStringLiteral("КЛЮЧ") << QStringLiteral("1");
+    QTest::newRow("NUL in a name") << QByteArray("[A]\nk\0ey=5\n", 11) << QStringLiteral("a")
+                                   << QStringLiteral("K\uFFFDEY") << QStringLiteral("5");
+    QTest::newRow("ASCII and beyond")
+        << QStringLiteral("[Ab]\nKeyЖ=7\n").toUtf8() << QStringLiteral("aB")
+        << QStringLiteral("kEYж") << QStringLiteral("7");
+}
+
+void TestSettingsFile::namesBeyondAsciiMatchInAnyLetterCase() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    m_dir->writeSettings(bytes);
+    SettingsFile settings;
+    QCOMPARE(settings.ReadString(section, key, "absent"), value);
+    // Written in other letter case, the key keeps its line and its spelling.
+    saveString(settings, section, key, QStringLiteral("9"));
+    const SettingsFile reread;
+    QCOMPARE(reread.ReadString(section, key, "absent"), QStringLiteral("9"));
+    const QString text = config::decodeFileText(fileBytes());
+    QVERIFY(!text.contains(key + u'='));
+    QCOMPARE(text.count(u'\n'), config::decodeFileText(bytes).count(u'\n'));
+    QVERIFY(text.contains(QStringLiteral("=9\n")) || text.contains(QStringLiteral("=9\r\n")));
 }
 
 // Of a key that appears twice (or of a section that does) the first is read
@@ -1092,7 +1139,7 @@ void TestSettingsFile::saveReadsOnceReplacesOnceAndSyncsTheFolder() {
 // is whole, as one save or another left it.
 void TestSettingsFile::killedSavesLeaveNoTemporaryBehind() {
     QByteArray big = "[Profil0]\nName=" + QStringLiteral("Олово").toUtf8() + "\n";
-    while (big.size() < 4 * 1024 * 1024)
+    while (big.size() < qsizetype(4) * 1024 * 1024)
         big += "; " + QByteArray(98, char('a' + big.size() % 26)) + "\n";
     m_dir->writeSettings(big);
     QRandomGenerator random(25);
