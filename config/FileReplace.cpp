@@ -113,6 +113,10 @@ int removeLeftoverTemporaries(const QString& path) {
 }
 
 bool replaceFile(const QString& path, const QByteArray& bytes) {
+    return replaceFile(path, QList<QByteArray>{bytes});
+}
+
+bool replaceFile(const QString& path, const QList<QByteArray>& pieces) {
     const QByteArray target = QFile::encodeName(replacedFile(path));
     struct stat original {};
     const bool exists = ::stat(target.constData(), &original) == 0;
@@ -130,7 +134,9 @@ bool replaceFile(const QString& path, const QByteArray& bytes) {
         [[maybe_unused]] const bool sameOwner = ::fchown(fd, original.st_uid, original.st_gid) == 0;
         ok = ::fchmod(fd, original.st_mode & 07777) == 0;
     }
-    ok = ok && writeAll(fd, bytes) && ::fsync(fd) == 0;
+    for (const QByteArray& piece : pieces)
+        ok = ok && writeAll(fd, piece);
+    ok = ok && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     ok = ok && ::rename(temporary.constData(), target.constData()) == 0;
     if (!ok) {

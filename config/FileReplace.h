@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -21,6 +22,8 @@ namespace config {
 // file, or that may not be written, is never replaced. A link is followed: the
 // file it names is replaced, the link stays.
 bool replaceFile(const QString& path, const QByteArray& bytes);
+// The same with the bytes in pieces, written one after the other.
+bool replaceFile(const QString& path, const QList<QByteArray>& pieces);
 
 // The file that replaceFile(path) replaces: `path`, or the file a link there names.
 QString replacedFile(const QString& path);

@@ -86,18 +86,18 @@ SettingsFile::~SettingsFile() {
 }
 
 const SettingsText& SettingsFile::text() const {
-    if (!m_text) {
-        m_text.emplace(m_saved ? *std::exchange(m_saved, std::nullopt)
-                               : readFile(m_path).value_or(QByteArray()));
-    }
+    if (!m_text)
+        m_text.emplace(readFile(m_path).value_or(QByteArray()));
     return *m_text;
 }
 
 QString SettingsFile::ReadString(const QString& section, const QString& key,
                                  const QString& defaultValue) const {
-    for (auto it = m_pending.crbegin(); it != m_pending.crend(); ++it) {
-        if (sameName(*it, section, key))
-            return readBackForm(it->value);
+    for (const QList<Assignment>* written : {&m_pending, &m_committed}) {
+        for (auto it = written->crbegin(); it != written->crend(); ++it) {
+            if (sameName(*it, section, key))
+                return readBackForm(it->value);
+        }
     }
     return text().value(section, key).value_or(defaultValue);
 }
@@ -124,7 +124,7 @@ void SettingsFile::commit() {
     const QList<Assignment> pending = std::exchange(m_pending, {});
     // Whatever happens, later reads see what is on disk.
     m_text.reset();
-    m_saved.reset();
+    m_committed.clear();
     QLockFile lock(replacedFile(fullPath(m_path)) + QStringLiteral(".lock"));
     if (!takeLock(lock))
         throw WriteError(fullPath(m_path));
@@ -133,12 +133,11 @@ void SettingsFile::commit() {
     if (!onDisk)
         throw WriteError(fullPath(m_path));
     SettingsText current(*onDisk);
-    QByteArray saved = current.withValues(pending);
-    const bool unchanged = saved == *onDisk && QFileInfo::exists(m_path);
-    if (!unchanged && !replaceFile(m_path, saved))
+    const SavedText saved = current.withValues(pending);
+    if ((saved.changes() || !QFileInfo::exists(m_path)) && !replaceFile(m_path, saved.pieces()))
         throw WriteError(fullPath(m_path));
-    // Read again only when asked: a save of a large file need not parse it twice.
-    m_saved = std::move(saved);
+    m_text = std::move(current);
+    m_committed = pending;
 }
 
 } // namespace config

@@ -64,9 +64,12 @@ private:
     const SettingsText& text() const;
 
     QString m_path;
-    mutable std::optional<SettingsText> m_text; // the file as last read or written
-    mutable std::optional<QByteArray> m_saved;  // the file as last written, not read yet
-    QList<Assignment> m_pending;                // written, not yet committed
+    mutable std::optional<SettingsText> m_text; // the file as last read
+    // The keys of the last commit: with m_text, the file as it wrote it (a save
+    // changes those keys' lines only), so that reads after it need not read or
+    // parse a large file again.
+    QList<Assignment> m_committed;
+    QList<Assignment> m_pending; // written, not yet committed
 };
 
 } // namespace config

@@ -300,7 +300,33 @@ QByteArray SettingsText::encodedLine(const QString& text) const {
     return encodeText(text, m_lines.encoding);
 }
 
-QByteArray SettingsText::withValues(const QList<Assignment>& assignments) const {
+QByteArray SavedText::bytes() const {
+    QByteArray joined;
+    qsizetype size = 0;
+    for (const QByteArray& piece : m_pieces)
+        size += piece.size();
+    joined.reserve(size);
+    for (const QByteArray& piece : m_pieces)
+        joined += piece;
+    return joined;
+}
+
+void SavedText::appendOriginal(QByteArrayView bytes) {
+    if (bytes.isEmpty())
+        return;
+    m_pieces.append(QByteArray::fromRawData(bytes.data(), bytes.size()));
+    m_lastIsNew = false;
+}
+
+void SavedText::appendNew(const QByteArray& bytes) {
+    if (m_lastIsNew)
+        m_pieces.last() += bytes;
+    else
+        m_pieces.append(bytes);
+    m_lastIsNew = true;
+}
+
+SavedText SettingsText::withValues(const QList<Assignment>& assignments) const {
     // The last value of each key, in the order the keys were first written.
     QList<Assignment> writes;
     QHash<std::pair<Name, Name>, qsizetype> written;
@@ -349,22 +375,22 @@ QByteArray SettingsText::withValues(const QList<Assignment>& assignments) const 
     // become CR LF (a CR after a CR ends an empty line).
     const QString& fileBreak = m_lines.lineBreak;
     const QByteArray encodedBreak = encodedLine(fileBreak);
-    QByteArray out;
-    out.reserve(m_bytes.size() + 64 * (writes.size() + 1));
-    out += QByteArrayView(m_bytes).first(m_lines.prefixLength);
+    SavedText out;
+    out.m_changes = !changed.isEmpty() || !added.isEmpty() || !newSections.isEmpty();
+    out.appendOriginal(QByteArrayView(m_bytes).first(m_lines.prefixLength));
     bool open = false;      // the last line written has no line break yet
     bool afterCr = false;   // the last line written ends with a lone CR
     bool afterBlank = true; // no line yet, or the last one is empty
     const auto addLine = [&](const QByteArray& line, bool lineFeedNext) {
         if (open)
-            out += encodedBreak;
-        out += line;
+            out.appendNew(encodedBreak);
+        out.appendNew(line);
         QString lineBreak = fileBreak;
         if (line.isEmpty() && afterCr && lineBreak == u"\n")
             lineBreak = QStringLiteral("\r");
         if (lineBreak == u"\r" && lineFeedNext)
             lineBreak = QStringLiteral("\r\n");
-        out += lineBreak == fileBreak ? encodedBreak : encodedLine(lineBreak);
+        out.appendNew(lineBreak == fileBreak ? encodedBreak : encodedLine(lineBreak));
         open = false;
         afterCr = lineBreak == u"\r";
         afterBlank = line.isEmpty();
@@ -374,14 +400,14 @@ QByteArray SettingsText::withValues(const QList<Assignment>& assignments) const 
             addLine(lines[k], k + 1 == lines.size() && startsWithLineFeed(next));
     };
 
-    // The lines between the changed ones and those lines are added after go
-    // over as they are, in one piece each.
+    // The lines between the changed ones and those lines are added after stay
+    // as they are, in one piece each.
     QList<qsizetype> edited = changed.keys() + added.keys();
     std::sort(edited.begin(), edited.end());
     edited.erase(std::unique(edited.begin(), edited.end()), edited.end());
     qsizetype copied = m_lines.prefixLength; // bytes of the file already in `out`
     const auto copyUpTo = [&](qsizetype end) {
-        out += QByteArrayView(m_bytes).sliced(copied, end - copied);
+        out.appendOriginal(QByteArrayView(m_bytes).sliced(copied, end - copied));
         copied = end;
     };
     const auto passLine = [&](qsizetype i) {
@@ -395,7 +421,7 @@ QByteArray SettingsText::withValues(const QList<Assignment>& assignments) const 
             const auto own = changed.constFind(i);
             if (own != changed.cend()) {
                 copyUpTo(span.start);
-                out += own.value();
+                out.appendNew(own.value());
                 copied = span.start + span.length;
             }
             copyUpTo(span.start + span.length + span.breakLength);
@@ -414,9 +440,14 @@ QByteArray SettingsText::withValues(const QList<Assignment>& assignments) const 
         addLine(encodedLine(u'[' + name + u']'), false);
         addLines(keys, -1);
     }
-    out += QByteArrayView(m_bytes).last(m_lines.suffixLength);
-    if (m_lines.prefixLength == 0 && opensLikeAMark(out))
-        out.prepend(encodedBreak);
+    out.appendOriginal(QByteArrayView(m_bytes).last(m_lines.suffixLength));
+    if (out.m_changes && m_lines.prefixLength == 0 && !out.m_pieces.isEmpty()) {
+        QByteArray start;
+        for (qsizetype k = 0; k < out.m_pieces.size() && start.size() < 3; ++k)
+            start += out.m_pieces[k].first(std::min<qsizetype>(3, out.m_pieces[k].size()));
+        if (opensLikeAMark(start))
+            out.m_pieces.prepend(encodedBreak);
+    }
     return out;
 }
 

@@ -22,6 +22,28 @@ struct Assignment {
     QString value;
 };
 
+// The file's bytes as a save makes them, in pieces to be written one after the
+// other: runs of the file as it was (not copied: they point into the
+// SettingsText that made them, which must outlive them) and the lines the save
+// wrote.
+class SavedText {
+public:
+    const QList<QByteArray>& pieces() const { return m_pieces; }
+    // Whether the save changes any byte of the file.
+    bool changes() const { return m_changes; }
+    // The pieces joined.
+    QByteArray bytes() const;
+
+private:
+    friend class SettingsText;
+    void appendOriginal(QByteArrayView bytes);
+    void appendNew(const QByteArray& bytes);
+
+    QList<QByteArray> m_pieces;
+    bool m_lastIsNew = false;
+    bool m_changes = false;
+};
+
 // A section's or key's name as a hash key: names match in any letter case.
 struct SettingsName {
     QString text;
@@ -68,7 +90,7 @@ public:
     // The file's bytes with the keys written, in order (a later write of a key
     // wins over an earlier one). A value that the file's encoding cannot hold
     // raises EncodingError.
-    QByteArray withValues(const QList<Assignment>& assignments) const;
+    SavedText withValues(const QList<Assignment>& assignments) const;
 
 private:
     enum class Kind : quint8 { Blank, Comment, Header, Key, Other };

@@ -569,8 +569,11 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::ReadProfil() {
+    ReadProfil(config::SettingsFile());
+}
+
+void TForm1::ReadProfil(const config::SettingsFile& ini) {
     NumberProfil = ComboBox1->currentText();
-    config::SettingsFile ini;
 
     const QString profile = QStringLiteral("Profil") + NumberProfil;
     auto show = [&ini, &profile](const char* key, std::initializer_list<QWidget*> where) {

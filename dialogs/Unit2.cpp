@@ -243,6 +243,6 @@ void TForm2::save() {
     else if (visibleProfil == kFlagOff)
         m_form1.SetProfileStripVisible(false);
 
-    m_form1.ReadProfil();
+    m_form1.ReadProfil(ini);
     close();
 }

@@ -111,7 +111,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     QByteArray saved;
     try {
-        saved = text.withValues(save);
+        const config::SavedText made = text.withValues(save);
+        saved = made.bytes();
+        FUZZ_CHECK(made.changes() == (saved != bytes));
     } catch (const config::EncodingError& error) {
         FUZZ_CHECK(text.encoding() == config::FileEncoding::Windows1251);
         bool lacking = false;
@@ -203,6 +205,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // The same save again changes nothing.
-    FUZZ_CHECK(anyAmbiguous || after.withValues(save) == saved);
+    FUZZ_CHECK(anyAmbiguous || after.withValues(save).bytes() == saved);
     return 0;
 }

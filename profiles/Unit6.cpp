@@ -218,7 +218,7 @@ void TForm6::Button1Click() {
         ini.WriteString(section, kNameKey, m_nameFields[p]->text());
     }
     ini.commit();
-    m_form1.ReadProfil();
+    m_form1.ReadProfil(ini);
     accept();
 }
 
