@@ -259,11 +259,21 @@ QByteArray encodeText(QStringView text, FileEncoding encoding) {
 }
 
 QString decodeFileText(QByteArrayView bytes) {
+    const TextLines lines = splitLines(bytes);
+    const QByteArrayView body =
+        bytes.sliced(lines.prefixLength, bytes.size() - lines.prefixLength - lines.suffixLength);
+    // UTF-16, or UTF-8 throughout: every line reads the same decoded on its own or with the rest.
+    if (lines.encoding != FileEncoding::Windows1251 &&
+        std::all_of(lines.lines.cbegin(), lines.lines.cend(),
+                    [&](const LineSpan& line) { return line.encoding == lines.encoding; }))
+        return decodeLine(body, lines.encoding);
     QString text;
-    text.reserve(bytes.size());
-    for (const LineSpan& line : splitLines(bytes).lines)
-        text += decodeLine(bytes.sliced(line.start, line.length), line.encoding) +
-                breakText(bytes, line);
+    text.reserve(body.size());
+    for (const LineSpan& line : lines.lines) {
+        text += decodeLine(bytes.sliced(line.start, line.length), line.encoding);
+        // A line break of an 8-bit file is ASCII.
+        text += QLatin1StringView(bytes.sliced(line.start + line.length, line.breakLength));
+    }
     return text;
 }
 

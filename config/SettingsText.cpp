@@ -160,11 +160,34 @@ qsizetype SettingsText::firstKeyLine(int section, const QString& key) const {
     auto it = std::lower_bound(s.keys.cbegin(), s.keys.cend(), hash,
                                [](const KeyLine& k, size_t h) { return k.hash < h; });
     for (; it != s.keys.cend() && it->hash == hash; ++it) {
-        const Shape shape = shapeOf(it->line);
-        if (textOf(it->line, shape.nameFrom, shape.nameTo).compare(key, Qt::CaseInsensitive) == 0)
+        if (keyIs(it->line, key))
             return it->line;
     }
     return -1;
+}
+
+// Whether the line's key is `key` in any letter case; ASCII against ASCII is
+// compared in the file's bytes, without decoding them.
+bool SettingsText::keyIs(qsizetype line, const QString& key) const {
+    const LineSpan& span = m_lines.lines[line];
+    const Shape shape = shapeOf(line);
+    const qsizetype length = shape.nameTo - shape.nameFrom;
+    if (unitSizeOf(span) == 1 && QtPrivate::isAscii(key)) {
+        const char* name = m_bytes.constData() + span.start + shape.nameFrom;
+        if (std::all_of(name, name + length, [](char c) { return c != 0 && (c & 0x80) == 0; })) {
+            const auto lower = [](char16_t c) {
+                return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
+            };
+            if (length != key.size())
+                return false;
+            for (qsizetype i = 0; i < length; ++i) {
+                if (lower(static_cast<unsigned char>(name[i])) != lower(key[i].unicode()))
+                    return false;
+            }
+            return true;
+        }
+    }
+    return textOf(line, shape.nameFrom, shape.nameTo).compare(key, Qt::CaseInsensitive) == 0;
 }
 
 SettingsText::Shape SettingsText::shapeOf(qsizetype line) const {

@@ -119,6 +119,7 @@ private:
     QString textOf(qsizetype line, qsizetype from, qsizetype to) const;
     size_t keyHash(qsizetype line, const Shape& shape) const;
     qsizetype firstKeyLine(int section, const QString& key) const;
+    bool keyIs(qsizetype line, const QString& key) const;
     QString valueOf(qsizetype line) const;
     QByteArray changedLine(qsizetype line, const QString& stored) const;
     int sectionId(const QString& name) const;

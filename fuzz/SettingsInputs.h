@@ -48,42 +48,44 @@ inline bool isBlank(QChar c) {
     return c == u' ' || c == u'\t';
 }
 
-inline QString trimBlanks(QString text) {
+inline QStringView trimBlanks(QStringView text) {
     while (!text.isEmpty() && isBlank(text.front()))
-        text.remove(0, 1);
+        text = text.sliced(1);
     while (!text.isEmpty() && isBlank(text.back()))
         text.chop(1);
     return text;
 }
 
 // A line's key name, when the line is "key=value" (not a comment or header); else null.
-inline QString keyOfLine(const QString& line) {
-    const QString t = trimBlanks(line);
+inline QString keyOfLine(QStringView line) {
+    const QStringView t = trimBlanks(line);
     if (t.isEmpty() || t.front() == u';' || t.front() == u'#' || t.front() == u'[')
         return {};
     const qsizetype equals = t.indexOf(u'=');
-    return equals > 0 ? trimBlanks(t.left(equals)) : QString();
+    return equals > 0 ? trimBlanks(t.first(equals)).toString() : QString();
 }
 
 // Sections and keys named in the text itself, found line by line.
 inline QList<Name> namesInText(const QString& text) {
     QList<Name> names;
     QString section;
-    QString lines = text;
-    lines.replace(u'\r', u'\n');
-    for (const QString& line : lines.split(u'\n')) {
-        if (names.size() >= kMaxFoundNames)
-            break;
-        const QString t = trimBlanks(line);
+    qsizetype start = 0;
+    while (start < text.size() && names.size() < kMaxFoundNames) {
+        qsizetype end = start;
+        while (end < text.size() && text[end] != u'\n' && text[end] != u'\r')
+            ++end;
+        const QStringView line = QStringView(text).sliced(start, end - start);
+        start = end + 1;
+        const QStringView t = trimBlanks(line);
         if (t.startsWith(u'[')) {
             const qsizetype close = t.indexOf(u']');
             if (close > 0)
-                section = trimBlanks(t.mid(1, close - 1));
+                section = trimBlanks(t.sliced(1, close - 1)).toString();
             continue;
         }
-        const QString key = keyOfLine(line);
+        QString key = keyOfLine(line);
         if (!key.isNull())
-            names.append({section, key});
+            names.append({section, std::move(key)});
     }
     return names;
 }

@@ -31,15 +31,16 @@ QStringList readAll(const config::SettingsText& text, const QList<Name>& names) 
     return values;
 }
 
-// The lines of an 8-bit file without their line breaks, and the key each names.
+// The lines of an 8-bit file without their line breaks (views into it), and
+// the key each names.
 struct Line {
-    QByteArray bytes;
+    QByteArrayView bytes;
     QString key;
 };
 
 // After the byte-order marks, which stay in front (checked apart).
 QList<Line> linesOf(const QByteArray& file) {
-    const QByteArray bytes = file.mid(config::splitLines(file).prefixLength);
+    const QByteArrayView bytes = QByteArrayView(file).sliced(config::splitLines(file).prefixLength);
     QList<Line> lines;
     qsizetype start = 0;
     while (start < bytes.size()) {
@@ -47,7 +48,7 @@ QList<Line> linesOf(const QByteArray& file) {
         const qsizetype cr = bytes.indexOf('\r', start);
         if (end < 0 || (cr >= 0 && cr < end))
             end = cr < 0 ? bytes.size() : cr;
-        const QByteArray line = bytes.mid(start, end - start);
+        const QByteArrayView line = bytes.sliced(start, end - start);
         QString key;
         if (line.contains('=')) {
             const auto encoding =
@@ -55,7 +56,7 @@ QList<Line> linesOf(const QByteArray& file) {
             key = fuzzinput::keyOfLine(config::decodeLine(line, encoding));
         }
         lines.append({line, key});
-        start = end + (bytes.mid(end, 2) == "\r\n" ? 2 : 1);
+        start = end + (bytes.sliced(end).startsWith("\r\n") ? 2 : 1);
     }
     return lines;
 }
@@ -66,6 +67,15 @@ bool isAscii(const QByteArray& bytes) {
             return false;
     }
     return true;
+}
+
+// Whether the text has a character beyond ASCII (a U+FFFD where a NUL may stand not counted).
+bool beyondAsciiIn(const QString& text, bool nulMayStand) {
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80 && !(nulMayStand && c == QChar(QChar::ReplacementCharacter)))
+            return true;
+    }
+    return false;
 }
 
 void report(const char* what, const QByteArray& before, const QByteArray& after) {
@@ -143,20 +153,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 continue;
             expected = config::readBackForm(a.value);
             ambiguous = false;
+            if (text.encoding() != config::FileEncoding::Windows1251)
+                continue;
             for (const QString& quote : {QString(), QStringLiteral("\"")}) {
                 const QByteArray line =
                     fuzzinput::toWindows1251(names[i].second + u'=' + quote + expected + quote);
-                ambiguous = ambiguous || (text.encoding() == config::FileEncoding::Windows1251 &&
-                                          !isAscii(line) && line.isValidUtf8());
+                ambiguous = ambiguous || (!isAscii(line) && line.isValidUtf8());
             }
         }
         if (expected != before[i]) {
             changes = true;
             // A U+FFFD in a name the file spells may stand for a NUL, which the
             // save writes back as the file had it.
-            const QString spelled = QString(names[i].first + names[i].second)
-                                        .remove(QChar(QChar::ReplacementCharacter));
-            beyondAscii = beyondAscii || !isAscii((spelled + expected).toUtf8());
+            beyondAscii = beyondAscii || beyondAsciiIn(names[i].first, true) ||
+                          beyondAsciiIn(names[i].second, true) || beyondAsciiIn(expected, false);
         }
         anyAmbiguous = anyAmbiguous || ambiguous;
         if (ambiguous)
@@ -196,7 +206,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             while (at < out.size() && out[at].bytes != line.bytes)
                 ++at;
             if (at == out.size()) {
-                std::fprintf(stderr, "line \"%s\"\n", line.bytes.toPercentEncoding().constData());
+                std::fprintf(stderr, "line \"%s\"\n",
+                             line.bytes.toByteArray().toPercentEncoding().constData());
                 report("a line was lost or moved", bytes, saved);
             }
             FUZZ_CHECK(at < out.size());
