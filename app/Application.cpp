@@ -28,13 +28,17 @@ void registerTahomaClone() {
         QFontDatabase::addApplicationFont(file);
 }
 
+// Qt's own texts (standard buttons, the serial port's errors) in Russian, where
+// the translations are installed.
 void loadRussianTranslations(QApplication& application) {
-    auto* translator = new QTranslator(&application);
-    if (translator->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
-                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(translator);
-    else
-        delete translator;
+    for (const QString& catalogue : {QStringLiteral("qtbase"), QStringLiteral("qtserialport")}) {
+        auto* translator = new QTranslator(&application);
+        if (translator->load(QLocale(QLocale::Russian), catalogue, QStringLiteral("_"),
+                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QApplication::installTranslator(translator);
+        else
+            delete translator;
+    }
 }
 
 } // namespace

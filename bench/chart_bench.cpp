@@ -5,10 +5,11 @@
 //
 // usage: chart_bench ticks|pan|memory [gaps] | plain | memory-plain | drift SECONDS
 #include "bench/ResidentMemory.h"
+#include "bench/StepTimes.h"
 #include "config/SettingsFile.h"
 #include "console/Form.h"
 #include "console/RunChart.h"
-#include "console/RunJournal.h"
+#include "record/RunJournal.h"
 
 #include <QAction>
 #include <QApplication>
@@ -25,6 +26,7 @@
 #include <QValueAxis>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <functional>
@@ -32,6 +34,12 @@
 #include <vector>
 
 namespace {
+
+using bench::Figures;
+using bench::figuresOf;
+using bench::msSince;
+using bench::StepTimes;
+using bench::threadCpuMs;
 
 constexpr int kDay = 86400;
 constexpr int kSizes[] = {60, 3600, kDay};
@@ -56,44 +64,6 @@ bool missed(Gaps gaps, int second) {
 const char* nameOf(Gaps gaps) {
     return gaps == Gaps::None ? "a reading every second" : "a gap every tenth second";
 }
-
-struct Figures {
-    double median = 0;
-    double p90 = 0;
-    double max = 0;
-};
-
-Figures figuresOf(std::vector<double> ms) {
-    std::sort(ms.begin(), ms.end());
-    return {ms[ms.size() / 2], ms[ms.size() * 9 / 10], ms.back()};
-}
-
-double msSince(const QElapsedTimer& clock) {
-    return double(clock.nsecsElapsed()) / 1e6;
-}
-
-// The processor time this thread has used, in ms: on a machine shared with other
-// work it shows what a step costs when the wall-clock figure also holds waiting.
-double threadCpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
-
-// One measured step: its wall-clock time and its processor time, in ms.
-struct StepTimes {
-    std::vector<double> wall;
-    std::vector<double> cpu;
-
-    template <typename Step> void time(Step&& step) {
-        QElapsedTimer clock;
-        const double cpuStart = threadCpuMs();
-        clock.start();
-        step();
-        wall.push_back(msSince(clock));
-        cpu.push_back(threadCpuMs() - cpuStart);
-    }
-};
 
 // Lets the chart lay itself out, then repaints it whole, as the screen would show it.
 void repaint(QChartView* view) {
@@ -122,6 +92,13 @@ public:
         m_form.findChild<QAction*>(QLatin1String(action))->trigger();
     }
     console::RunChart* chart() { return m_chart; }
+    // A run going on, as the journal needs one, on a clock that stands still: the
+    // console's own tick then adds nothing while the bench feeds the chart.
+    void startRunOnStillClock() {
+        m_form.setClock([] { return std::chrono::milliseconds(0); });
+        m_form.StatusConnect = 1;
+        m_form.Start();
+    }
 
     // One run-clock tick's entry in the chart.
     void tick() {
@@ -280,8 +257,8 @@ void benchRecord() {
                 "p90", "max", "cpu", "full", "p90", "max", "cpu");
     for (const Setting& setting : settings) {
         Console console;
-        if (setting.journal)
-            console.toggle("ActionAutoSave");
+        console.startRunOnStillClock();
+        console.form().runJournal().setOn(setting.journal);
         if (setting.targets)
             console.toggle("ActionShowTargets");
         for (int size : kRecordSizes) {
@@ -301,38 +278,12 @@ void benchRecord() {
                         f.median, f.p90, f.max, figuresOf(full.cpu).median);
         }
         if (setting.journal) {
+            console.form().runJournal().waitForWriter();
             const QStringList files =
                 QDir(console.folder() + QStringLiteral("/runs")).entryList(QDir::Files);
             std::printf("%-8s journal files written: %lld\n", "",
                         static_cast<long long>(files.size()));
         }
-    }
-}
-
-// The journal's own share of a tick: one second appended to the run's file, the
-// chart left out, at a short and a day-long run.
-void benchJournalAlone() {
-    constexpr int kRecordSizes[] = {60, kDay};
-    constexpr int kAppends = 200;
-    std::printf("The journal alone: one second appended to its file (%d appends each), ms:\n",
-                kAppends);
-    for (int size : kRecordSizes) {
-        QTemporaryDir dir;
-        console::RunRecord record;
-        console::RunJournal journal(record, dir.filePath(QStringLiteral("runs")),
-                                    [] { return QStringLiteral("run.csv"); });
-        for (int second = 1; second < size; ++second)
-            record.append(topAt(second), bottomAt(second));
-        journal.setOn(true); // writes the run so far
-        StepTimes times;
-        for (int append = 0; append < kAppends; ++append) {
-            record.append(topAt(size + append), bottomAt(size + append));
-            times.time([&] { journal.secondRecorded(); });
-        }
-        const Figures w = figuresOf(times.wall);
-        const Figures c = figuresOf(times.cpu);
-        std::printf("%10d samples: median %.4f  p90 %.4f  max %.4f   cpu median %.4f  p90 %.4f\n",
-                    size, w.median, w.p90, w.max, c.median, c.p90);
     }
 }
 
@@ -515,10 +466,9 @@ int main(int argc, char** argv) {
         benchMemory(gaps);
     else if (mode == QLatin1String("memory-plain"))
         benchMemoryPlain();
-    else if (mode == QLatin1String("record")) {
+    else if (mode == QLatin1String("record"))
         benchRecord();
-        benchJournalAlone();
-    } else if (mode == QLatin1String("readout"))
+    else if (mode == QLatin1String("readout"))
         benchReadout();
     else if (mode == QLatin1String("drift") && argc > 2)
         benchDrift(QString::fromLocal8Bit(argv[2]).toInt());

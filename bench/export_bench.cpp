@@ -19,8 +19,8 @@ constexpr int kRepeats = 5;
 
 // A day of soldering runs: a ramp to 250 °C and back every 20 minutes on top,
 // a slower wave below, and sensor noise on both.
-console::RunRecord dayLongRun() {
-    console::RunRecord record;
+record::RunRecord dayLongRun() {
+    record::RunRecord record;
     for (int second = 1; second <= kSecondsPerDay; ++second) {
         const double phase = double(second % 1200) / 1200.0;
         const int top = int(25 + 225 * std::sin(phase * M_PI)) + int(qint64(second) * 7919 % 5) - 2;
@@ -39,13 +39,13 @@ int main(int argc, char* argv[]) {
     // A path given on the command line keeps a copy of the picture to look at.
     const QString keep = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
 
-    const console::RunRecord record = dayLongRun();
+    const record::RunRecord record = dayLongRun();
     std::printf("export of a 24-hour run: %d samples per series, build %s\n", kSecondsPerDay,
                 IRCONSOLE_BUILD_TYPE);
 
     qsizetype csvBytes = 0;
     bench::reportRepeated("CSV text", kRepeats,
-                          [&](int) { csvBytes = console::csvText(record).size(); });
+                          [&](int) { csvBytes = record::csvText(record).size(); });
     bench::reportRepeated("CSV file (text + write)", kRepeats, [&](int) {
         console::writeCsvFile(dir.filePath(QStringLiteral("run.csv")), record);
     });

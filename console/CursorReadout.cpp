@@ -13,14 +13,16 @@ namespace {
 
 const QString kNone = QStringLiteral("—");
 
-std::optional<RunSample> sampleAtSecond(const RunRecord& record, qint64 second) {
-    if (second < RunRecord::secondOf(0) || second > RunRecord::secondOf(record.size() - 1))
+std::optional<record::RunSample> sampleAtSecond(const record::RunRecord& record, qint64 second) {
+    if (second < record::RunRecord::secondOf(0) ||
+        second > record::RunRecord::secondOf(record.size() - 1))
         return std::nullopt;
-    return record.sample(qsizetype(second - RunRecord::secondOf(0)));
+    return record.sample(qsizetype(second - record::RunRecord::secondOf(0)));
 }
 
-std::optional<double> rate(const std::optional<RunSample>& now,
-                           const std::optional<RunSample>& before, std::int32_t RunSample::*value) {
+std::optional<double> rate(const std::optional<record::RunSample>& now,
+                           const std::optional<record::RunSample>& before,
+                           std::int32_t record::RunSample::*value) {
     if (!now || !before)
         return std::nullopt;
     return (double((*now).*value) - double((*before).*value)) / double(kRateSpanSeconds);
@@ -50,7 +52,7 @@ QString rateText(const std::optional<double>& rate) {
 
 } // namespace
 
-CursorReading readingAt(const RunRecord& record, double seconds) {
+CursorReading readingAt(const record::RunRecord& record, double seconds) {
     CursorReading reading;
     // A pointer far off the run still gets a second that fits the counters.
     constexpr double kLatestSecond = 1e12;
@@ -59,22 +61,22 @@ CursorReading readingAt(const RunRecord& record, double seconds) {
                          : 0;
     reading.sample = sampleAtSecond(record, reading.second);
     if (reading.sample) {
-        const std::optional<RunSample> before =
+        const std::optional<record::RunSample> before =
             sampleAtSecond(record, reading.second - kRateSpanSeconds);
-        reading.topRate = rate(reading.sample, before, &RunSample::top);
-        reading.bottomRate = rate(reading.sample, before, &RunSample::bottom);
+        reading.topRate = rate(reading.sample, before, &record::RunSample::top);
+        reading.bottomRate = rate(reading.sample, before, &record::RunSample::bottom);
     }
     return reading;
 }
 
 QString readoutText(const CursorReading& reading) {
-    auto degrees = [&reading](std::int32_t RunSample::*value) {
+    auto degrees = [&reading](std::int32_t record::RunSample::*value) {
         return reading.sample ? QString::number((*reading.sample).*value) : kNone;
     };
     return runTime(reading.second) + QLatin1Char('\n') + QStringLiteral("Верх: ") +
-           degrees(&RunSample::top) + QStringLiteral(" °C, ") + rateText(reading.topRate) +
-           QStringLiteral(" °C/с\nНиз: ") + degrees(&RunSample::bottom) + QStringLiteral(" °C, ") +
-           rateText(reading.bottomRate) + QStringLiteral(" °C/с");
+           degrees(&record::RunSample::top) + QStringLiteral(" °C, ") + rateText(reading.topRate) +
+           QStringLiteral(" °C/с\nНиз: ") + degrees(&record::RunSample::bottom) +
+           QStringLiteral(" °C, ") + rateText(reading.bottomRate) + QStringLiteral(" °C/с");
 }
 
 } // namespace console

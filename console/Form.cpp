@@ -6,11 +6,14 @@
 #include "config/SettingsFile.h"
 #include "console/ErrorBox.h"
 #include "console/Fonts.h"
+#include "console/LinkMessages.h"
 #include "console/RecordOptions.h"
 #include "console/RunChart.h"
 #include "console/RunExport.h"
-#include "console/RunJournal.h"
+#include "link/LineSpeeds.h"
 #include "link/StationFrame.h"
+#include "record/RunCsv.h"
+#include "record/RunJournal.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -43,7 +46,7 @@ namespace {
 using namespace std::chrono_literals;
 
 // The run clock and the poll both tick once a second.
-constexpr auto kTimerInterval = 1000ms;
+constexpr auto kTickPeriod = 1000ms;
 
 // The window as designed: 1008 x 710 of bands below the menu bar; its outer
 // frame never smaller than 1024 x 768.
@@ -86,9 +89,6 @@ const QString kIdle = QStringLiteral("Простой");
 const QString kSoldering = QStringLiteral("Пайка");
 const QString kConnected = QStringLiteral("Подключен");
 const QString kNotConnected = QStringLiteral("Не подключен");
-const QString kNoAnswer = QStringLiteral("Нет ответа");
-// A readout while the station is silent: no value, rather than an old one.
-const QString kNoReading = QStringLiteral("\u2014");
 const QString kFanOn = QStringLiteral("Вентилятор (вкл.)");
 const QString kFanOff = QStringLiteral("Вентилятор (выкл.)");
 const QString kFirmwareQmr = QStringLiteral("Прошивка от QMR");
@@ -101,8 +101,8 @@ const QString kTransferWhileSoldering =
     QStringLiteral("Записывать профиль во время пайки запрещено!");
 const QString kProfileValueOutOfRange =
     QStringLiteral("Значение %1 = %2 вне диапазона 0..255, профиль не передан!");
-const QString kOpenFailed = QStringLiteral("Не удалось открыть порт %1 (%2): %3");
-const QString kLinkLost = QStringLiteral("Соединение со станцией потеряно: %1");
+const QString kJournalFailed =
+    QStringLiteral("Журнал прогона не записан в %1: %2. Прогон идёт дальше без журнала.");
 
 // The fan request the station would be sent for "on".
 constexpr std::int32_t kFanRequestOn = 64;
@@ -114,19 +114,6 @@ constexpr std::int32_t kHexQmr = 0;
 constexpr std::int32_t kHexProprietary = 1;
 constexpr std::int32_t kFlagOff = 0;
 constexpr std::int32_t kFlagOn = 1;
-
-// The corrected temperature: wraps as a 32-bit sum would, whatever correction is stored.
-std::int32_t corrected(std::int32_t raw, std::int32_t correction) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(raw) +
-                                     static_cast<std::uint32_t>(correction));
-}
-
-// A readout as the run clock samples it. The console only ever writes whole
-// numbers there; anything else is plotted as 0 rather than raising an error box
-// on every tick of the run.
-std::int32_t readoutValue(const QLabel* readout) {
-    return config::tryTextToInt(readout->text()).value_or(0);
-}
 
 QString leadingZero(std::int32_t counter) {
     return counter < kNoLeadingZeroFrom ? QStringLiteral("0") : QString();
@@ -427,12 +414,23 @@ void TForm1::buildTimers() {
     auto timer = [this](const char* name) {
         auto* t = new QTimer(this);
         t->setObjectName(QLatin1String(name));
-        t->setInterval(kTimerInterval);
         t->setTimerType(Qt::PreciseTimer);
         return t;
     };
     Timer1 = timer("Timer1");
     Timer2 = timer("Timer2");
+    setTickPeriod(kTickPeriod);
+}
+
+void TForm1::setTickPeriod(std::chrono::milliseconds period) {
+    m_tickPeriod = period;
+    Timer1->setInterval(period);
+    Timer2->setInterval(period);
+    m_monitor.setPeriod(period);
+}
+
+void TForm1::setClock(Clock clock) {
+    m_clock = clock ? std::move(clock) : Clock(record::monotonicNow);
 }
 
 void TForm1::bindHandlers() {
@@ -597,6 +595,9 @@ void TForm1::ReadProfil(const config::SettingsFile& ini) {
     Label37->setText(ini.ReadString(profile, QStringLiteral("Name"), {}));
 
     NumberProfilTx = static_cast<std::uint8_t>(std::max(ComboBox1->currentIndex(), 0));
+    // A run keeps which profile was shown from which second.
+    if (m_monitor.runGoesOn())
+        Chart1->showProfile(shownProfile());
 
     auto global = [&ini](const char* key) {
         return ini.ReadInteger(kSectionGlobal, QLatin1String(key), 0);
@@ -672,8 +673,29 @@ void TForm1::Start() {
     }
     setWorks(kSoldering, kRed);
     // A second start keeps the running clock as it is.
-    if (!Timer1->isActive())
-        Timer1->start();
+    if (m_monitor.runGoesOn())
+        return;
+    const std::chrono::milliseconds at = now();
+    m_monitor.runStarted(at);
+    beginRun();
+    Timer1->start(m_monitor.untilClockTick(at));
+}
+
+// A run's own record: the record notes where it starts and what it says about
+// itself, and the journal gives it a file of its own.
+void TForm1::beginRun() {
+    Chart1->beginRun({record::consoleVersion(), QDateTime::currentDateTime(), NumberPort, CorrectTB,
+                      CorrectTH, shownProfile()});
+    m_journal->runStarted();
+}
+
+// The profile as the window shows it.
+record::RunProfile TForm1::shownProfile() const {
+    auto value = [](const QLabel* label) {
+        return config::tryTextToInt(label->text()).value_or(0);
+    };
+    return {NumberProfilTx, Label37->text(), value(Label4), value(Label5),
+            value(Label6),  value(Label7),   value(Label8), value(Label9)};
 }
 
 void TForm1::Stop() {
@@ -682,6 +704,10 @@ void TForm1::Stop() {
         return;
     }
     setWorks(kIdle, kBlue);
+    if (m_monitor.runGoesOn()) {
+        recordSeconds(m_monitor.runStopped(now()));
+        m_journal->runEnded();
+    }
     Timer1->stop();
 }
 
@@ -727,8 +753,14 @@ void TForm1::Connect() {
 void TForm1::PortInit() {
     config::SettingsFile ini;
     NumberPort = ini.ReadString(kSectionConnect, QStringLiteral("Comport"), {});
-    BaudRate = static_cast<std::uint32_t>(
-        config::textToInt64(ini.ReadString(kSectionConnect, QStringLiteral("BaudRate"), {})));
+    // A speed is a 32-bit integer and one of those the connection dialog offers; a
+    // station runs at no other, so anything else is a typing error, refused before
+    // anything is opened.
+    const std::int32_t speed =
+        config::textToInt(ini.ReadString(kSectionConnect, QStringLiteral("BaudRate"), {}));
+    if (!station::isLineSpeed(speed))
+        throw config::AppError(console::speedRefusalText(speed));
+    BaudRate = static_cast<std::uint32_t>(speed);
 
     const station::OpenResult opened =
         m_port.open(station::resolvePortDevice(NumberPort, config::portLinkDirectory()), BaudRate);
@@ -736,19 +768,17 @@ void TForm1::PortInit() {
         m_port.close();
         TextLinks->setText(kNotConnected);
         Timer2->stop();
-        throw config::AppError(kOpenFailed.arg(NumberPort, opened.device, opened.reason));
+        throw config::AppError(console::openRefusalText(NumberPort, opened.failure));
     }
     // Not yet answered: the readouts keep what they show until the first frame.
-    m_health.restart();
-    m_readingCurrent = false;
+    m_monitor.linkOpened();
     TextLinks->setText(kConnected);
-    Timer2->start();
+    Timer2->start(m_tickPeriod);
 }
 
 void TForm1::KillComm() {
     m_port.close();
-    m_health.restart();
-    m_readingCurrent = false;
+    m_monitor.linkClosed();
     TextLinks->setText(kNotConnected);
     Timer2->stop();
     INTemperatureUP->setText(QStringLiteral("0"));
@@ -757,24 +787,29 @@ void TForm1::KillComm() {
 
 // The device went away under an open link: close it the way a disconnect does
 // (a run goes on), then tell the operator once.
-void TForm1::PortLost(const QString& reason) {
+void TForm1::PortLost(const station::PortFailure& failure) {
     if (StatusConnect == 0)
         return;
     StatusConnect = 0;
     KillComm();
     // The report waits for the event loop, so the handler that noticed the loss
     // (a poll tick in the middle of a write) finishes first.
+    const QString message = console::linkLostText(NumberPort, failure);
     QMetaObject::invokeMethod(
-        this, [this, reason] { console::showError(this, kLinkLost.arg(reason)); },
-        Qt::QueuedConnection);
+        this, [this, message] { console::showError(this, message); }, Qt::QueuedConnection);
 }
 
 // ---- the poll ----
 
+// During a run the poll reads in the middle of the run clock's seconds; after
+// something moved it (a stall, a new link) one shorter or longer wait brings it
+// back. Unless the read closed the link.
 void TForm1::Timer2Timer() {
     SendPostToStation();
-    m_health.pollRead(ReadInformations());
-    showLinkHealth();
+    const std::chrono::milliseconds readAt = now();
+    ReadInformations(true);
+    if (const auto wait = m_monitor.pollWait(readAt); wait && Timer2->isActive())
+        Timer2->start(std::max(*wait - (now() - readAt), 0ms));
 }
 
 void TForm1::SendPostToStation() {
@@ -788,65 +823,42 @@ void TForm1::SendInformationsQMR() {
 }
 
 // The station's answer to the frame just written is not waited for: this takes
-// every whole frame that came since the last read. Each is looked at for the
-// remote command, oldest first, so a start and a stop that came together are both
-// obeyed in order; the readouts and the fan follow the newest. Without a new
-// frame nothing changes: no old reading is shown again and no zeros stand in.
-bool TForm1::ReadInformations() {
+// every whole frame that came since the last read. The monitor says which
+// commands to obey (oldest first), what the readouts and the fan show and which
+// second of a run the newest answer belongs to; without a new frame nothing
+// changes.
+void TForm1::ReadInformations(bool pollTick) {
     const QList<station::StationFrame> frames = m_port.readFrames();
-    if (frames.isEmpty())
-        return false;
-    for (const station::StationFrame& frame : frames) {
-        const station::Telemetry telemetry = station::decodeTelemetry(frame);
-        if (AutoStart == kFlagOn) {
-            if (telemetry.command == station::kCommandStart)
-                Start();
-            if (telemetry.command == station::kCommandStop)
-                Stop();
-        }
+    const std::chrono::milliseconds at = now();
+    const station::ReadRules rules{CorrectTB, CorrectTH, AutoStart == kFlagOn, EnableFan == kFlagOn,
+                                   TempEnableFan};
+    const station::ReadOutcome outcome =
+        pollTick ? m_monitor.pollRead(at, frames, rules) : m_monitor.otherRead(at, frames, rules);
+    for (const station::RemoteCommand command : outcome.commands) {
+        if (command == station::RemoteCommand::Start)
+            Start();
+        else
+            Stop();
     }
-    m_health.frameArrived();
-    showTelemetry(station::decodeTelemetry(frames.back()));
-    return true;
+    if (outcome.newest) {
+        RXVerh = outcome.newest->top;
+        RXNiz = outcome.newest->bottom;
+    }
+    if (outcome.fanOn) {
+        FanActiv = *outcome.fanOn ? kFanRequestOn : 0;
+        Button3->setText(*outcome.fanOn ? kFanOn : kFanOff);
+    }
+    showStation();
 }
 
-void TForm1::showTelemetry(const station::Telemetry& newest) {
-    RXVerh = newest.top;
-    RXNiz = newest.bottom;
-    const std::int32_t top = corrected(RXVerh, CorrectTB);
-    INTemperatureUP->setText(QString::number(top));
-    // The automatic fan follows the top heater alone; at the threshold itself it
-    // keeps whatever was last set.
-    if (EnableFan == kFlagOn) {
-        if (top > TempEnableFan) {
-            FanActiv = kFanRequestOn;
-            Button3->setText(kFanOn);
-        } else if (top < TempEnableFan) {
-            FanActiv = 0;
-            Button3->setText(kFanOff);
-        }
-    }
-    INTemperatureDown->setText(QString::number(corrected(RXNiz, CorrectTH)));
-    m_readingCurrent = true;
-    showLinkHealth();
-}
-
-// "Нет ответа" and no readings while the station is silent; "Подключен" again
-// with its first frame. Only on an open link: a command obeyed from a frame may
-// have closed it.
-void TForm1::showLinkHealth() {
+// The link caption and the readouts as the monitor has them. Only on an open
+// link: a command obeyed from a frame may have closed it.
+void TForm1::showStation() {
     if (StatusConnect == 0 || !m_port.isOpen())
         return;
-    if (m_health.isSilent()) {
-        if (TextLinks->text() == kNoAnswer)
-            return;
-        TextLinks->setText(kNoAnswer);
-        INTemperatureUP->setText(kNoReading);
-        INTemperatureDown->setText(kNoReading);
-        m_readingCurrent = false;
-    } else if (TextLinks->text() == kNoAnswer) {
-        TextLinks->setText(kConnected);
-    }
+    TextLinks->setText(m_monitor.linkCaption());
+    INTemperatureUP->setText(m_monitor.topReadout());
+    INTemperatureDown->setText(m_monitor.bottomReadout());
 }
 
 // ---- the profile transfer ----
@@ -891,56 +903,55 @@ void TForm1::Button1Click() {
     Timer2->stop();
     QThread::msleep(static_cast<unsigned long>(kTransferPause.count()));
     m_port.writeFrame(frame);
-    ReadInformations();
+    ReadInformations(false);
     QThread::msleep(static_cast<unsigned long>(kTransferPause.count()));
-    Timer2->start();
+    Timer2->start(m_tickPeriod);
 }
 
 // ---- the run clock and the chart ----
 
 void TForm1::Timer1Timer() {
-    TGrafikY = TGrafikY + 1;
-    // Without a current reading the readouts hold "—" or a stale "0": that second
-    // is recorded as a gap, and TGrafikX, TGrafikX1 keep the newest reading.
-    if (m_readingCurrent) {
-        TGrafikX = readoutValue(INTemperatureUP);
-        TGrafikX1 = readoutValue(INTemperatureDown);
-        Chart1->appendSample(TGrafikX, TGrafikX1);
-    } else {
-        Chart1->appendGap();
-    }
+    const std::chrono::milliseconds at = now();
+    recordSeconds(m_monitor.clockTick(at));
+    if (Timer1->isActive())
+        Timer1->start(m_monitor.untilClockTick(at)); // as the second under way ends
+}
 
-    TSecundes = TSecundes + 1;
-    if (TSecundes == kSecondsPerMinute) {
-        TSecundes = 0;
-        TMinutes = TMinutes + 1;
-    }
-    if (TMinutes == kMinutesPerHour) {
-        TMinutes = 0;
-        THours = THours + 1;
-    }
-    if (THours == kHoursPerDay) {
-        TSecundes = 0;
-        TMinutes = 0;
-        THours = 0;
+void TForm1::recordSeconds(const std::vector<record::RunSecond>& seconds) {
+    for (const record::RunSecond& second : seconds) {
+        TGrafikY = TGrafikY + 1;
+        if (second) {
+            TGrafikX = second->top;
+            TGrafikX1 = second->bottom;
+            Chart1->appendSample(TGrafikX, TGrafikX1);
+        } else {
+            Chart1->appendGap();
+        }
     }
     showRunClock();
 }
 
 void TForm1::SendProfil() {
+    // The seconds that ended before the reset still belong to the run before it;
+    // a run going on goes on as a new one.
+    recordSeconds(m_monitor.clockTick(now()));
+    m_journal->runEnded();
     TGrafikY = 0;
-    TSecundes = 0;
-    TMinutes = 0;
-    THours = 0;
     Chart1->clearSamples();
     showRunClock();
+    if (m_monitor.runGoesOn())
+        beginRun();
 }
 
-const console::RunRecord& TForm1::runRecord() const {
+const record::RunRecord& TForm1::runRecord() const {
     return Chart1->record();
 }
 
+// The clock's face: the seconds counted since the reset, wrapped at a day.
 void TForm1::showRunClock() {
+    TSecundes = TGrafikY % kSecondsPerMinute;
+    TMinutes = TGrafikY / kSecondsPerMinute % kMinutesPerHour;
+    THours = TGrafikY / (kSecondsPerMinute * kMinutesPerHour) % kHoursPerDay;
     TSecundesL = leadingZero(TSecundes);
     TMinutesL = leadingZero(TMinutes);
     THoursL = leadingZero(THours);
@@ -1018,6 +1029,8 @@ void TForm1::showChartMenu(const QPoint& position) {
     const bool hasSamples = !Chart1->record().isEmpty();
     m_saveChart->setEnabled(hasSamples);
     m_exportData->setEnabled(hasSamples);
+    // The menu takes the pointer: the box beside it would stay over the menu.
+    Chart1->cursorReadout()->hide();
     m_chartMenu->popup(Chart1->viewport()->mapToGlobal(position));
 }
 
@@ -1043,11 +1056,14 @@ QString TForm1::chooseExportPath(const QString& caption, const QString& extensio
     dialog.setObjectName(QStringLiteral("ExportDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(extension);
-    dialog.selectFile(console::suggestedFileName(QDateTime::currentDateTime(), NumberProfilTx,
-                                                 Label37->text(), extension));
+    // Named as the journal names the run: by its start and the profile it started with.
+    const record::RunRecord::RunMark* run = Chart1->record().runAt(0);
+    dialog.selectFile(run ? record::suggestedFileName(run->header, extension)
+                          : record::suggestedFileName(QDateTime::currentDateTime(), NumberProfilTx,
+                                                      Label37->text(), extension));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    const QString path = dialog.selectedFiles().constFirst();
+    QString path = dialog.selectedFiles().constFirst();
     m_exportFolder = QFileInfo(path).absolutePath();
     return path;
 }
@@ -1065,21 +1081,12 @@ bool TForm1::exportCsvTo(const QString& path) {
 
 // ---- the run journal and the profile targets ----
 
+// The one place that says where the runs are kept.
 void TForm1::buildJournal() {
     const QString folder = config::runsDirectory();
-    // Named like an export of the run, at the moment its first second is written.
-    auto fileName = [this] {
-        return console::suggestedFileName(QDateTime::currentDateTime(), NumberProfilTx,
-                                          Label37->text(), QStringLiteral("csv"));
-    };
-    m_journal = new console::RunJournal(Chart1->record(), folder, fileName, this);
-    connect(Chart1, &console::RunChart::secondRecorded, m_journal,
-            &console::RunJournal::secondRecorded);
-    connect(Chart1, &console::RunChart::samplesCleared, m_journal,
-            &console::RunJournal::runCleared);
-    // The box waits until the tick that failed has finished.
-    connect(m_journal, &console::RunJournal::writeFailed, this, &TForm1::journalFailed,
-            Qt::QueuedConnection);
+    m_journal = new record::RunJournal(Chart1->record(), folder, this);
+    connect(Chart1, &console::RunChart::secondRecorded, m_journal, &record::RunJournal::recordGrew);
+    connect(m_journal, &record::RunJournal::writeFailed, this, &TForm1::journalFailed);
 }
 
 void TForm1::readRecordOptions(const config::SettingsFile& ini) {
@@ -1111,6 +1118,6 @@ bool TForm1::keepRecordOption(console::RecordOption option, QAction* mark, bool 
     return written;
 }
 
-void TForm1::journalFailed(const QString& path) {
-    console::showError(this, config::WriteError(path).message());
+void TForm1::journalFailed(const QString& path, const QString& reason) {
+    console::showError(this, kJournalFailed.arg(path, reason));
 }

@@ -2,13 +2,16 @@
 // The main window: the operator's console with its state, commands, link and layout.
 #pragma once
 
-#include "link/LinkHealth.h"
 #include "link/PortUnit.h"
+#include "link/StationMonitor.h"
 
 #include <QMainWindow>
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 class QAction;
 class QComboBox;
@@ -28,10 +31,13 @@ class SettingsFile;
 
 namespace console {
 class RunChart;
-class RunJournal;
-class RunRecord;
 enum class RecordOption;
 } // namespace console
+
+namespace record {
+class RunJournal;
+class RunRecord;
+} // namespace record
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -65,12 +71,20 @@ public:
     void SetProfileStripVisible(bool visible);                           // Panel4
     void SetConnectionLabels(const QString& port, const QString& speed); // Label1, Label2
 
-    // The run clock's tick: one sample per series (a gap when no reading is
-    // current) and one clock step. Public so the clock can be stepped without
-    // waiting a second per tick.
+    // The run clock's tick: every second of the run that has ended since the last
+    // tick, each one sample per series (the answer read in it, or a gap) and one
+    // clock step. Public so the clock can be stepped without waiting.
     void Timer1Timer();
+
+    // The time the run clock and the poll go by: a monotonic clock in
+    // milliseconds, and the length of one tick, which is one second of the run
+    // clock and the poll's period (1000 ms; the console never changes it). A
+    // test sets either to step the console without waiting.
+    using Clock = std::function<std::chrono::milliseconds()>;
+    void setTickPeriod(std::chrono::milliseconds period);
+    void setClock(Clock clock);
     // Every second of the run since the last reset, as the chart plots them.
-    const console::RunRecord& runRecord() const;
+    const record::RunRecord& runRecord() const;
 
     // Keeping the run's record, the two commands of the chart's context menu once
     // a file is chosen: the whole run as a PNG picture, the samples as CSV. The
@@ -79,7 +93,7 @@ public:
     bool saveChartTo(const QString& path);
     bool exportCsvTo(const QString& path);
     // The run journal, which writes each run to the runs folder while on.
-    const console::RunJournal& runJournal() const { return *m_journal; }
+    record::RunJournal& runJournal() const { return *m_journal; }
 
     // Console state.
     std::int32_t StatusConnect = 0;
@@ -136,16 +150,19 @@ private:
     void N4Click();
     void N6Click();
 
-    // The poll exchange: the status frame out, the telemetry in. ReadInformations
-    // says whether a whole frame came; without one it changes nothing.
+    // The poll exchange: the status frame out, the telemetry in. A read on the
+    // poll's tick counts towards the station's silence; the transfer's does not.
     void SendPostToStation();
     void SendInformationsQMR();
-    bool ReadInformations();
-    void showTelemetry(const station::Telemetry& newest);
-    void showLinkHealth();
+    void ReadInformations(bool pollTick);
+    void showStation();
+
+    // The run clock: what the monitor says each ended second records.
+    std::chrono::milliseconds now() const { return m_clock(); }
+    void recordSeconds(const std::vector<record::RunSecond>& seconds);
 
     void showRunClock();
-    void PortLost(const QString& reason);
+    void PortLost(const station::PortFailure& failure);
     void showModal(QDialog* dialog);
     void setWorks(const QString& caption, const QColor& colour);
     void showPort(const QString& port);
@@ -163,7 +180,9 @@ private:
     void targetsTriggered(bool on);
     bool keepRecordOption(console::RecordOption option, QAction* mark, bool on);
     void readRecordOptions(const config::SettingsFile& ini);
-    void journalFailed(const QString& path);
+    void journalFailed(const QString& path, const QString& reason);
+    void beginRun();
+    record::RunProfile shownProfile() const;
     void buildJournal();
 
     void buildMenu();
@@ -242,9 +261,10 @@ private:
     QTimer* Timer2 = nullptr;
 
     station::PortUnit m_port;
-    station::LinkHealth m_health;
-    // The readouts show a reading the station sent on this link (no gap in the run record).
-    bool m_readingCurrent = false;
+    // Every decision about the station's answers and the run's seconds.
+    station::StationMonitor m_monitor;
+    std::chrono::milliseconds m_tickPeriod{1000};
+    Clock m_clock = record::monotonicNow;
 
     QDialog* m_form2 = nullptr;
     QDialog* m_form3 = nullptr;
@@ -259,7 +279,7 @@ private:
     QAction* m_exportData = nullptr;
     QAction* m_autoSave = nullptr;
     QAction* m_showTargets = nullptr;
-    console::RunJournal* m_journal = nullptr;
+    record::RunJournal* m_journal = nullptr;
     // Where the last export went; the save dialog opens there next time.
     QString m_exportFolder;
 };

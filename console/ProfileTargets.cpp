@@ -1,47 +1,72 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The profile's targets as dashed lines across the chart's plot.
+// The profile's targets as thin dashed series under the chart's curves.
 #include "console/ProfileTargets.h"
 
 #include "console/RunChart.h"
 
-#include <QPainter>
+#include <QChart>
+#include <QLineSeries>
 #include <QPen>
+#include <QValueAxis>
 
 namespace console {
 
 namespace {
 
-constexpr qreal kTargetLineWidth = 2;
+constexpr qreal kTargetLineWidth = 1;
+
+QLineSeries* addLine(QChart* chart, QValueAxis* time, QValueAxis* temperature,
+                     const QColor& colour) {
+    auto* series = new QLineSeries(chart);
+    QPen pen(colour, kTargetLineWidth, Qt::DashLine);
+    pen.setCosmetic(true);
+    series->setPen(pen);
+    series->setPointsVisible(false);
+    series->setPointLabelsVisible(false);
+    chart->addSeries(series);
+    series->attachAxis(time);
+    series->attachAxis(temperature);
+    series->hide();
+    return series;
+}
+
+bool onThePlot(std::int32_t degrees) {
+    return degrees >= 0 && degrees <= RunChart::kDegreesShown;
+}
 
 } // namespace
 
-double targetLineY(const QRectF& plotArea, double degreesShown, std::int32_t degrees) {
-    if (degrees < 0 || degrees > degreesShown || degreesShown <= 0)
-        return -1;
-    return plotArea.bottom() - double(degrees) / degreesShown * plotArea.height();
+TargetLines::TargetLines(QChart* chart, QValueAxis* time, QValueAxis* temperature)
+    : m_t1(addLine(chart, time, temperature, kTopTargetColour)),
+      m_t3(addLine(chart, time, temperature, kTopTargetColour)),
+      m_tb(addLine(chart, time, temperature, kBottomTargetColour)) {}
+
+void TargetLines::show(const std::vector<TargetSpan>& spans) {
+    struct Line {
+        QLineSeries* series;
+        std::int32_t ProfileTargets::*target;
+    };
+    for (const Line line : {Line{m_t1, &ProfileTargets::t1}, Line{m_t3, &ProfileTargets::t3},
+                            Line{m_tb, &ProfileTargets::tb}}) {
+        // A point without a value breaks the line between spans.
+        QList<QPointF> points;
+        for (const TargetSpan& span : spans) {
+            const std::int32_t degrees = span.targets.*line.target;
+            if (!onThePlot(degrees))
+                continue;
+            if (!points.isEmpty())
+                points.append({span.from, qQNaN()});
+            points.append({span.from, double(degrees)});
+            points.append({span.to, double(degrees)});
+        }
+        line.series->replace(points);
+        line.series->setVisible(!points.isEmpty());
+    }
 }
 
-void drawTargets(QPainter& painter, const QRectF& plotArea, const ProfileTargets& targets) {
-    struct Line {
-        std::int32_t degrees;
-        const QColor& colour;
-    };
-    const Line lines[] = {{targets.t1, RunChart::kTopColour},
-                          {targets.t3, RunChart::kTopColour},
-                          {targets.tb, RunChart::kBottomColour}};
-    painter.save();
-    painter.setClipRect(plotArea);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    for (const Line& line : lines) {
-        const double y = targetLineY(plotArea, RunChart::kDegreesShown, line.degrees);
-        if (y < 0)
-            continue;
-        QPen pen(line.colour, kTargetLineWidth, Qt::DashLine);
-        pen.setCosmetic(true);
-        painter.setPen(pen);
-        painter.drawLine(QPointF(plotArea.left(), y), QPointF(plotArea.right(), y));
-    }
-    painter.restore();
+void TargetLines::hide() {
+    for (QLineSeries* series : {m_t1, m_t3, m_tb})
+        series->hide();
 }
 
 } // namespace console

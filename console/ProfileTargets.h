@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The selected profile's targets drawn over the run: dashed lines at T1, T3 (top) and TB (bottom).
+// The profile's targets drawn over the run: thin pale dashed lines at T1, T3 (top) and TB
+// (bottom), under the curves.
 #pragma once
 
-#include <QRectF>
+#include <QColor>
 
 #include <cstdint>
+#include <vector>
 
-class QPainter;
+class QChart;
+class QLineSeries;
+class QValueAxis;
 
 namespace console {
 
@@ -19,12 +23,33 @@ struct ProfileTargets {
     friend bool operator==(const ProfileTargets&, const ProfileTargets&) = default;
 };
 
-// Where a target lies on a plot of 0..`degreesShown` °C: the y of its line, or a
-// negative number when the target lies outside the plot and is not drawn.
-double targetLineY(const QRectF& plotArea, double degreesShown, std::int32_t degrees);
+// The targets' tones: paler and thinner than the curves, so that a curve lying on
+// its target (a hold), and a gap in it, stay in sight.
+inline const QColor kTopTargetColour{255, 150, 150};
+inline const QColor kBottomTargetColour{150, 150, 255};
 
-// Dashed lines across the whole width of the plot: T1 and T3 in the top heater's
-// colour, TB in the bottom heater's. They are marks, not samples.
-void drawTargets(QPainter& painter, const QRectF& plotArea, const ProfileTargets& targets);
+// Targets that held over a stretch of run time, in seconds.
+struct TargetSpan {
+    double from = 0;
+    double to = 0;
+    ProfileTargets targets;
+};
+
+// The three lines as series of a chart, added before the curves so the curves
+// are drawn over them (and the grid under them). A target outside 0..300 °C is
+// not drawn; nothing of them is a sample.
+class TargetLines {
+public:
+    TargetLines(QChart* chart, QValueAxis* time, QValueAxis* temperature);
+
+    // Each span's lines over its own stretch; nothing between spans.
+    void show(const std::vector<TargetSpan>& spans);
+    void hide();
+
+private:
+    QLineSeries* m_t1 = nullptr;
+    QLineSeries* m_t3 = nullptr;
+    QLineSeries* m_tb = nullptr;
+};
 
 } // namespace console

@@ -25,6 +25,9 @@ QString recordOptionKey(RecordOption option) {
 }
 
 bool readRecordOption(const config::SettingsFile& settings, RecordOption option) {
+    // A run forgotten is a run lost: the journal is on unless the operator said 0.
+    if (option == RecordOption::AutoSave)
+        return settings.ReadInteger(kSectionRecord, recordOptionKey(option), kOn) != kOff;
     return settings.ReadInteger(kSectionRecord, recordOptionKey(option), kOff) == kOn;
 }
 

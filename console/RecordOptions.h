@@ -11,8 +11,9 @@ class SettingsFile;
 
 namespace console {
 
-// The switches of section Record. Both are off unless the operator turned them
-// on: an absent section or key, and any value but 1, reads as off.
+// The switches of section Record. The journal (AutoSave) is on unless the file
+// says 0; the targets are off unless it says 1. An absent section or key, or a
+// value that is no number, reads as the switch's default.
 enum class RecordOption { AutoSave, Targets };
 
 // The key that keeps the switch: "AutoSave" or "Targets".

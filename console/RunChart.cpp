@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace console {
 
@@ -55,15 +56,17 @@ RunChart::RunChart(QWidget* parent) : QChartView(new QChart, parent) {
     margins.setRight(kRightMargin);
     chart->setMargins(margins);
 
-    m_top = makeSeries(chart, kTopColour);
-    m_bottom = makeSeries(chart, kBottomColour);
-    chart->addSeries(m_top);
-    chart->addSeries(m_bottom);
-
     // Only a bottom and a left axis: no line is drawn along the top or the right.
     m_time = addRunAxis(chart, Qt::AlignBottom, kSecondsShown, kSecondsPerGridLine, kTimeTitle);
     m_temperature =
         addRunAxis(chart, Qt::AlignLeft, kDegreesShown, kDegreesPerGridLine, kTemperatureTitle);
+    // The targets' lines first: the curves are drawn over them.
+    m_targetLines = std::make_unique<TargetLines>(chart, m_time, m_temperature);
+
+    m_top = makeSeries(chart, kTopColour);
+    m_bottom = makeSeries(chart, kBottomColour);
+    chart->addSeries(m_top);
+    chart->addSeries(m_bottom);
     for (QLineSeries* series : {m_top, m_bottom}) {
         series->attachAxis(m_time);
         series->attachAxis(m_temperature);
@@ -78,6 +81,7 @@ RunChart::RunChart(QWidget* parent) : QChartView(new QChart, parent) {
 
     // Whatever moves the window (drag, keys, a reset) brings the series along.
     connect(m_time, &QValueAxis::rangeChanged, this, &RunChart::showNeededSamples);
+    connect(m_time, &QValueAxis::rangeChanged, this, &RunChart::showTargetLines);
     // A resting pointer has another second under it once the window has moved.
     connect(m_time, &QValueAxis::rangeChanged, this, [this] {
         if (m_readout->isVisible())
@@ -123,22 +127,20 @@ void RunChart::clearSamples() {
     m_time->setRange(0, kSecondsShown);
     if (m_readout->isVisible())
         showReadoutAt(m_readoutAt);
-    emit samplesCleared();
 }
 
 void RunChart::setTargets(const ProfileTargets& targets) {
     if (targets == m_targets)
         return;
     m_targets = targets;
-    if (m_targetsShown)
-        viewport()->update();
+    showTargetLines();
 }
 
 void RunChart::setTargetsShown(bool shown) {
     if (shown == m_targetsShown)
         return;
     m_targetsShown = shown;
-    viewport()->update();
+    showTargetLines();
 }
 
 std::optional<ProfileTargets> RunChart::shownTargets() const {
@@ -147,12 +149,12 @@ std::optional<ProfileTargets> RunChart::shownTargets() const {
     return m_targets;
 }
 
-// Drawn over the scene, so the lines need no series and no update when the
-// window pans: the temperature axis never moves.
-void RunChart::drawForeground(QPainter* painter, const QRectF& rect) {
-    QChartView::drawForeground(painter, rect);
+// Across the window, a little beyond each edge; they follow it when it pans.
+void RunChart::showTargetLines() {
     if (m_targetsShown)
-        drawTargets(*painter, chart()->plotArea(), m_targets);
+        m_targetLines->show({{m_time->min() - 1, m_time->max() + 1, m_targets}});
+    else
+        m_targetLines->hide();
 }
 
 void RunChart::showReadoutAt(QPointF position) {
@@ -207,8 +209,8 @@ void RunChart::showNeededSamples() {
     if (needed.first == m_shown.first && needed.end == m_shown.end + 1 &&
         needed.end == m_record.size()) {
         const qsizetype index = needed.end - 1;
-        if (const RunSecond second = m_record.sample(index)) {
-            const auto x = qreal(RunRecord::secondOf(index));
+        if (const record::RunSecond second = m_record.sample(index)) {
+            const auto x = qreal(record::RunRecord::secondOf(index));
             m_top->append(x, second->top);
             m_bottom->append(x, second->bottom);
             m_shown = needed;
@@ -219,20 +221,20 @@ void RunChart::showNeededSamples() {
 }
 
 void RunChart::replaceSeries(Span span) {
-    m_top->replace(curvePoints(m_record, span.first, span.end, &RunSample::top));
-    m_bottom->replace(curvePoints(m_record, span.first, span.end, &RunSample::bottom));
+    m_top->replace(curvePoints(m_record, span.first, span.end, &record::RunSample::top));
+    m_bottom->replace(curvePoints(m_record, span.first, span.end, &record::RunSample::bottom));
     m_shown = span;
 }
 
-QList<QPointF> RunChart::curvePoints(const RunRecord& record, qsizetype first, qsizetype end,
-                                     std::int32_t RunSample::*value) {
+QList<QPointF> RunChart::curvePoints(const record::RunRecord& record, qsizetype first,
+                                     qsizetype end, std::int32_t record::RunSample::*value) {
     QList<QPointF> points;
     points.reserve(end - first);
-    const std::vector<RunSecond>& seconds = record.samples();
+    const std::vector<record::RunSecond>& seconds = record.samples();
     for (qsizetype index = first; index < end; ++index) {
-        const RunSecond& second = seconds[std::size_t(index)];
-        points.append(
-            {qreal(RunRecord::secondOf(index)), second ? qreal((*second).*value) : qQNaN()});
+        const record::RunSecond& second = seconds[std::size_t(index)];
+        points.append({qreal(record::RunRecord::secondOf(index)),
+                       second ? qreal((*second).*value) : qQNaN()});
     }
     return points;
 }

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "console/ProfileTargets.h"
-#include "console/RunRecord.h"
+#include "record/RunRecord.h"
 
 #include <QChartView>
 #include <QColor>
@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 class QLabel;
@@ -51,7 +52,7 @@ public:
     QLineSeries* bottomSeries() const { return m_bottom; }
     QValueAxis* timeAxis() const { return m_time; }
     QValueAxis* temperatureAxis() const { return m_temperature; }
-    const RunRecord& record() const { return m_record; }
+    const record::RunRecord& record() const { return m_record; }
 
     // One tick's sample, taken at the next second of run time.
     void appendSample(std::int32_t top, std::int32_t bottom);
@@ -59,15 +60,20 @@ public:
     void appendGap();
     // Forgets every sample and brings the window back to 0..900 s.
     void clearSamples();
+    // What the record keeps beside the samples: where a run begins, and which
+    // profile the window shows from the next second on.
+    void beginRun(const record::RunHeader& header) { m_record.beginRun(header); }
+    void showProfile(const record::RunProfile& profile) { m_record.showProfile(profile); }
     // Moves the window along the time axis by this many pixels of the plot area
     // (positive: later in the run).
     void panBy(qreal pixels);
 
     // One curve's points for the record's seconds [first, end), a gap as NaN.
-    static QList<QPointF> curvePoints(const RunRecord& record, qsizetype first, qsizetype end,
-                                      std::int32_t RunSample::*value);
+    static QList<QPointF> curvePoints(const record::RunRecord& record, qsizetype first,
+                                      qsizetype end, std::int32_t record::RunSample::*value);
 
-    // The selected profile's targets, drawn as dashed lines while shown.
+    // The selected profile's targets, drawn as thin pale dashed lines under the
+    // curves while shown.
     void setTargets(const ProfileTargets& targets);
     void setTargetsShown(bool shown);
     const ProfileTargets& targets() const { return m_targets; }
@@ -81,8 +87,6 @@ public:
 signals:
     // The record has grown by one second (a reading or a gap).
     void secondRecorded();
-    // The record was emptied: the next second starts a new run.
-    void samplesCleared();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -91,7 +95,6 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     bool viewportEvent(QEvent* event) override;
-    void drawForeground(QPainter* painter, const QRectF& rect) override;
 
 private:
     struct Span {
@@ -106,8 +109,9 @@ private:
     // Shows the reading at this point of the viewport, or hides the box off the plot.
     void showReadoutAt(QPointF position);
     void secondAdded();
+    void showTargetLines();
 
-    RunRecord m_record;
+    record::RunRecord m_record;
     QLineSeries* m_top = nullptr;
     QLineSeries* m_bottom = nullptr;
     QValueAxis* m_time = nullptr;
@@ -117,6 +121,7 @@ private:
     qreal m_lastDragX = 0;
     ProfileTargets m_targets;
     bool m_targetsShown = false;
+    std::unique_ptr<TargetLines> m_targetLines;
     QLabel* m_readout = nullptr;
     QPointF m_readoutAt; // the pointer's last position over the plot
 };

@@ -7,7 +7,6 @@
 #include "console/RunChart.h"
 
 #include <QChart>
-#include <QDateTime>
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
 #include <QImageWriter>
@@ -16,8 +15,6 @@
 #include <QSaveFile>
 #include <QValueAxis>
 
-#include <array>
-#include <charconv>
 #include <cmath>
 #include <functional>
 
@@ -25,26 +22,9 @@ namespace console {
 
 namespace {
 
-const QByteArray kCsvHeader = QByteArrayLiteral("time_s,top_c,bottom_c\n");
-// The longest row: two full-width signed 32-bit numbers, a 64-bit second, commas, LF.
-constexpr int kLongestCsvRow = 20 + 2 * 11 + 3;
-
 // The picture's time axis aims at about as many grid lines as the screen shows
 // over its 900 seconds.
 constexpr double kTimeGridLines = 9;
-
-// File names stay well inside the 255 bytes most file systems allow, even for
-// a name made of two-byte Cyrillic letters.
-constexpr qsizetype kLongestNameInFileName = 80;
-
-const QString kForbiddenInFileNames = QStringLiteral("/\\:*?\"<>|");
-
-void appendNumber(QByteArray& text, qint64 number) {
-    std::array<char, 24> digits{};
-    const auto [end, error] = std::to_chars(digits.data(), digits.data() + digits.size(), number);
-    Q_UNUSED(error); // 24 characters hold any 64-bit number
-    text.append(digits.data(), end - digits.data());
-}
 
 // A grid step of 1, 2 or 5 times a power of ten, whole seconds at least.
 double timeGridStep(double seconds) {
@@ -75,41 +55,28 @@ void writeWhole(const QString& path, const std::function<bool(QIODevice&)>& writ
         throw config::WriteError(path);
 }
 
-bool refusedInFileName(QChar c) {
-    return c.isSpace() || c.category() == QChar::Other_Control || kForbiddenInFileNames.contains(c);
+ProfileTargets targetsOf(const record::RunProfile& profile) {
+    return {profile.T1, profile.T3, profile.TB};
+}
+
+// A profile shown from second index + 1 on is drawn from the start of that second.
+std::vector<TargetSpan> targetSpans(const record::RunRecord& record, double lastSecond,
+                                    const ProfileTargets& shown) {
+    const std::vector<record::RunRecord::ProfileMark>& marks = record.profiles();
+    if (marks.empty())
+        return {{0, lastSecond, shown}};
+    std::vector<TargetSpan> spans;
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        const double from = i == 0 ? 0 : double(marks[i].first);
+        const double to = i + 1 < marks.size() ? double(marks[i + 1].first) : lastSecond;
+        spans.push_back({from, to, targetsOf(marks[i].profile)});
+    }
+    return spans;
 }
 
 } // namespace
 
-QByteArray csvHeader() {
-    return kCsvHeader;
-}
-
-void appendCsvRows(QByteArray& text, const RunRecord& record, qsizetype first, qsizetype end) {
-    text.reserve(text.size() + (end - first) * kLongestCsvRow);
-    const std::vector<RunSecond>& seconds = record.samples();
-    for (qsizetype index = first; index < end; ++index) {
-        appendNumber(text, RunRecord::secondOf(index));
-        text.append(',');
-        // A gap leaves both temperature cells empty.
-        if (const RunSecond& second = seconds[std::size_t(index)]) {
-            appendNumber(text, second->top);
-            text.append(',');
-            appendNumber(text, second->bottom);
-        } else {
-            text.append(',');
-        }
-        text.append('\n');
-    }
-}
-
-QByteArray csvText(const RunRecord& record) {
-    QByteArray text = kCsvHeader;
-    appendCsvRows(text, record, 0, record.size());
-    return text;
-}
-
-RunPicture renderRunChart(const RunRecord& record, QSize size,
+RunPicture renderRunChart(const record::RunRecord& record, QSize size,
                           const std::optional<ProfileTargets>& targets) {
     QGraphicsScene scene;
     auto* chart = new QChart; // the scene owns it
@@ -121,15 +88,20 @@ RunPicture renderRunChart(const RunRecord& record, QSize size,
     margins.setRight(RunChart::kRightMargin);
     chart->setMargins(margins);
 
-    QLineSeries* top = addSeries(chart, RunChart::kTopColour);
-    QLineSeries* bottom = addSeries(chart, RunChart::kBottomColour);
-    const double lastSecond =
-        record.isEmpty() ? RunChart::kSecondsShown : double(RunRecord::secondOf(record.size() - 1));
+    const double lastSecond = record.isEmpty()
+                                  ? RunChart::kSecondsShown
+                                  : double(record::RunRecord::secondOf(record.size() - 1));
     QValueAxis* time = addRunAxis(chart, Qt::AlignBottom, lastSecond, timeGridStep(lastSecond),
                                   RunChart::kTimeTitle);
     QValueAxis* temperature =
         addRunAxis(chart, Qt::AlignLeft, RunChart::kDegreesShown, RunChart::kDegreesPerGridLine,
                    RunChart::kTemperatureTitle);
+    // The targets first, under the curves, as on screen.
+    if (targets)
+        TargetLines(chart, time, temperature).show(targetSpans(record, lastSecond, *targets));
+
+    QLineSeries* top = addSeries(chart, RunChart::kTopColour);
+    QLineSeries* bottom = addSeries(chart, RunChart::kBottomColour);
     for (QLineSeries* series : {top, bottom}) {
         series->attachAxis(time);
         series->attachAxis(temperature);
@@ -137,8 +109,8 @@ RunPicture renderRunChart(const RunRecord& record, QSize size,
 
     // Every sample, drawn once: a day's 86,400 points per curve take a fraction
     // of a second, so nothing is thinned.
-    top->replace(RunChart::curvePoints(record, 0, record.size(), &RunSample::top));
-    bottom->replace(RunChart::curvePoints(record, 0, record.size(), &RunSample::bottom));
+    top->replace(RunChart::curvePoints(record, 0, record.size(), &record::RunSample::top));
+    bottom->replace(RunChart::curvePoints(record, 0, record.size(), &record::RunSample::bottom));
     chart->setGeometry(QRectF(QPointF(0, 0), QSizeF(size)));
     chart->layout()->activate();
 
@@ -147,38 +119,16 @@ RunPicture renderRunChart(const RunRecord& record, QSize size,
     QPainter painter(&image);
     const QRectF whole(QPointF(0, 0), QSizeF(size));
     scene.render(&painter, whole, whole);
-    if (targets)
-        drawTargets(painter, chart->plotArea(), *targets);
     painter.end();
     return {image, chart->plotArea()};
 }
 
-QString suggestedFileName(const QDateTime& now, int profileNumber, const QString& profileName,
-                          const QString& extension) {
-    QString name = profileName.trimmed();
-    for (QChar& c : name) {
-        if (refusedInFileName(c))
-            c = QLatin1Char('_');
-    }
-    if (name.size() > kLongestNameInFileName) {
-        name.truncate(kLongestNameInFileName);
-        if (name.back().isHighSurrogate())
-            name.chop(1);
-    }
-
-    QString fileName = now.toString(QStringLiteral("yyyy-MM-dd_HH-mm")) +
-                       QStringLiteral("_profil") + QString::number(profileNumber);
-    if (!name.isEmpty())
-        fileName += QLatin1Char('_') + name;
-    return fileName + QLatin1Char('.') + extension;
-}
-
-void writeCsvFile(const QString& path, const RunRecord& record) {
-    const QByteArray text = csvText(record);
+void writeCsvFile(const QString& path, const record::RunRecord& record) {
+    const QByteArray text = record::csvText(record);
     writeWhole(path, [&text](QIODevice& file) { return file.write(text) == text.size(); });
 }
 
-void writeChartFile(const QString& path, const RunRecord& record, QSize size,
+void writeChartFile(const QString& path, const record::RunRecord& record, QSize size,
                     const std::optional<ProfileTargets>& targets) {
     const QImage image = renderRunChart(record, size, targets).image;
     writeWhole(path, [&image](QIODevice& file) {

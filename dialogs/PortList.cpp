@@ -2,6 +2,8 @@
 // The device entries of the connection dialog's port list.
 #include "dialogs/PortList.h"
 
+#include "console/LinkMessages.h"
+
 #include <QFileInfo>
 #include <QStringList>
 
@@ -35,7 +37,7 @@ QString storedTarget(const QString& stored) {
 }
 
 QList<PortItem> deviceItems(const QList<station::SerialDevice>& present, const QString& stored,
-                            const QString& target) {
+                            const QString& target, station::PortFault storedFault) {
     const bool storedIsPath = isPath(stored);
     bool storedListed = false;
     QList<PortItem> items;
@@ -52,7 +54,7 @@ QList<PortItem> deviceItems(const QList<station::SerialDevice>& present, const Q
     std::sort(items.begin(), items.end(),
               [](const PortItem& a, const PortItem& b) { return a.path < b.path; });
     if (storedIsPath && !storedListed)
-        items.append({stored, target.isEmpty() ? kAbsentDevice : QString()});
+        items.append({stored, console::portFaultText(storedFault)});
     return items;
 }
 

@@ -3,6 +3,7 @@
 // reads.
 #pragma once
 
+#include "link/PortUnit.h"
 #include "link/SerialDevices.h"
 
 #include <QList>
@@ -20,9 +21,6 @@ struct PortItem {
     bool operator==(const PortItem&) const = default;
 };
 
-// The description of a stored device that is not there now.
-inline const QString kAbsentDevice = QStringLiteral("нет устройства");
-
 // What the stored port leads to on disk now, links followed; empty when the stored
 // value is no path or nothing is there.
 QString storedTarget(const QString& stored);
@@ -31,10 +29,11 @@ QString storedTarget(const QString& stored);
 // name when it has one, otherwise by its node. A stored path that names a present
 // device (by either name, or by a link leading to its node) keeps its own spelling,
 // so that a save writes back what was stored. A stored path that names no present
-// device is listed last, marked absent when nothing is there (`target` empty), so
-// that a save never loses it. Names that are no path ("Com3") add nothing.
+// device is listed last, so that a save never loses it, described by what is wrong
+// with it (`storedFault`: nothing there, no serial port, no permission) in the
+// words of the connect refusal. Names that are no path ("Com3") add nothing.
 QList<PortItem> deviceItems(const QList<station::SerialDevice>& present, const QString& stored,
-                            const QString& target);
+                            const QString& target, station::PortFault storedFault);
 
 // The path at the front of an item's text (the whole text of a fixed name).
 QString pathOfItemText(const QString& text);

@@ -6,6 +6,7 @@
 #include "console/Form.h"
 #include "dialogs/Controls.h"
 #include "dialogs/PortList.h"
+#include "link/LineSpeeds.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -37,6 +38,14 @@ QComboBox* makeList(QWidget* parent, const char* name, const QStringList& items,
     return list;
 }
 
+// The speeds a connect accepts, as the list shows them.
+QStringList speedItems() {
+    QStringList items;
+    for (const std::int32_t speed : station::kLineSpeeds)
+        items << QString::number(speed);
+    return items;
+}
+
 // Selects the item whose text (a device entry's path) equals the stored value
 // exactly; the value is read afresh for each item, as the file may be edited from
 // outside.
@@ -62,11 +71,7 @@ TForm4::TForm4(TForm1& form1, station::DeviceEnumerator devices)
     // "сом" is spelt in Cyrillic letters.
     dialogs::makeLabel(this, "Label1", QStringLiteral("  номер сом порта"), {135, 8, 114, 19},
                        kFieldFontPx);
-    ComboBox2 = makeList(this, "ComboBox2",
-                         {QStringLiteral("9600"), QStringLiteral("14400"), QStringLiteral("19200"),
-                          QStringLiteral("28800"), QStringLiteral("38400"), QStringLiteral("57600"),
-                          QStringLiteral("115200")},
-                         {10, 41, 100, 24});
+    ComboBox2 = makeList(this, "ComboBox2", speedItems(), {10, 41, 100, 24});
     dialogs::makeLabel(this, "Label2", QStringLiteral("  скорость обмена"), {133, 41, 116, 19},
                        kFieldFontPx);
 
@@ -114,8 +119,8 @@ void TForm4::listDevices(const QString& stored) {
 
     const QList<station::SerialDevice> present =
         m_devices ? m_devices() : QList<station::SerialDevice>();
-    for (const dialogs::PortItem& item :
-         dialogs::deviceItems(present, stored, dialogs::storedTarget(stored))) {
+    for (const dialogs::PortItem& item : dialogs::deviceItems(
+             present, stored, dialogs::storedTarget(stored), station::probeDevice(stored))) {
         ComboBox1->addItem(item.text());
         if (deviceChosen && item.path == chosen)
             ComboBox1->setCurrentIndex(ComboBox1->count() - 1);

@@ -86,10 +86,10 @@ void checkOutgoing(const StationFrame& source) {
 }
 
 // The receive queue's rule, written plainly: the stream is cut into answers at
-// each silence; an answer whose length (past what was taken of it) is a whole
-// number of frames gives them, oldest first, whether it has ended or is still
-// arriving; an answer that ended any other way, or grew past the largest answer,
-// gives nothing more.
+// each silence; an answer that has ended gives its frames, oldest first, when its
+// length is a whole number of frames, and nothing when it is not or grew past the
+// largest answer; an answer still arriving gives nothing yet, whatever its length
+// so far.
 class AnswerModel {
 public:
     void clear() { *this = AnswerModel(); }
@@ -105,10 +105,6 @@ public:
         m_tooLong = m_tooLong || m_answer.size() > ReceiveQueue::kMaxAnswerBytes;
     }
     QByteArray take() {
-        if (m_open && !m_tooLong && m_answer.size() % kFrameBytes == 0) {
-            m_ready += m_answer;
-            m_answer.clear();
-        }
         const QByteArray frames = m_ready;
         m_ready.clear();
         return frames;
@@ -133,7 +129,8 @@ private:
 // The input drives the receive queue: a control byte, then the piece it announces.
 // Control byte: 0xFF empties the queue (a reopened port); otherwise bit 6 lets the
 // line fall silent before the piece, the low 6 bits are the piece's length and the
-// top bit asks for a read after it. Each read must hand out exactly the frames of
+// top bit asks for a read after it (a read after a silence: the silence bit and
+// an empty piece). Each read must hand out exactly the frames of
 // the rule above, and a read never hands out anything but whole 50-byte slices of
 // the stream; with no new whole frame it hands out none (never zeros, never an
 // old frame again).
@@ -154,13 +151,15 @@ void checkReceiveQueue(const std::uint8_t* data, std::size_t size) {
             model.clear();
             continue;
         }
-        // Pieces without a silence before them come within one answer: the
-        // clock moves only by silences.
+        const std::size_t length = std::min<std::size_t>(control & kLengthBits, size - at);
+        // A silence is the shortest gap that ends an answer; a piece without one
+        // comes after the longest pause inside an answer.
         if ((control & kSilenceBefore) != 0) {
             now += ReceiveQueue::kQuietGap;
             model.silence();
+        } else if (length > 0) {
+            now += ReceiveQueue::kQuietGap - ReceiveQueue::Time(1);
         }
-        const std::size_t length = std::min<std::size_t>(control & kLengthBits, size - at);
         const QByteArray piece(reinterpret_cast<const char*>(data + at), qsizetype(length));
         at += length;
         queue.append(piece, now);

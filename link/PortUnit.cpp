@@ -10,8 +10,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <limits>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -29,28 +33,95 @@ constexpr auto kLineDataBits = QSerialPort::Data8;
 constexpr auto kLineParity = QSerialPort::NoParity;
 constexpr auto kLineStopBits = QSerialPort::OneStop;
 
-#ifdef Q_OS_UNIX
 // QSerialPort puts a bare name under /dev; the path it ends up opening.
 QString systemLocation(const QString& device) {
-    return device.startsWith(QLatin1Char('/')) ? device : QStringLiteral("/dev/") + device;
-}
-#endif
-
-// Qt reports a port held by someone else as a failed lock, a permission error.
-// When the device itself is accessible to us, say that it is busy.
-QString openFailureReason(const QSerialPort& port, const QString& device) {
-    const QString reason = port.errorString();
 #ifdef Q_OS_UNIX
-    if (port.error() == QSerialPort::PermissionError &&
-        ::access(QFile::encodeName(systemLocation(device)).constData(), R_OK | W_OK) == 0)
-        return QStringLiteral("%1 (%2)").arg(qt_error_string(EBUSY), reason);
+    return device.startsWith(QLatin1Char('/')) ? device : QStringLiteral("/dev/") + device;
 #else
-    Q_UNUSED(device);
+    return device;
 #endif
-    return reason;
+}
+
+// A failed open of QSerialPort's own, after the device itself opened and locked
+// for us: its lock file held by another program, or the device refusing.
+PortFault qtOpenFault(QSerialPort::SerialPortError error) {
+    switch (error) {
+    case QSerialPort::PermissionError: // the lock file, or the device held exclusively
+        return PortFault::Busy;
+    case QSerialPort::DeviceNotFoundError:
+    case QSerialPort::ResourceError: // a port without its hardware answers with an I/O error
+        return PortFault::NoDevice;
+    case QSerialPort::UnsupportedOperationError:
+        return PortFault::SettingsRefused;
+    default:
+        return PortFault::SystemError;
+    }
 }
 
 } // namespace
+
+PortFault openFault(int systemError) {
+    switch (systemError) {
+    case 0:
+        return PortFault::None;
+    case ENOENT:  // nothing there, or a dangling link
+    case ENOTDIR: // a path through a file
+    case ELOOP:   // links that lead in a circle
+    case ENXIO:   // a node without its device
+    case ENODEV:
+    case EIO: // a serial port whose hardware is missing
+        return PortFault::NoDevice;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return PortFault::NoPermission;
+    case EBUSY: // held exclusively by another program
+    case EWOULDBLOCK:
+        return PortFault::Busy;
+    case EISDIR:
+    case ENOTTY:
+        return PortFault::NotSerialPort;
+    default:
+        return PortFault::SystemError;
+    }
+}
+
+PortFault lossFault(int systemError) {
+    switch (systemError) {
+    case 0:     // gone without a word from the system (its node vanished)
+    case EIO:   // a hung-up terminal, an unplugged adapter
+    case ENXIO: // the device behind the node is gone
+    case ENODEV:
+    case ENOENT:
+    case EBADF:
+        return PortFault::Disconnected;
+    default:
+        return PortFault::SystemError;
+    }
+}
+
+QString deviceNode(const QString& device) {
+    return QFileInfo(systemLocation(device)).canonicalFilePath();
+}
+
+PortFault probeDevice(const QString& path) {
+#ifdef Q_OS_UNIX
+    const QByteArray location = QFile::encodeName(systemLocation(path));
+    struct stat status {};
+    if (::stat(location.constData(), &status) != 0) {
+        const PortFault fault = openFault(errno);
+        return fault == PortFault::SystemError ? PortFault::NoDevice : fault;
+    }
+    if (!S_ISCHR(status.st_mode))
+        return PortFault::NotSerialPort;
+    if (::access(location.constData(), R_OK | W_OK) != 0)
+        return PortFault::NoPermission;
+    return PortFault::None;
+#else
+    Q_UNUSED(path);
+    return PortFault::None;
+#endif
+}
 
 QString resolvePortDevice(const QString& storedName, const QString& appDir) {
 #ifdef Q_OS_WIN
@@ -116,34 +187,94 @@ PortUnit::~PortUnit() {
 OpenResult PortUnit::open(const QString& device, std::uint32_t baudRate) {
     close();
     OpenResult result;
-    result.device = device;
-    m_port->setPortName(device);
+    PortFailure& failure = result.failure;
+    failure.device = device;
+    failure.node = deviceNode(device);
+    // QSerialPort takes a signed rate; one beyond it would wrap. Refused before the
+    // device is touched.
+    if (baudRate == 0 || baudRate > std::uint32_t(std::numeric_limits<qint32>::max())) {
+        failure.fault = PortFault::SettingsRefused;
+        return result;
+    }
+    // By its node, so that Qt's lock file too is named after the device, not the
+    // path that led to it.
+    const QString target = failure.node.isEmpty() ? systemLocation(device) : failure.node;
+    failure.fault = lockDevice(target, failure.systemError);
+    if (failure.fault != PortFault::None)
+        return result;
+
+    m_port->setPortName(target);
     // The settings take effect when the port opens, and the open fails if the driver
-    // refuses one. A rate beyond the signed range wraps negative and is refused.
+    // refuses one.
     m_port->setBaudRate(static_cast<qint32>(baudRate));
     m_port->setDataBits(kLineDataBits);
     m_port->setParity(kLineParity);
     m_port->setStopBits(kLineStopBits);
-    // QSerialPort locks the device and asks the driver for exclusive use: no one
-    // else may hold the port while the console does.
+    // QSerialPort takes its lock file and asks the driver for exclusive use too.
     if (!m_port->open(QIODevice::ReadWrite)) {
+        const int systemError = errno;
         // A failed open leaves nothing open: QSerialPort releases descriptor and lock.
-        result.reason = openFailureReason(*m_port, device);
+        failure.fault = qtOpenFault(m_port->error());
+        if (failure.fault == PortFault::SystemError)
+            failure.systemError = systemError;
         m_port->clearError();
+        unlockDevice();
         return result;
     }
+    m_device = failure.device;
+    m_node = failure.node;
     result.ok = true;
     return result;
 }
 
+// Opens the device node on a descriptor of our own and locks it (flock: whoever
+// locks the same device, through any path, is refused, root included). None on
+// success, with the descriptor kept until the port closes.
+PortFault PortUnit::lockDevice(const QString& node, int& systemError) {
+#ifdef Q_OS_UNIX
+    const int fd =
+        ::open(QFile::encodeName(node).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        systemError = errno;
+        return openFault(systemError);
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISCHR(status.st_mode) || ::isatty(fd) == 0) {
+        ::close(fd);
+        return PortFault::NotSerialPort;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        systemError = errno;
+        ::close(fd);
+        return systemError == EWOULDBLOCK ? PortFault::Busy : openFault(systemError);
+    }
+    m_lockFd = fd;
+#else
+    Q_UNUSED(node);
+    Q_UNUSED(systemError);
+#endif
+    return PortFault::None;
+}
+
+void PortUnit::unlockDevice() {
+#ifdef Q_OS_UNIX
+    if (m_lockFd >= 0)
+        ::close(m_lockFd); // the lock goes with the descriptor
+#endif
+    m_lockFd = -1;
+}
+
 void PortUnit::close() {
     m_lostPending = false;
-    m_lostReason.clear();
+    m_lost = {};
     // Bytes of the previous connection never start a frame of the next one.
     m_received.clear();
     if (m_port->isOpen())
         m_port->close();
     m_port->clearError();
+    unlockDevice();
+    m_device.clear();
+    m_node.clear();
 }
 
 bool PortUnit::isOpen() const {
@@ -210,13 +341,15 @@ void PortUnit::onError(QSerialPort::SerialPortError error) {
     if (error == QSerialPort::NoError || !m_port->isOpen() || m_lostPending)
         return;
 #ifdef Q_OS_UNIX
-    const QString failure = deviceFailure();
+    const int failure = deviceFailure();
+    const bool deviceAnswers = failure == 0;
 #else
     // The device cannot be asked here: a resource error means it is gone.
-    const QString failure = error == QSerialPort::ResourceError ? m_port->errorString() : QString();
+    const int failure = 0;
+    const bool deviceAnswers = error != QSerialPort::ResourceError;
 #endif
-    if (isFatalPortError(error, failure.isEmpty())) {
-        markLost(failure.isEmpty() ? m_port->errorString() : failure);
+    if (isFatalPortError(error, deviceAnswers)) {
+        markLost(lossFault(failure), failure);
         return;
     }
     // A write that would block, or one failed transfer, on a device that is still
@@ -226,29 +359,29 @@ void PortUnit::onError(QSerialPort::SerialPortError error) {
         m_port->clearError();
 }
 
-// The system's reason when the open device no longer answers, empty while it does.
-QString PortUnit::deviceFailure() const {
+// The system's error number when the open device no longer answers, 0 while it does.
+int PortUnit::deviceFailure() const {
 #ifdef Q_OS_UNIX
     termios settings{};
     if (::tcgetattr(static_cast<int>(m_port->handle()), &settings) != 0)
-        return qt_error_string(errno);
+        return errno;
 #endif
-    return {};
+    return 0;
 }
 
 // The close happens from the event loop, not inside QSerialPort's own notifier.
-void PortUnit::markLost(const QString& reason) {
+void PortUnit::markLost(PortFault fault, int systemError) {
     m_lostPending = true;
-    m_lostReason = reason;
+    m_lost = {fault, m_device, m_node, systemError};
     QMetaObject::invokeMethod(this, &PortUnit::reportLost, Qt::QueuedConnection);
 }
 
 void PortUnit::reportLost() {
     if (!m_lostPending)
         return;
-    const QString reason = m_lostReason;
+    const PortFailure failure = m_lost;
     close();
-    emit lost(reason);
+    emit lost(failure);
 }
 
 } // namespace station

@@ -15,12 +15,48 @@
 
 namespace station {
 
-// Outcome of an open: on failure, the device that was tried and the system's reason.
+// What went wrong with the port, told as a value: the window words it for the
+// operator. The system's own text is never passed on.
+enum class PortFault {
+    None,
+    NoDevice,        // nothing at the path (a dangling link, an adapter not plugged in)
+    NotSerialPort,   // a regular file, a folder, a device that is no terminal
+    NoPermission,    // this user may not open the device
+    Busy,            // another program (or another console) holds the device
+    Disconnected,    // the device went away while open
+    SettingsRefused, // the device does not take the line settings
+    SystemError,     // anything else; systemError tells which
+};
+
+// A fault with the device it concerns.
+struct PortFailure {
+    PortFault fault = PortFault::None;
+    QString device;      // the path or name handed to open()
+    QString node;        // the device node it leads to, links followed; empty when none
+    int systemError = 0; // the system's error number, where one was seen
+
+    bool operator==(const PortFailure&) const = default;
+};
+
+// Outcome of an open: the device and node tried, and on failure why.
 struct OpenResult {
     bool ok = false;
-    QString device; // the device path or name handed to the serial port
-    QString reason; // the system's reason when !ok
+    PortFailure failure; // fault None when ok
 };
+
+// How the system's error number from an open reads as a fault.
+PortFault openFault(int systemError);
+// How the system's error number from an open device that stopped answering reads.
+PortFault lossFault(int systemError);
+
+// What is wrong with the device at `path` as far as can be told without opening
+// it (an open may raise the lines of a real adapter): NoDevice, NotSerialPort,
+// NoPermission, or None when it looks like a device this user may open.
+PortFault probeDevice(const QString& path);
+
+// The device node a path or a bare name ("ttyUSB0", under /dev) leads to, links
+// followed; empty when nothing is there.
+QString deviceNode(const QString& device);
 
 // Maps a stored port name to the device to open. A name starting with "/" is a
 // device path used as it is; "Com<N>" (any letter case, N >= 1) is the file
@@ -47,6 +83,11 @@ public:
     // Opens `device` exclusively for reading and writing at `baudRate`, 8 data
     // bits, no parity, one stop bit; other line settings stay as the driver has
     // them. Closes a port that was open before.
+    //
+    // One device, one console: the device is opened and locked by its node
+    // (links followed), so a second console is refused whichever path it names,
+    // root or not. The lock is taken before the line settings are touched, so a
+    // refused console changes nothing on a line another one holds.
     OpenResult open(const QString& device, std::uint32_t baudRate);
     void close();
     bool isOpen() const;
@@ -63,9 +104,9 @@ public:
     std::int64_t bytesWaiting();
 
     // Takes every byte waiting into the receive queue and hands back every whole
-    // frame received since the last call, oldest first; none when no whole frame
-    // came (and always on a closed port). How the bytes are cut into frames is the
-    // receive queue's rule. The queue starts empty at each open and is emptied at
+    // frame of the answers that ended since the last call, oldest first; none when
+    // no such frame came (and always on a closed port). How the bytes are cut into
+    // frames is the receive queue's rule. The queue starts empty at each open and is emptied at
     // each close.
     QList<StationFrame> readFrames();
 
@@ -73,12 +114,14 @@ signals:
     // The device failed while open (unplugged adapter, vanished pty). Emitted once
     // per open, from the event loop right after the failure is seen; the port is
     // already closed when it is emitted. A close by the caller emits nothing.
-    void lost(const QString& reason);
+    void lost(const station::PortFailure& failure);
 
 private:
     void onError(QSerialPort::SerialPortError error);
-    QString deviceFailure() const;
-    void markLost(const QString& reason);
+    int deviceFailure() const;
+    void markLost(PortFault fault, int systemError);
+    PortFault lockDevice(const QString& node, int& systemError);
+    void unlockDevice();
     void reportLost();
     void pullFromDriver();
     void takeArrivedBytes();
@@ -91,7 +134,13 @@ private:
     // Set when the device failed; from then on the port is treated as closed and
     // lost() follows from the event loop.
     bool m_lostPending = false;
-    QString m_lostReason;
+    PortFailure m_lost;
+    // The device and node of the open port, for a loss report.
+    QString m_device;
+    QString m_node;
+    // A descriptor of our own on the device node, holding the lock on it while the
+    // port is open; -1 when none.
+    int m_lockFd = -1;
 };
 
 } // namespace station

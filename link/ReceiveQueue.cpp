@@ -48,10 +48,6 @@ void ReceiveQueue::endAnswerIfQuiet(Time now) {
 
 QList<StationFrame> ReceiveQueue::takeFrames(Time now) {
     endAnswerIfQuiet(now);
-    if (m_answerOpen && !m_answerDropped && isWholeFrames(m_answer)) {
-        m_ready.append(m_answer);
-        m_answer.clear();
-    }
     QList<StationFrame> frames;
     frames.reserve(m_ready.size() / kFrameBytes);
     for (qsizetype at = 0; at + kFrameBytes <= m_ready.size(); at += kFrameBytes) {

@@ -29,12 +29,17 @@ namespace station {
 //   one, a reading the station never sent, when the noise came after).
 //   That costs at most the one reading it carried; the next answer, after the
 //   next silence, is aligned again, with no reconnect.
-// - An answer still arriving at a read gives its frames when what came so far
-//   is a whole number of frames (a station that answers at once); otherwise it
-//   waits for the next read. Its later bytes continue from that frame boundary.
+// - An answer still arriving at a read (its last byte came less than kQuietGap
+//   before) gives nothing yet, even when what came so far is a whole number of
+//   frames: that may be a stray byte glued to the front of an answer and all
+//   but its last byte. It is read at the first read after it has ended; the
+//   poll reads once a second, so a station that answers at once is read one
+//   tick later, its reading intact.
 // - Bytes that came together without the console seeing when (the event loop was
 //   held, as during a transfer's pause) count as one answer: with no silence
 //   known between them, only their total length can vouch for the alignment.
+//   They count as arriving when they were seen, so the read right after such a
+//   hold (the transfer's) takes none of them; the next poll does.
 // - Noise that happens to be a whole number of frames long reads as frames: with
 //   nothing in the frame to check, no rule could tell it from an answer.
 // - An answer longer than kMaxAnswerBytes is no answer the station sends: it is
@@ -48,8 +53,9 @@ public:
 
     void append(const QByteArray& bytes, Time arrivedAt);
 
-    // Every whole frame received since the last take, oldest first; none when no
-    // whole frame came (an old reading is never handed out again).
+    // Every whole frame of the answers that ended since the last take, oldest
+    // first; none when no such frame came (an old reading is never handed out
+    // again).
     QList<StationFrame> takeFrames(Time now);
 
     // Forgets everything; the port does it on every open and close.
@@ -60,7 +66,7 @@ private:
     void endAnswerIfQuiet(Time now);
 
     QByteArray m_ready;  // whole frames of answers that ended, not taken yet
-    QByteArray m_answer; // the answer still arriving, past the frames already taken of it
+    QByteArray m_answer; // the answer still arriving
     bool m_answerOpen = false;
     bool m_answerDropped = false; // overlong: its remaining bytes are dropped as they come
     Time m_lastArrival{};

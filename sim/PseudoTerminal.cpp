@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -39,6 +40,24 @@ int baudFromSpeed(speed_t speed) {
         return -1;
     }
 }
+
+#ifdef __linux__
+// The kernel's termios2, which carries any speed as a number (a speed without a
+// B-constant, such as 14400, is set this way); glibc's termios.h cannot be
+// included together with the kernel's header that declares it.
+struct KernelTermios2 {
+    tcflag_t c_iflag;
+    tcflag_t c_oflag;
+    tcflag_t c_cflag;
+    tcflag_t c_lflag;
+    cc_t c_line;
+    cc_t c_cc[19];
+    speed_t c_ispeed;
+    speed_t c_ospeed;
+};
+constexpr unsigned long kGetTermios2 = _IOR('T', 0x2A, KernelTermios2);
+constexpr tcflag_t kSpeedAsNumber = 0010000; // BOTHER
+#endif
 
 } // namespace
 
@@ -101,6 +120,12 @@ void PseudoTerminal::close() {
 int PseudoTerminal::slaveBaudRate() const {
     if (m_slaveKeeper < 0)
         return -1;
+#ifdef __linux__
+    KernelTermios2 exact{};
+    if (::ioctl(m_slaveKeeper, kGetTermios2, &exact) == 0 &&
+        (exact.c_cflag & CBAUD) == kSpeedAsNumber)
+        return int(exact.c_ospeed);
+#endif
     termios tio{};
     if (::tcgetattr(m_slaveKeeper, &tio) != 0)
         return -1;

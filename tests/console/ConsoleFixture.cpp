@@ -78,6 +78,20 @@ QStringList curveText(const QXYSeries* series) {
     return curveText(series->points());
 }
 
+HandClock::HandClock(TForm1& form) {
+    form.setClock([this] { return m_now; });
+}
+
+void startRunWithoutLink(TForm1& form) {
+    form.StatusConnect = 1;
+    form.Start();
+}
+
+void tickOneSecond(TForm1& form, HandClock& clock) {
+    clock.advance(std::chrono::milliseconds(1000));
+    form.Timer1Timer();
+}
+
 DialogCloser::DialogCloser() {
     m_timer.setInterval(5);
     connect(&m_timer, &QTimer::timeout, this, &DialogCloser::poll);

@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <chrono>
 #include <memory>
 
 class QDialog;
@@ -53,6 +54,26 @@ inline bool isRed(QRgb pixel) {
 inline bool isBlue(QRgb pixel) {
     return qBlue(pixel) > 200 && qRed(pixel) < 60 && qGreen(pixel) < 60;
 }
+
+// A monotonic clock for the console that moves only when the test moves it, so the
+// run clock is stepped a second at a time without waiting. Set on a console, it
+// stays its clock for the console's life.
+class HandClock {
+public:
+    explicit HandClock(TForm1& form);
+    std::chrono::milliseconds now() const { return m_now; }
+    void advance(std::chrono::milliseconds by) { m_now += by; }
+
+private:
+    std::chrono::milliseconds m_now{0};
+};
+
+// A run going on without a link (each of its seconds a gap until the chart is fed
+// otherwise), stepped by `clock`: the console counts as connected so Start is
+// not refused, and the run starts now.
+void startRunWithoutLink(TForm1& form);
+// One second of the run clock: the time moves on a period and the clock ticks.
+void tickOneSecond(TForm1& form, HandClock& clock);
 
 // While alive, closes every modal dialog (not message boxes) as soon as it is
 // shown and remembers the captions of those it closed.

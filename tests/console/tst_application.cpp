@@ -7,7 +7,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -28,6 +30,8 @@ private slots:
     void eachDialogOpensModallyAndReturns_data();
     void eachDialogOpensModallyAndReturns();
     void closingTheMainWindowEndsTheEventLoop();
+    void qtTextsAreRussian_data();
+    void qtTextsAreRussian();
 
 private:
     std::optional<testsupport::TempAppDir> m_dir;
@@ -143,6 +147,31 @@ void TestApplication::closingTheMainWindowEndsTheEventLoop() {
     QApplication::exec();
     QVERIFY(!timedOut);
     QVERIFY(!main.isVisible());
+}
+
+void TestApplication::qtTextsAreRussian_data() {
+    QTest::addColumn<QString>("catalogue");
+    QTest::addColumn<QByteArray>("context");
+    QTest::addColumn<QByteArray>("english");
+    QTest::addColumn<QString>("russian");
+    QTest::newRow("a standard button") << "qtbase" << QByteArray("QPlatformTheme")
+                                       << QByteArray("Cancel") << QStringLiteral("Отмена");
+    QTest::newRow("the serial port")
+        << "qtserialport" << QByteArray("QSerialPort") << QByteArray("Error reading from device")
+        << QStringLiteral("Ошибка чтения из устройства");
+}
+
+// Qt's own texts come in Russian wherever Qt has a translation installed.
+void TestApplication::qtTextsAreRussian() {
+    QFETCH(QString, catalogue);
+    QFETCH(QByteArray, context);
+    QFETCH(QByteArray, english);
+    QFETCH(QString, russian);
+    const QString file = QLibraryInfo::path(QLibraryInfo::TranslationsPath) + u'/' + catalogue +
+                         QStringLiteral("_ru.qm");
+    if (!QFile::exists(file))
+        QSKIP(qPrintable(file + QStringLiteral(" is not installed here")));
+    QCOMPARE(QCoreApplication::translate(context.constData(), english.constData()), russian);
 }
 
 QTEST_MAIN(TestApplication)

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The run clock and the temperature chart: ticks driven directly (no link here, so
-// every tick records a gap), the chart fed with readings and gaps, resets, runs
-// that stop and go on, the chart's fixed configuration and horizontal panning.
+// The run clock and the temperature chart: ticks driven directly on a clock the
+// test moves (no link here, so every second records a gap), the chart fed with
+// readings and gaps, resets, runs that stop and go on, a held thread, the chart's
+// fixed configuration and horizontal panning.
 #include "console/RunChart.h"
 #include "tests/console/ConsoleFixture.h"
 #include "tests/support/ModalWatcher.h"
@@ -97,14 +98,18 @@ private slots:
     void resetEmptiesTheChartAndLeavesTheTimer_data();
     void resetEmptiesTheChartAndLeavesTheTimer();
     void runningClockTicksOnItsOwn();
+    void heldThreadLosesNoSecond_data();
+    void heldThreadLosesNoSecond();
+    void tickPeriodIsOneSecondOfTheClock();
     void chartIsConfiguredAsDesigned();
     void arrowKeysPanAlongTimeOnly();
     void mouseDragPansAlongTimeOnly();
 
 private:
-    // The console's own tick; with no link here no reading is current, so each
-    // one records a gap.
-    void tick() { m_form->Timer1Timer(); }
+    // A second of the console's own run clock; with no link here no answer comes,
+    // so each one records a gap.
+    void tick() { consoletest::tickOneSecond(*m_form, *m_clock); }
+    void startRun() { consoletest::startRunWithoutLink(*m_form); }
     // Runs ticks until the clock has counted `last` seconds.
     void tickUpTo(int last);
     // What the chart gets from a tick at which a reading is current.
@@ -115,6 +120,7 @@ private:
 
     std::optional<testsupport::TempAppDir> m_dir;
     std::unique_ptr<TForm1> m_form;
+    std::optional<consoletest::HandClock> m_clock;
     RunChart* m_chart = nullptr;
     QLineSeries* m_top = nullptr;
     QLineSeries* m_bottom = nullptr;
@@ -126,6 +132,7 @@ void TestRunClock::init() {
     m_dir.emplace();
     m_form = consoletest::startConsole();
     QVERIFY(m_form);
+    m_clock.emplace(*m_form);
     m_chart = control<RunChart>(*m_form, "Chart1");
     m_top = control<QLineSeries>(*m_form, "Series1");
     m_bottom = control<QLineSeries>(*m_form, "Series2");
@@ -137,6 +144,7 @@ void TestRunClock::init() {
 }
 
 void TestRunClock::cleanup() {
+    m_clock.reset();
     m_form.reset();
     m_dir.reset();
 }
@@ -159,7 +167,7 @@ void TestRunClock::firstReadingAfterResetPlotsAtSecondOne() {
     record(195, 123);
     QCOMPARE(curveText(m_top), QStringList{"1:195"});
     QCOMPARE(curveText(m_bottom), QStringList{"1:123"});
-    QCOMPARE(m_chart->record().sample(0), (console::RunSample{195, 123}));
+    QCOMPARE(m_chart->record().sample(0), (record::RunSample{195, 123}));
 
     // The next reading adds one point to each series at the next second.
     record(-4, 310);
@@ -186,6 +194,7 @@ void TestRunClock::tickWithoutAReadingRecordsAGap() {
     QFETCH(QString, down);
 
     testsupport::ModalWatcher watcher;
+    startRun();
     m_up->setText(up);
     m_down->setText(down);
     tick();
@@ -194,7 +203,7 @@ void TestRunClock::tickWithoutAReadingRecordsAGap() {
     QCOMPARE(m_form->TGrafikY, 2);
     QCOMPARE(m_form->TGrafikX, 0);
     QCOMPARE(m_form->TGrafikX1, 0);
-    QCOMPARE(m_chart->record().samples(), (std::vector<console::RunSecond>{{}, {}}));
+    QCOMPARE(m_chart->record().samples(), (std::vector<record::RunSecond>{{}, {}}));
     QCOMPARE(curveText(m_top), (QStringList{"1:gap", "2:gap"}));
     QCOMPARE(curveText(m_bottom), (QStringList{"1:gap", "2:gap"}));
 
@@ -226,7 +235,7 @@ void TestRunClock::gapsBreakTheLinesWhereNoReadingWas() {
 
     QStringList top;
     QStringList bottom;
-    std::vector<console::RunSecond> seconds;
+    std::vector<record::RunSecond> seconds;
     for (int second = 1; second <= pattern.size(); ++second) {
         const QString x = QString::number(second) + QLatin1Char(':');
         if (pattern[second - 1] == QLatin1Char('-')) {
@@ -238,7 +247,7 @@ void TestRunClock::gapsBreakTheLinesWhereNoReadingWas() {
             record(topAt(second), bottomAt(second));
             top << x + QString::number(topAt(second));
             bottom << x + QString::number(bottomAt(second));
-            seconds.push_back(console::RunSample{topAt(second), bottomAt(second)});
+            seconds.push_back(record::RunSample{topAt(second), bottomAt(second)});
         }
         QCOMPARE(curveText(m_top), top);
         QCOMPARE(curveText(m_bottom), bottom);
@@ -321,6 +330,7 @@ void TestRunClock::clockAfterTicks() {
     QFETCH(QString, shown);
     QFETCH(QString, leadingZeros);
 
+    startRun();
     tickUpTo(ticks);
     QCOMPARE(clock(), shown);
     const auto zeroOrEmpty = [](QChar mark) {
@@ -331,27 +341,27 @@ void TestRunClock::clockAfterTicks() {
     QCOMPARE(m_form->TSecundesL, zeroOrEmpty(leadingZeros[2]));
     // The x values count on through the day's wrap; without a link each second is a gap.
     QCOMPARE(m_form->TGrafikY, ticks);
-    const std::vector<console::RunSecond>& seconds = m_chart->record().samples();
+    const std::vector<record::RunSecond>& seconds = m_chart->record().samples();
     QCOMPARE(qsizetype(seconds.size()), qsizetype(ticks));
     QVERIFY(std::none_of(seconds.cbegin(), seconds.cend(),
-                         [](const console::RunSecond& second) { return second.has_value(); }));
+                         [](const record::RunSecond& second) { return second.has_value(); }));
 }
 
 // A day with a gap every tenth second.
 void TestRunClock::dayLongRunKeepsEverySecondAndShowsTheWindow() {
     recordUpTo(kSecondsPerDay, everyTenthMissed);
 
-    const console::RunRecord& kept = m_form->runRecord();
+    const record::RunRecord& kept = m_form->runRecord();
     QCOMPARE(&kept, &m_chart->record());
     QCOMPARE(kept.size(), qsizetype(kSecondsPerDay));
     for (qsizetype index = 0; index < kept.size(); ++index) {
-        const int second = int(console::RunRecord::secondOf(index));
-        const console::RunSecond entry = kept.sample(index);
+        const int second = int(record::RunRecord::secondOf(index));
+        const record::RunSecond entry = kept.sample(index);
         if (everyTenthMissed(second) ? entry.has_value()
-                                     : entry != console::RunSample{topAt(second), bottomAt(second)})
+                                     : entry != record::RunSample{topAt(second), bottomAt(second)})
             QFAIL(qPrintable(QStringLiteral("second %1 is wrong").arg(second)));
     }
-    QCOMPARE(console::RunRecord::secondOf(kept.size() - 1), qint64(kSecondsPerDay));
+    QCOMPARE(record::RunRecord::secondOf(kept.size() - 1), qint64(kSecondsPerDay));
 
     // The window still shows the first 900 s: the series hold what it needs, not the day.
     QCOMPARE(m_chart->timeAxis()->min(), 0.0);
@@ -380,9 +390,8 @@ void TestRunClock::dayLongRunKeepsEverySecondAndShowsTheWindow() {
 }
 
 void TestRunClock::stopThenStartResumesTheCount() {
-    m_form->StatusConnect = 1;
     auto* timer = control<QTimer>(*m_form, "Timer1");
-    m_form->Start();
+    startRun();
     tickUpTo(75);
     m_form->Stop();
     QVERIFY(!timer->isActive());
@@ -409,11 +418,11 @@ void TestRunClock::resetEmptiesTheChartAndLeavesTheTimer_data() {
 void TestRunClock::resetEmptiesTheChartAndLeavesTheTimer() {
     QFETCH(bool, running);
 
-    m_form->StatusConnect = 1;
     auto* timer = control<QTimer>(*m_form, "Timer1");
-    if (running)
-        m_form->Start();
+    startRun();
     tickUpTo(1500);
+    if (!running)
+        m_form->Stop();
     m_chart->timeAxis()->setRange(700, 1600); // the operator panned meanwhile
 
     control<QPushButton>(*m_form, "TimerToZero")->click();
@@ -437,6 +446,7 @@ void TestRunClock::resetEmptiesTheChartAndLeavesTheTimer() {
 }
 
 void TestRunClock::runningClockTicksOnItsOwn() {
+    m_form->setClock({}); // the monotonic clock of the machine
     auto* timer = control<QTimer>(*m_form, "Timer1");
     QCOMPARE(timer->timerType(), Qt::PreciseTimer);
     QCOMPARE(control<QTimer>(*m_form, "Timer2")->timerType(), Qt::PreciseTimer);
@@ -449,6 +459,62 @@ void TestRunClock::runningClockTicksOnItsOwn() {
     QCOMPARE(curveText(m_top), (QStringList{"1:gap", "2:gap"}));
     QCOMPARE(curveText(m_bottom), (QStringList{"1:gap", "2:gap"}));
     QCOMPARE(clock(), QStringLiteral("00:00:02"));
+    m_form->Stop();
+}
+
+// The window's thread held (a slow disk, a busy machine, a stopped process): the
+// next tick shows the time that really passed, every second it held a gap, and
+// the partial second under way is not yet one.
+void TestRunClock::heldThreadLosesNoSecond_data() {
+    QTest::addColumn<int>("heldMs");
+    QTest::addColumn<int>("seconds"); // counted after five ticks and the hold
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("three seconds") << 3000 << 8 << "00:00:08";
+    QTest::newRow("just under four") << 3999 << 8 << "00:00:08";
+    QTest::newRow("four") << 4000 << 9 << "00:00:09";
+    QTest::newRow("less than a second") << 700 << 5 << "00:00:05";
+    QTest::newRow("an hour") << 3600 * 1000 << 3605 << "01:00:05";
+}
+
+void TestRunClock::heldThreadLosesNoSecond() {
+    QFETCH(int, heldMs);
+    QFETCH(int, seconds);
+    QFETCH(QString, shown);
+
+    startRun();
+    tickUpTo(5);
+    m_clock->advance(std::chrono::milliseconds(heldMs));
+    m_form->Timer1Timer();
+    QCOMPARE(m_form->TGrafikY, seconds);
+    QCOMPARE(clock(), shown);
+    QCOMPARE(m_chart->record().size(), qsizetype(seconds));
+    QCOMPARE(m_chart->record().sample(seconds - 1), std::nullopt);
+    // The clock goes on a second a tick from there.
+    tick();
+    QCOMPARE(m_form->TGrafikY, seconds + 1);
+}
+
+// One place sets the length of a tick: both timers and one second of the run clock.
+void TestRunClock::tickPeriodIsOneSecondOfTheClock() {
+    auto* runClock = control<QTimer>(*m_form, "Timer1");
+    auto* poll = control<QTimer>(*m_form, "Timer2");
+    QCOMPARE(runClock->interval(), 1000);
+    QCOMPARE(poll->interval(), 1000);
+    m_form->setTickPeriod(std::chrono::milliseconds(100));
+    QCOMPARE(runClock->interval(), 100);
+    QCOMPARE(poll->interval(), 100);
+
+    startRun();
+    QCOMPARE(runClock->remainingTime() <= 100, true);
+    m_clock->advance(std::chrono::milliseconds(99));
+    m_form->Timer1Timer();
+    QCOMPARE(clock(), QStringLiteral("00:00:00"));
+    m_clock->advance(std::chrono::milliseconds(1));
+    m_form->Timer1Timer();
+    QCOMPARE(clock(), QStringLiteral("00:00:01"));
+    m_clock->advance(std::chrono::milliseconds(250));
+    m_form->Timer1Timer();
+    QCOMPARE(clock(), QStringLiteral("00:00:03"));
     m_form->Stop();
 }
 

@@ -304,7 +304,8 @@ void TestConnectionSettings::savingWhileConnectedLeavesTheLinkAsItIs() {
 }
 
 // What the system reports is listed after the six fixed names, which never move;
-// a stored device path that is not there is listed last, marked absent.
+// a stored device path that is not there, or is no serial port, is listed last and
+// says so.
 void TestConnectionSettings::devicesFollowTheFixedNames_data() {
     QTest::addColumn<QList<SerialDevice>>("present");
     QTest::addColumn<QByteArray>("stored");
@@ -320,6 +321,14 @@ void TestConnectionSettings::devicesFollowTheFixedNames_data() {
     QTest::newRow("the stored one absent")
         << QList<SerialDevice>{kCh340} << kFtdiName.toUtf8()
         << QStringList{kCh340Item, kFtdiName + QStringLiteral(" — нет устройства")};
+    // In the words of the connect refusal for the same path.
+    QTest::newRow("the stored one a folder")
+        << QList<SerialDevice>{kCh340} << QByteArray("/dev")
+        << QStringList{kCh340Item, QStringLiteral("/dev — это не последовательный порт")};
+    const QString file = QCoreApplication::applicationFilePath();
+    QTest::newRow("the stored one a file")
+        << QList<SerialDevice>{} << file.toUtf8()
+        << QStringList{file + QStringLiteral(" — это не последовательный порт")};
 }
 
 void TestConnectionSettings::devicesFollowTheFixedNames() {

@@ -14,6 +14,11 @@ namespace {
 
 const QString kById = QStringLiteral("/dev/serial/by-id/");
 
+// What the list says of a stored device it cannot find, in the connect refusal's words.
+const QString kNoDevice = QStringLiteral("нет устройства");
+const QString kNotSerialPort = QStringLiteral("это не последовательный порт");
+const QString kNoPermission = QStringLiteral("нет прав на доступ к устройству");
+
 SerialDevice ftdi() {
     return {QStringLiteral("/dev/ttyUSB0"),
             kById + QStringLiteral("usb-FTDI_FT232R_A50285BI-if00-port0"), QStringLiteral("FTDI"),
@@ -46,7 +51,9 @@ void TestPortList::entriesFollowTheDevicesAndKeepTheStoredPath_data() {
     QTest::addColumn<QList<SerialDevice>>("present");
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("target");
+    QTest::addColumn<station::PortFault>("storedFault");
     QTest::addColumn<QList<PortItem>>("items");
+    using station::PortFault;
 
     const QString ftdiName = ftdi().stableName;
     const QString ftdiText = QStringLiteral("FTDI FT232R USB UART, A50285BI");
@@ -54,49 +61,60 @@ void TestPortList::entriesFollowTheDevicesAndKeepTheStoredPath_data() {
 
     QTest::newRow("stable name first, node otherwise, sorted by path")
         << QList<SerialDevice>{onBoard(), ch340(), ftdi()} << QStringLiteral("Com1") << QString()
+        << PortFault::NoDevice
         << QList<PortItem>{{ftdiName, ftdiText},
                            {QStringLiteral("/dev/ttyS0"), QString()},
                            {QStringLiteral("/dev/ttyUSB1"), ch340Text}};
     QTest::newRow("stored stable name of a present adapter")
         << QList<SerialDevice>{ftdi()} << ftdiName << QStringLiteral("/dev/ttyUSB0")
-        << QList<PortItem>{{ftdiName, ftdiText}};
+        << PortFault::None << QList<PortItem>{{ftdiName, ftdiText}};
     QTest::newRow("stored node of an adapter with a stable name keeps its spelling")
         << QList<SerialDevice>{ftdi(), ch340()} << QStringLiteral("/dev/ttyUSB0")
-        << QStringLiteral("/dev/ttyUSB0")
+        << QStringLiteral("/dev/ttyUSB0") << PortFault::None
         << QList<PortItem>{{QStringLiteral("/dev/ttyUSB0"), ftdiText},
                            {QStringLiteral("/dev/ttyUSB1"), ch340Text}};
     QTest::newRow("stored link of its own leading to an adapter")
         << QList<SerialDevice>{ch340()} << QStringLiteral("/home/op/station")
-        << QStringLiteral("/dev/ttyUSB1")
+        << QStringLiteral("/dev/ttyUSB1") << PortFault::None
         << QList<PortItem>{{QStringLiteral("/home/op/station"), ch340Text}};
     QTest::newRow("stored adapter pulled out: listed last, absent")
-        << QList<SerialDevice>{ch340()} << ftdiName << QString()
+        << QList<SerialDevice>{ch340()} << ftdiName << QString() << PortFault::NoDevice
+        << QList<PortItem>{{QStringLiteral("/dev/ttyUSB1"), ch340Text}, {ftdiName, kNoDevice}};
+    QTest::newRow("stored path is a file: listed last, no serial port")
+        << QList<SerialDevice>{ch340()} << QStringLiteral("/home/op/notes.txt")
+        << QStringLiteral("/home/op/notes.txt") << PortFault::NotSerialPort
         << QList<PortItem>{{QStringLiteral("/dev/ttyUSB1"), ch340Text},
-                           {ftdiName, dialogs::kAbsentDevice}};
+                           {QStringLiteral("/home/op/notes.txt"), kNotSerialPort}};
+    QTest::newRow("stored device this user may not open")
+        << QList<SerialDevice>{} << QStringLiteral("/dev/ttyS4") << QStringLiteral("/dev/ttyS4")
+        << PortFault::NoPermission
+        << QList<PortItem>{{QStringLiteral("/dev/ttyS4"), kNoPermission}};
     QTest::newRow("stored path there but unlisted (a pseudo-terminal)")
         << QList<SerialDevice>{onBoard()} << QStringLiteral("/dev/pts/7")
-        << QStringLiteral("/dev/pts/7")
+        << QStringLiteral("/dev/pts/7") << PortFault::None
         << QList<PortItem>{{QStringLiteral("/dev/ttyS0"), QString()},
                            {QStringLiteral("/dev/pts/7"), QString()}};
     QTest::newRow("no devices, stored path absent")
         << QList<SerialDevice>{} << QStringLiteral("/dev/ttyUSB0") << QString()
-        << QList<PortItem>{{QStringLiteral("/dev/ttyUSB0"), dialogs::kAbsentDevice}};
+        << PortFault::NoDevice << QList<PortItem>{{QStringLiteral("/dev/ttyUSB0"), kNoDevice}};
     QTest::newRow("no devices, fixed name stored")
-        << QList<SerialDevice>{} << QStringLiteral("Com3") << QString() << QList<PortItem>{};
+        << QList<SerialDevice>{} << QStringLiteral("Com3") << QString() << PortFault::NoDevice
+        << QList<PortItem>{};
     QTest::newRow("names that are no path add nothing")
         << QList<SerialDevice>{ch340()} << QStringLiteral("ttyUSB0") << QString()
-        << QList<PortItem>{{QStringLiteral("/dev/ttyUSB1"), ch340Text}};
+        << PortFault::NoDevice << QList<PortItem>{{QStringLiteral("/dev/ttyUSB1"), ch340Text}};
     QTest::newRow("nothing stored") << QList<SerialDevice>{ftdi()} << QString() << QString()
-                                    << QList<PortItem>{{ftdiName, ftdiText}};
+                                    << PortFault::NoDevice << QList<PortItem>{{ftdiName, ftdiText}};
 }
 
 void TestPortList::entriesFollowTheDevicesAndKeepTheStoredPath() {
     QFETCH(QList<SerialDevice>, present);
     QFETCH(QString, stored);
     QFETCH(QString, target);
+    QFETCH(station::PortFault, storedFault);
     QFETCH(QList<PortItem>, items);
 
-    const QList<PortItem> listed = dialogs::deviceItems(present, stored, target);
+    const QList<PortItem> listed = dialogs::deviceItems(present, stored, target, storedFault);
     QStringList texts;
     for (const PortItem& item : listed)
         texts << item.text();
@@ -139,8 +157,7 @@ void TestPortList::pathIsTheTextBeforeTheDescription_data() {
 
     QTest::newRow("fixed name") << PortItem{QStringLiteral("Com3"), QString()};
     QTest::newRow("described device") << PortItem{ftdi().stableName, QStringLiteral("FTDI FT232R")};
-    QTest::newRow("absent device")
-        << PortItem{QStringLiteral("/dev/ttyUSB0"), dialogs::kAbsentDevice};
+    QTest::newRow("absent device") << PortItem{QStringLiteral("/dev/ttyUSB0"), kNoDevice};
     QTest::newRow("path with blanks")
         << PortItem{QStringLiteral("/opt/my port"), QStringLiteral("x")};
     QTest::newRow("nothing") << PortItem{};

@@ -63,6 +63,8 @@ public:
     bool start();
     QString errors();
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
+    // The process, to hold it as a busy machine or a stopped process would.
+    qint64 processId() const { return m_process.processId(); }
     // Waits for the process to end; true when it ended by itself with exit code 0
     // (in the sanitizer build a leak or any other finding changes the code).
     bool waitForCleanExit(int timeoutMs);

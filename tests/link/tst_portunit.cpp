@@ -3,6 +3,7 @@
 // bytes, open failures and a device that disappears while open.
 #include "link/PortUnit.h"
 #include "sim/PseudoTerminal.h"
+#include "tests/support/OpenFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -71,8 +72,20 @@ template <typename Predicate> bool becomesTrueWithoutEventLoop(Predicate predica
     return true;
 }
 
-QString systemReason(int error) {
-    return qt_error_string(error);
+// For failure messages: the fault as a number and the system's error.
+QByteArray describe(const PortFailure& failure) {
+    return QStringLiteral("fault %1, error %2, device %3, node %4")
+        .arg(int(failure.fault))
+        .arg(failure.systemError)
+        .arg(failure.device, failure.node)
+        .toUtf8();
+}
+
+int lineSpeed(int fd) {
+    termios settings{};
+    if (::tcgetattr(fd, &settings) != 0)
+        return -1;
+    return int(::cfgetospeed(&settings));
 }
 
 } // namespace
@@ -93,8 +106,12 @@ private slots:
     void frameIsOnTheWireDuringABlockingPause();
     void waitingBytesAreCountedAndRead_data();
     void waitingBytesAreCountedAndRead();
-    void failedOpenReportsDeviceAndReason_data();
-    void failedOpenReportsDeviceAndReason();
+    void systemErrorsReadAsFaults_data();
+    void systemErrorsReadAsFaults();
+    void probesWithoutOpening_data();
+    void probesWithoutOpening();
+    void failedOpenReportsTheFault_data();
+    void failedOpenReportsTheFault();
     void openClosesThePreviousPort();
     void stationThatStopsReadingIsNoLostDevice();
     void vanishedDeviceIsLostOnce_data();
@@ -218,8 +235,10 @@ void TestPortUnit::opensWithLineSettings() {
 
     PortUnit unit;
     const OpenResult result = unit.open(m_pty->slavePath(), std::uint32_t(baud));
-    QVERIFY2(result.ok, qPrintable(result.reason));
-    QCOMPARE(result.device, m_pty->slavePath());
+    QVERIFY2(result.ok, describe(result.failure));
+    QCOMPARE(result.failure.device, m_pty->slavePath());
+    QCOMPARE(result.failure.node, m_pty->slavePath());
+    QCOMPARE(result.failure.fault, PortFault::None);
     QVERIFY(unit.isOpen());
 
     QCOMPARE(m_pty->slaveBaudRate(), baud);
@@ -280,63 +299,173 @@ void TestPortUnit::waitingBytesAreCountedAndRead() {
 
     // The count includes what the driver holds before the event loop has run.
     QVERIFY(becomesTrueWithoutEventLoop([&] { return unit.bytesWaiting() == sent; }));
+    // The answer is read once the line has fallen silent after it.
+    QVERIFY(unit.readFrames().isEmpty());
+    QCOMPARE(unit.bytesWaiting(), sent);
+    QTest::qWait(int(ReceiveQueue::kQuietGap.count()) + 100);
     const QList<StationFrame> read = unit.readFrames();
     QCOMPARE(read.size(), frames);
     for (int n = 0; n < frames; ++n)
         QCOMPARE(bytesOf(read[n]).toHex(' '), bytes.mid(n * 50, 50).toHex(' '));
-    QCOMPARE(unit.bytesWaiting(), sent - frames * 50);
+    // An answer that ended is taken whole or dropped (7 bytes are no frame): nothing stays.
+    QCOMPARE(unit.bytesWaiting(), 0);
     QVERIFY(unit.readFrames().isEmpty());
 }
 
-void TestPortUnit::failedOpenReportsDeviceAndReason_data() {
-    QTest::addColumn<QString>("device");
-    QTest::addColumn<uint>("baud");
-    QTest::addColumn<bool>("holdFirst");     // another PortUnit holds the device already
-    QTest::addColumn<QString>("reasonPart"); // the system's reason, as far as fixed
+void TestPortUnit::systemErrorsReadAsFaults_data() {
+    QTest::addColumn<int>("error");
+    QTest::addColumn<PortFault>("atOpen");
+    QTest::addColumn<PortFault>("whileOpen");
 
-    QVERIFY(m_appDir.isValid());
-    const QString regular = m_appDir.filePath("regular-file");
-    QFile file(regular);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("not a tty");
-    file.close();
-
-    QTest::newRow("missing path") << "/nonexistent-dir/ttyS0" << 19200u << false
-                                  << systemReason(ENOENT);
-    QTest::newRow("regular file") << regular << 19200u << false << systemReason(ENOTTY);
-    QTest::newRow("/dev/null") << "/dev/null" << 19200u << false << systemReason(ENOTTY);
-    QTest::newRow("busy") << "<pty>" << 19200u << true << systemReason(EBUSY);
-    QTest::newRow("baud 0 refused") << "<pty>" << 0u << false << QString();
-    QTest::newRow("baud beyond range refused") << "<pty>" << 3000000000u << false << QString();
+    QTest::newRow("none") << 0 << PortFault::None << PortFault::Disconnected;
+    QTest::newRow("ENOENT") << ENOENT << PortFault::NoDevice << PortFault::Disconnected;
+    QTest::newRow("ENOTDIR") << ENOTDIR << PortFault::NoDevice << PortFault::SystemError;
+    QTest::newRow("ELOOP") << ELOOP << PortFault::NoDevice << PortFault::SystemError;
+    QTest::newRow("ENXIO") << ENXIO << PortFault::NoDevice << PortFault::Disconnected;
+    QTest::newRow("ENODEV") << ENODEV << PortFault::NoDevice << PortFault::Disconnected;
+    QTest::newRow("EIO") << EIO << PortFault::NoDevice << PortFault::Disconnected;
+    QTest::newRow("EBADF") << EBADF << PortFault::SystemError << PortFault::Disconnected;
+    QTest::newRow("EACCES") << EACCES << PortFault::NoPermission << PortFault::SystemError;
+    QTest::newRow("EPERM") << EPERM << PortFault::NoPermission << PortFault::SystemError;
+    QTest::newRow("EROFS") << EROFS << PortFault::NoPermission << PortFault::SystemError;
+    QTest::newRow("EBUSY") << EBUSY << PortFault::Busy << PortFault::SystemError;
+    QTest::newRow("EWOULDBLOCK") << EWOULDBLOCK << PortFault::Busy << PortFault::SystemError;
+    QTest::newRow("EISDIR") << EISDIR << PortFault::NotSerialPort << PortFault::SystemError;
+    QTest::newRow("ENOTTY") << ENOTTY << PortFault::NotSerialPort << PortFault::SystemError;
+    QTest::newRow("ENOMEM") << ENOMEM << PortFault::SystemError << PortFault::SystemError;
+    QTest::newRow("EMFILE") << EMFILE << PortFault::SystemError << PortFault::SystemError;
 }
 
-void TestPortUnit::failedOpenReportsDeviceAndReason() {
+void TestPortUnit::systemErrorsReadAsFaults() {
+    QFETCH(int, error);
+    QFETCH(PortFault, atOpen);
+    QFETCH(PortFault, whileOpen);
+    QCOMPARE(openFault(error), atOpen);
+    QCOMPARE(lossFault(error), whileOpen);
+}
+
+void TestPortUnit::probesWithoutOpening_data() {
+    QTest::addColumn<QString>("path"); // "<pty>": the terminal; "@": the temporary directory
+    QTest::addColumn<PortFault>("fault");
+
+    QTest::newRow("a terminal") << "<pty>" << PortFault::None;
+    QTest::newRow("a link to a terminal") << "@/link-to-pty" << PortFault::None;
+    QTest::newRow("a character device that is no terminal") << "/dev/null" << PortFault::None;
+    QTest::newRow("nothing there") << "@/no-such-device" << PortFault::NoDevice;
+    QTest::newRow("a dangling link") << "@/dangling" << PortFault::NoDevice;
+    QTest::newRow("a path through a file") << "@/regular/ttyS0" << PortFault::NoDevice;
+    QTest::newRow("a regular file") << "@/regular" << PortFault::NotSerialPort;
+    QTest::newRow("a folder") << "@/folder" << PortFault::NotSerialPort;
+    QTest::newRow("a bare name under /dev") << "null" << PortFault::None;
+}
+
+void TestPortUnit::probesWithoutOpening() {
+    QFETCH(QString, path);
+    QFETCH(PortFault, fault);
+    QTemporaryDir dir;
+    QVERIFY(QFile::link(m_pty->slavePath(), dir.filePath("link-to-pty")));
+    QVERIFY(QFile::link(dir.filePath("gone"), dir.filePath("dangling")));
+    QVERIFY(QDir(dir.path()).mkdir("folder"));
+    QFile regular(dir.filePath("regular"));
+    QVERIFY(regular.open(QIODevice::WriteOnly));
+    regular.close();
+    path.replace(QLatin1Char('@'), dir.path());
+    if (path == u"<pty>")
+        path = m_pty->slavePath();
+
+    const int before = testsupport::descriptorsOn(m_pty->slavePath());
+    QCOMPARE(probeDevice(path), fault);
+    QCOMPARE(testsupport::descriptorsOn(m_pty->slavePath()), before);
+}
+
+void TestPortUnit::failedOpenReportsTheFault_data() {
+    QTest::addColumn<QString>("device"); // "<pty>": the terminal; "@": the temporary directory
+    QTest::addColumn<uint>("baud");
+    QTest::addColumn<QString>("holder"); // the path another port holds the device by; empty: none
+    QTest::addColumn<PortFault>("fault");
+    QTest::addColumn<QString>("node"); // the node reported; "<pty>": the terminal
+
+    QTest::newRow("missing path") << "/nonexistent-dir/ttyS0" << 19200u << "" << PortFault::NoDevice
+                                  << "";
+    QTest::newRow("dangling link") << "@/dangling" << 19200u << "" << PortFault::NoDevice << "";
+    QTest::newRow("regular file") << "@/regular" << 19200u << "" << PortFault::NotSerialPort
+                                  << "@/regular";
+    QTest::newRow("folder") << "@/folder" << 19200u << "" << PortFault::NotSerialPort << "@/folder";
+    QTest::newRow("/dev/null (no terminal)")
+        << "/dev/null" << 19200u << "" << PortFault::NotSerialPort << "/dev/null";
+    QTest::newRow("busy: the same path")
+        << "<pty>" << 9600u << "<pty>" << PortFault::Busy << "<pty>";
+    QTest::newRow("busy: a link to the device it holds")
+        << "@/a/com1" << 9600u << "<pty>" << PortFault::Busy << "<pty>";
+    QTest::newRow("busy: two links to one device")
+        << "@/b/com1" << 9600u << "@/a/com1" << PortFault::Busy << "<pty>";
+    QTest::newRow("busy: the device it holds by a link")
+        << "<pty>" << 9600u << "@/a/com1" << PortFault::Busy << "<pty>";
+    QTest::newRow("baud 0 refused") << "<pty>" << 0u << "" << PortFault::SettingsRefused << "<pty>";
+    QTest::newRow("baud beyond range refused")
+        << "<pty>" << 3000000000u << "" << PortFault::SettingsRefused << "<pty>";
+}
+
+// Nothing of a failed open stays behind or touches the device: a port that holds
+// it keeps its line settings and its bytes, and once free, the device opens.
+void TestPortUnit::failedOpenReportsTheFault() {
     QFETCH(QString, device);
     QFETCH(uint, baud);
-    QFETCH(bool, holdFirst);
-    QFETCH(QString, reasonPart);
-    if (device == "<pty>")
-        device = m_pty->slavePath();
+    QFETCH(QString, holder);
+    QFETCH(PortFault, fault);
+    QFETCH(QString, node);
 
-    PortUnit holder;
-    if (holdFirst)
-        QVERIFY(holder.open(device, 19200).ok);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("a") && QDir(dir.path()).mkpath("b"));
+    QVERIFY(QFile::link(m_pty->slavePath(), dir.filePath("a/com1")));
+    QVERIFY(QFile::link(m_pty->slavePath(), dir.filePath("b/com1")));
+    QVERIFY(QFile::link(dir.filePath("gone"), dir.filePath("dangling")));
+    QVERIFY(QDir(dir.path()).mkdir("folder"));
+    QFile regular(dir.filePath("regular"));
+    QVERIFY(regular.open(QIODevice::WriteOnly));
+    regular.write("not a tty");
+    regular.close();
+    for (QString* path : {&device, &holder, &node}) {
+        path->replace(QLatin1Char('@'), dir.path());
+        if (*path == u"<pty>")
+            *path = m_pty->slavePath();
+    }
+    const int keeper =
+        ::open(QFile::encodeName(m_pty->slavePath()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(keeper >= 0);
+    const auto closeKeeper = qScopeGuard([keeper] { ::close(keeper); });
+
+    PortUnit first;
+    if (!holder.isEmpty())
+        QVERIFY(first.open(holder, 19200).ok);
+    const int descriptorsBefore = testsupport::descriptorsOn(m_pty->slavePath());
 
     PortUnit unit;
     const OpenResult result = unit.open(device, baud);
     QVERIFY(!result.ok);
-    QCOMPARE(result.device, device);
-    QVERIFY(!result.reason.isEmpty());
-    QVERIFY2(result.reason.contains(reasonPart), qPrintable(result.reason));
+    QCOMPARE(result.failure.fault, fault);
+    QCOMPARE(result.failure.device, device);
+    QCOMPARE(result.failure.node, node);
     QVERIFY(!unit.isOpen());
+    QCOMPARE(testsupport::descriptorsOn(m_pty->slavePath()), descriptorsBefore);
     unit.writeFrame(buildStatusFrame(0, 0)); // harmless on the port that did not open
     QCOMPARE(unit.bytesWaiting(), 0);
 
-    // Nothing of the failed open stays behind: once free, the device opens.
-    holder.close();
-    if (device == m_pty->slavePath()) {
+    if (!holder.isEmpty()) {
+        // The holder's line is as it set it, and its bytes still reach it alone.
+        QCOMPARE(lineSpeed(keeper), int(B19200));
+        QVERIFY(first.isOpen());
+        const StationFrame frame = buildStatusFrame(0, 4);
+        QVERIFY(first.writeFrame(frame));
+        QCOMPARE(readMaster(m_pty->masterFd(), 51, 300ms).toHex(' '), bytesOf(frame).toHex(' '));
+        writeMaster(m_pty->masterFd(), "answer");
+        QVERIFY(becomesTrueWithoutEventLoop([&] { return first.bytesWaiting() == 6; }));
+        QCOMPARE(unit.bytesWaiting(), 0);
+        first.close();
+    }
+    if (node == m_pty->slavePath()) {
         const OpenResult again = unit.open(device, 19200);
-        QVERIFY2(again.ok, qPrintable(again.reason));
+        QVERIFY2(again.ok, describe(again.failure));
     }
 }
 
@@ -348,7 +477,7 @@ void TestPortUnit::openClosesThePreviousPort() {
 
     PortUnit other;
     const OpenResult result = other.open(m_pty->slavePath(), 19200);
-    QVERIFY2(result.ok, qPrintable(result.reason));
+    QVERIFY2(result.ok, describe(result.failure));
 }
 
 // The station stops reading: the line's output buffer fills and a write would
@@ -421,8 +550,12 @@ void TestPortUnit::vanishedDeviceIsLostOnce() {
 
     QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 5000);
     QVERIFY(!unit.isOpen());
-    // A hung-up tty answers every request with an I/O error; that is the reason given.
-    QCOMPARE(lost.first().first().toString(), systemReason(EIO));
+    // A hung-up tty answers every request with an I/O error: the device is gone.
+    const auto failure = lost.first().first().value<PortFailure>();
+    QCOMPARE(failure.fault, PortFault::Disconnected);
+    QCOMPARE(failure.systemError, EIO);
+    QCOMPARE(failure.device, m_pty->slavePath());
+    QCOMPARE(failure.node, m_pty->slavePath());
 
     // The port is closed for good: further use does nothing and raises nothing.
     unit.writeFrame(buildStatusFrame(0, 1));

@@ -6,6 +6,8 @@
 #include <QList>
 #include <QTest>
 
+#include <utility>
+
 using namespace station;
 using namespace std::chrono_literals;
 
@@ -43,17 +45,20 @@ private slots:
 
 void TestReceiveQueue::readsFramesAsTheLineDelimitsThem_data() {
     // Steps on one byte stream: "+N" the next N bytes right after the previous
-    // ones (within one answer), "~N" the next N bytes after a silence, "r" a read
-    // at once, "r~" a read after a silence. `frames` lists, per read, the stream
-    // offsets of the frames it must hand out, oldest first.
+    // ones (within one answer), "<D>ms+N" the same D milliseconds after them, "~N"
+    // the next N bytes after a silence, "r" a read at once, "r~" a read after a
+    // silence. `frames` lists, per read, the stream offsets of the frames it must
+    // hand out, oldest first.
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QList<QList<int>>>("frames");
 
     using Reads = QList<QList<int>>;
     QTest::newRow("nothing arrived") << QStringList{"r", "r~"} << Reads{{}, {}};
     QTest::newRow("one frame") << QStringList{"~50", "r~", "r~"} << Reads{{0}, {}};
-    QTest::newRow("an answer before the read (instant station)")
-        << QStringList{"~50", "r", "~50", "r", "r~"} << Reads{{0}, {50}, {}};
+    // A station that answers at once: its answer is still arriving (for all the
+    // read can tell) and is read at the next read, once it has ended.
+    QTest::newRow("an answer right before the read (instant station)")
+        << QStringList{"~50", "r", "~50", "r", "r~"} << Reads{{}, {0}, {50}};
     QTest::newRow("two frames, both handed out oldest first")
         << QStringList{"~100", "r~"} << Reads{{0, 50}};
     QTest::newRow("a burst of four") << QStringList{"~200", "r~"} << Reads{{0, 50, 100, 150}};
@@ -69,7 +74,26 @@ void TestReceiveQueue::readsFramesAsTheLineDelimitsThem_data() {
     QTest::newRow("one stray byte right after a frame")
         << QStringList{"~50", "+1", "r~", "~50", "r~"} << Reads{{}, {51}};
     QTest::newRow("a frame read at once, then a stray byte after it")
-        << QStringList{"~50", "r", "+1", "r~", "~50", "r~"} << Reads{{0}, {}, {51}};
+        << QStringList{"~50", "r", "+1", "r~", "~50", "r~"} << Reads{{}, {}, {51}};
+    // The bytes so far are a whole frame by chance: a stray byte glued to the front
+    // of an answer, read after 49 of its bytes.
+    QTest::newRow("a stray byte, 49 bytes of an answer, a read, its last byte")
+        << QStringList{"~1", "+49", "r", "+1", "r~", "~50", "r~"} << Reads{{}, {}, {51}};
+    QTest::newRow("a stray byte, 49 bytes of an answer, a read, its last byte 30 ms later")
+        << QStringList{"~1", "+49", "r", "30ms+1", "r", "r~", "~50", "r~"}
+        << Reads{{}, {}, {}, {51}};
+    // An answer split at every position, read at the split: nothing of it until
+    // it has ended, then all of it.
+    for (int frames : {1, 2}) {
+        const int size = frames * int(kFrameSize);
+        for (int split = 1; split < size; ++split) {
+            const QList<int> whole = frames == 1 ? QList<int>{0} : QList<int>{0, 50};
+            QTest::addRow("%d-frame answer split after byte %d", frames, split)
+                << QStringList{"~" + QString::number(split), "r",
+                               "+" + QString::number(size - split), "r", "r~"}
+                << Reads{{}, {}, whole};
+        }
+    }
     QTest::newRow("49 bytes of garbage alone")
         << QStringList{"~49", "r~", "~50", "r~"} << Reads{{}, {49}};
     QTest::newRow("49 bytes of garbage, then a frame in one piece")
@@ -88,10 +112,18 @@ void TestReceiveQueue::readsFramesAsTheLineDelimitsThem() {
     QFETCH(QStringList, steps);
     QFETCH(QList<QList<int>>, frames);
 
+    // A piece: its delay after the previous one and its size.
+    const auto piece = [](const QString& step) -> std::pair<Time, int> {
+        if (step.startsWith(u'~'))
+            return {kSilence, step.mid(1).toInt()};
+        const qsizetype plus = step.indexOf(u'+');
+        const Time delay = plus == 0 ? kWithinAnswer : Time(step.first(plus - 2).toInt());
+        return {delay, step.mid(plus + 1).toInt()};
+    };
     qsizetype total = 0;
     for (const QString& step : std::as_const(steps))
-        if (step != u"r" && step != u"r~")
-            total += step.mid(1).toInt();
+        if (!step.startsWith(u'r'))
+            total += piece(step).second;
     const QByteArray bytes = stream(total);
 
     ReceiveQueue queue;
@@ -113,8 +145,8 @@ void TestReceiveQueue::readsFramesAsTheLineDelimitsThem() {
             ++read;
             continue;
         }
-        now += step.startsWith(u'~') ? kSilence : kWithinAnswer;
-        const int size = step.mid(1).toInt();
+        const auto [delay, size] = piece(step);
+        now += delay;
         queue.append(bytes.mid(consumed, size), now);
         consumed += size;
     }
@@ -135,7 +167,7 @@ void TestReceiveQueue::clearForgetsEverything() {
     // no silence was seen: the old tail does not shift them.
     const QByteArray next = stream(qsizetype(kFrameSize), 2);
     queue.append(next, Time{20});
-    const QList<StationFrame> frames = queue.takeFrames(Time{30});
+    const QList<StationFrame> frames = queue.takeFrames(Time{20} + ReceiveQueue::kQuietGap);
     QCOMPARE(frames.size(), 1);
     QCOMPARE(bytesOf(frames.first()).toHex(' '), next.toHex(' '));
 }

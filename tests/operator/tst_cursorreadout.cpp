@@ -7,7 +7,9 @@
 #include "tests/support/TestDirs.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QTest>
 #include <QValueAxis>
@@ -32,8 +34,8 @@ std::int32_t knownBottom(int second) {
     return 50 + second;
 }
 
-console::RunRecord knownRun() {
-    console::RunRecord record;
+record::RunRecord knownRun() {
+    record::RunRecord record;
     for (int second = 1; second <= kKnownLength; ++second) {
         if (second == kKnownGap)
             record.appendGap();
@@ -63,6 +65,7 @@ private slots:
 
     void boxFollowsThePointerOverThePlot();
     void boxGoesWhenThePointerLeaves();
+    void boxGoesWhenTheChartMenuOpens();
     void boxReadsTheSecondJustRecordedUnderARestingPointer();
 
 private:
@@ -182,7 +185,7 @@ void TestCursorReadout::textShowsTimeTemperaturesAndRates() {
     reading.second = second;
     if (sample != QLatin1String("-")) {
         const QStringList values = sample.split(QLatin1Char('/'));
-        reading.sample = console::RunSample{values.at(0).toInt(), values.at(1).toInt()};
+        reading.sample = record::RunSample{values.at(0).toInt(), values.at(1).toInt()};
     }
     reading.topRate = rateOf(topRate);
     reading.bottomRate = rateOf(bottomRate);
@@ -225,7 +228,7 @@ void TestCursorReadout::boxFollowsThePointerOverThePlot() {
     QVERIFY(start(console));
     for (int second = 1; second <= 1200; ++second)
         console.chart->appendSample(knownTop(second % 60), knownBottom(second % 60));
-    const console::RunRecord& record = console.chart->record();
+    const record::RunRecord& record = console.chart->record();
 
     // Mouse tracking brings moves without a button to the chart.
     QVERIFY(console.chart->viewport()->hasMouseTracking());
@@ -278,6 +281,28 @@ void TestCursorReadout::boxGoesWhenThePointerLeaves() {
     // New seconds do not bring it back while the pointer is away.
     console.chart->appendSample(101, 51);
     QVERIFY(!console.box->isVisible());
+}
+
+// The chart's menu opens where the pointer rests: the box would stay over it.
+void TestCursorReadout::boxGoesWhenTheChartMenuOpens() {
+    Console console;
+    QVERIFY(start(console));
+    console.chart->appendSample(100, 50);
+    const QPointF at = pointAt(console.chart, 1);
+    moveTo(console.chart, at);
+    QVERIFY(console.box->isVisible());
+
+    QWidget* surface = console.chart->viewport();
+    QContextMenuEvent request(QContextMenuEvent::Mouse, at.toPoint(),
+                              surface->mapToGlobal(at.toPoint()));
+    QApplication::sendEvent(surface, &request);
+    auto* menu = console.form->findChild<QMenu*>(QStringLiteral("ChartMenu"));
+    QVERIFY(menu);
+    QTRY_VERIFY(menu->isVisible());
+    QVERIFY(!console.box->isVisible());
+    console.chart->appendSample(101, 51);
+    QVERIFY(!console.box->isVisible());
+    menu->close();
 }
 
 void TestCursorReadout::boxReadsTheSecondJustRecordedUnderARestingPointer() {

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The selected profile's targets on the chart: dashed lines at T1, T3 and TB, on screen and in
-// the saved picture, following the profile, never in the table.
+// The selected profile's targets on the chart: thin pale dashed lines at T1, T3 and TB, on
+// screen and in the saved picture (there, the targets shown during the run), following the
+// profile, never hiding a gap of the curve they lie on, never in the table.
 #include "console/ProfileTargets.h"
 #include "console/RunChart.h"
 #include "console/RunExport.h"
 #include "tests/console/ConsoleFixture.h"
+#include "tests/support/ModalWatcher.h"
 #include "tests/support/TestDirs.h"
 
 #include <QAction>
@@ -23,18 +25,32 @@ using consoletest::isRed;
 
 namespace {
 
+// The targets' pale tones, told apart from the curves' full red and blue.
+bool isTopTarget(QRgb pixel) {
+    return qRed(pixel) > 220 && qGreen(pixel) > 110 && qGreen(pixel) < 190 && qBlue(pixel) > 110 &&
+           qBlue(pixel) < 190;
+}
+bool isBottomTarget(QRgb pixel) {
+    return qBlue(pixel) > 220 && qRed(pixel) > 110 && qRed(pixel) < 190 && qGreen(pixel) > 110 &&
+           qGreen(pixel) < 190;
+}
+
 // How many pixels of the colour lie on the plot's row for `degrees` (give or
-// take a pixel), and how far left and right they reach.
+// take a pixel), and how far left and right they reach, between two shares of
+// the plot's width.
 struct RowCover {
     int pixels = 0;
     double from = 1; // share of the plot's width, 0 = left edge
     double to = 0;
 };
 
-RowCover coverAt(const QImage& image, const QRectF& plot, double degrees, bool (*colour)(QRgb)) {
+RowCover coverAt(const QImage& image, const QRectF& plot, double degrees, bool (*colour)(QRgb),
+                 double fromShare = 0, double toShare = 1) {
     RowCover cover;
     const int y = int(plot.bottom() - degrees / console::RunChart::kDegreesShown * plot.height());
-    for (int x = int(plot.left()) + 1; x < int(plot.right()); ++x) {
+    const int left = int(plot.left() + fromShare * plot.width()) + 1;
+    const int right = int(plot.left() + toShare * plot.width());
+    for (int x = left; x < right; ++x) {
         bool found = false;
         for (int dy = -2; dy <= 2 && !found; ++dy)
             found = image.valid(x, y + dy) && colour(image.pixel(x, y + dy));
@@ -83,6 +99,8 @@ private slots:
     void linesFollowTheProfileShown();
     void linesStayWhileTheWindowPans();
     void pictureHoldsTheLinesOnlyWhenShown();
+    void gapOnAHoldShowsThroughTheTarget();
+    void pictureDrawsTheTargetsShownDuringTheRun();
     void tableNeverHoldsThem();
 
 private:
@@ -141,28 +159,28 @@ void TestProfileTargets::linesLieAtTheProfilesTargets() {
     image.save(testsupport::artifactsDir() +
                QStringLiteral("/targets-%1-%2-%3.png").arg(t1).arg(t3).arg(tb));
 
-    QVERIFY(dashedLineAt(image, plot(), t1, isRed));
-    QCOMPARE(dashedLineAt(image, plot(), t3, isRed), inPlot(t3));
-    QCOMPARE(dashedLineAt(image, plot(), tb, isBlue), inPlot(tb));
+    QVERIFY(dashedLineAt(image, plot(), t1, isTopTarget));
+    QCOMPARE(dashedLineAt(image, plot(), t3, isTopTarget), inPlot(t3));
+    QCOMPARE(dashedLineAt(image, plot(), tb, isBottomTarget), inPlot(tb));
     // Each line in its heater's colour only, and nothing at the edges.
-    QVERIFY(!dashedLineAt(image, plot(), t1, isBlue));
-    QVERIFY(coverAt(image, plot(), 300, isRed).pixels == 0 || t3 == 300);
-    QCOMPARE(coverAt(image, plot(), 0, isBlue).pixels, 0);
+    QVERIFY(!dashedLineAt(image, plot(), t1, isBottomTarget));
+    QVERIFY(coverAt(image, plot(), 300, isTopTarget).pixels == 0 || t3 == 300);
+    QCOMPARE(coverAt(image, plot(), 0, isBottomTarget).pixels, 0);
 }
 
 void TestProfileTargets::offByDefaultAndWhenSwitchedOff() {
     QVERIFY(!m_chart->targetsShown());
     // Profile 0 of the settings: T1 160, T3 235, TB 150.
     QCOMPARE(m_chart->targets(), (console::ProfileTargets{160, 235, 150}));
-    QVERIFY(!anyColourInPlot(screen(), plot(), isRed));
-    QVERIFY(!anyColourInPlot(screen(), plot(), isBlue));
+    QVERIFY(!anyColourInPlot(screen(), plot(), isTopTarget));
+    QVERIFY(!anyColourInPlot(screen(), plot(), isBottomTarget));
 
     showTargets();
-    QVERIFY(dashedLineAt(screen(), plot(), 235, isRed));
+    QVERIFY(dashedLineAt(screen(), plot(), 235, isTopTarget));
     m_form->findChild<QAction*>(QStringLiteral("ActionShowTargets"))->trigger();
     QVERIFY(!m_chart->targetsShown());
-    QVERIFY(!anyColourInPlot(screen(), plot(), isRed));
-    QVERIFY(!anyColourInPlot(screen(), plot(), isBlue));
+    QVERIFY(!anyColourInPlot(screen(), plot(), isTopTarget));
+    QVERIFY(!anyColourInPlot(screen(), plot(), isBottomTarget));
 }
 
 // A change of profile, and the reload a save in the profile editor asks for,
@@ -175,11 +193,11 @@ void TestProfileTargets::linesFollowTheProfileShown() {
     // Profile 3: T1 140, T3 0x10, TB 120.
     QCOMPARE(m_chart->targets(), (console::ProfileTargets{140, 16, 120}));
     QImage image = screen();
-    QVERIFY(dashedLineAt(image, plot(), 140, isRed));
-    QVERIFY(dashedLineAt(image, plot(), 16, isRed));
-    QVERIFY(dashedLineAt(image, plot(), 120, isBlue));
-    QVERIFY(!dashedLineAt(image, plot(), 235, isRed));
-    QVERIFY(!dashedLineAt(image, plot(), 150, isBlue));
+    QVERIFY(dashedLineAt(image, plot(), 140, isTopTarget));
+    QVERIFY(dashedLineAt(image, plot(), 16, isTopTarget));
+    QVERIFY(dashedLineAt(image, plot(), 120, isBottomTarget));
+    QVERIFY(!dashedLineAt(image, plot(), 235, isTopTarget));
+    QVERIFY(!dashedLineAt(image, plot(), 150, isBottomTarget));
 
     QByteArray edited = consoletest::kFullSettings;
     edited.replace("T1=140", "T1=180").replace("TB=120", "TB=200");
@@ -187,9 +205,9 @@ void TestProfileTargets::linesFollowTheProfileShown() {
     m_form->ReadProfil();
     QCOMPARE(m_chart->targets(), (console::ProfileTargets{180, 16, 200}));
     image = screen();
-    QVERIFY(dashedLineAt(image, plot(), 180, isRed));
-    QVERIFY(dashedLineAt(image, plot(), 200, isBlue));
-    QVERIFY(!dashedLineAt(image, plot(), 140, isRed));
+    QVERIFY(dashedLineAt(image, plot(), 180, isTopTarget));
+    QVERIFY(dashedLineAt(image, plot(), 200, isBottomTarget));
+    QVERIFY(!dashedLineAt(image, plot(), 140, isTopTarget));
 }
 
 void TestProfileTargets::linesStayWhileTheWindowPans() {
@@ -199,8 +217,8 @@ void TestProfileTargets::linesStayWhileTheWindowPans() {
     m_chart->panBy(plot().width() * 0.5);
     QVERIFY(m_chart->timeAxis()->min() > 100);
     const QImage image = screen();
-    QVERIFY(dashedLineAt(image, plot(), 160, isRed));
-    QVERIFY(dashedLineAt(image, plot(), 150, isBlue));
+    QVERIFY(dashedLineAt(image, plot(), 160, isTopTarget));
+    QVERIFY(dashedLineAt(image, plot(), 150, isBottomTarget));
 }
 
 void TestProfileTargets::pictureHoldsTheLinesOnlyWhenShown() {
@@ -220,7 +238,8 @@ void TestProfileTargets::pictureHoldsTheLinesOnlyWhenShown() {
         int degrees;
         bool (*colour)(QRgb);
     };
-    for (const Line& line : {Line{160, isRed}, Line{235, isRed}, Line{150, isBlue}}) {
+    for (const Line& line :
+         {Line{160, isTopTarget}, Line{235, isTopTarget}, Line{150, isBottomTarget}}) {
         const auto [degrees, colour] = line;
         QVERIFY2(dashedLineAt(with, picturePlot, degrees, colour),
                  qPrintable(QString::number(degrees)));
@@ -229,6 +248,98 @@ void TestProfileTargets::pictureHoldsTheLinesOnlyWhenShown() {
     // The curves are drawn the same either way.
     QVERIFY(coverAt(with, picturePlot, 50, isRed).pixels > 0.9 * picturePlot.width());
     QVERIFY(coverAt(with, picturePlot, 40, isBlue).pixels > 0.9 * picturePlot.width());
+}
+
+// The top heater holding exactly at T1 (160 °C) for five minutes, the station
+// silent for 27 of them: on screen and in the picture the gap shows, the target
+// line does not fill it with the curve's colour, and the curve lies on the line
+// everywhere else.
+void TestProfileTargets::gapOnAHoldShowsThroughTheTarget() {
+    showTargets();
+    constexpr int kLast = 300;
+    constexpr int kGapFrom = 120;
+    constexpr int kGapTo = 146;
+    for (int second = 1; second <= kLast; ++second) {
+        if (second >= kGapFrom && second <= kGapTo)
+            m_chart->appendGap();
+        else
+            m_chart->appendSample(160, 150);
+    }
+    const QString path = m_out->filePath(QStringLiteral("hold.png"));
+    QVERIFY(m_form->saveChartTo(path));
+    const QImage picture = QImage(path).convertToFormat(QImage::Format_RGB32);
+    picture.save(testsupport::artifactsDir() + QStringLiteral("/targets-gap-on-hold.png"));
+    const QRectF picturePlot = console::renderRunChart(m_chart->record()).plotArea;
+
+    struct View {
+        const char* name;
+        QImage image;
+        QRectF plot;
+        double lastSecond;
+    };
+    QImage shownOnScreen;
+    QTRY_VERIFY((shownOnScreen = screen(), coverAt(shownOnScreen, plot(), 160, isRed).pixels > 0));
+    for (const View& view :
+         {View{"screen", shownOnScreen, plot(), console::RunChart::kSecondsShown},
+          View{"picture", picture, picturePlot, double(kLast)}}) {
+        // A couple of seconds in from each end of the gap, clear of the line's ends.
+        const double from = (kGapFrom + 2) / view.lastSecond;
+        const double to = (kGapTo - 2) / view.lastSecond;
+        QVERIFY2(coverAt(view.image, view.plot, 160, isRed, from, to).pixels == 0, view.name);
+        QVERIFY2(coverAt(view.image, view.plot, 150, isBlue, from, to).pixels == 0, view.name);
+        QVERIFY2(coverAt(view.image, view.plot, 160, isTopTarget, from, to).pixels > 0, view.name);
+        QVERIFY2(coverAt(view.image, view.plot, 160, isRed, 10 / view.lastSecond,
+                         (kGapFrom - 2) / view.lastSecond)
+                         .pixels > 0,
+                 view.name);
+    }
+}
+
+// A run started with profile 0 (T1 160, T3 235, TB 150) that changed to profile
+// 3 (T1 140, T3 16, TB 120) at second 301; profile 0 selected again after it:
+// the picture draws each profile's lines over its own seconds, not the profile
+// selected when it is saved.
+void TestProfileTargets::pictureDrawsTheTargetsShownDuringTheRun() {
+    showTargets();
+    consoletest::HandClock clock(*m_form);
+    consoletest::startRunWithoutLink(*m_form);
+    testsupport::ModalWatcher boxes; // the warning a change during a run shows
+    auto* combo = control<QComboBox>(*m_form, "ComboBox1");
+    auto select = [combo](int number) {
+        combo->setCurrentIndex(number);
+        emit combo->activated(number);
+    };
+    for (int second = 1; second <= 300; ++second)
+        m_chart->appendSample(50, 40);
+    select(3);
+    for (int second = 301; second <= 600; ++second)
+        m_chart->appendSample(50, 40);
+    select(0);
+    QCOMPARE(boxes.boxes().size(), 2);
+
+    const QString path = m_out->filePath(QStringLiteral("changed.png"));
+    QVERIFY(m_form->saveChartTo(path));
+    const QImage picture = QImage(path).convertToFormat(QImage::Format_RGB32);
+    picture.save(testsupport::artifactsDir() + QStringLiteral("/targets-changed-mid-run.png"));
+    const QRectF picturePlot = console::renderRunChart(m_chart->record()).plotArea;
+    struct Line {
+        int degrees;
+        bool (*colour)(QRgb);
+        bool firstHalf;
+    };
+    const Line lines[] = {{160, isTopTarget, true},    {235, isTopTarget, true},
+                          {150, isBottomTarget, true}, {140, isTopTarget, false},
+                          {16, isTopTarget, false},    {120, isBottomTarget, false}};
+    for (const Line& line : lines) {
+        const double there = coverAt(picture, picturePlot, line.degrees, line.colour,
+                                     line.firstHalf ? 0.02 : 0.52, line.firstHalf ? 0.48 : 0.98)
+                                 .pixels;
+        const double elsewhere = coverAt(picture, picturePlot, line.degrees, line.colour,
+                                         line.firstHalf ? 0.52 : 0.02, line.firstHalf ? 0.98 : 0.48)
+                                     .pixels;
+        QVERIFY2(there > 0.1 * picturePlot.width(), qPrintable(QString::number(line.degrees)));
+        QVERIFY2(elsewhere == 0, qPrintable(QString::number(line.degrees)));
+    }
 }
 
 void TestProfileTargets::tableNeverHoldsThem() {

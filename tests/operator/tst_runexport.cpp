@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDateTime>
 #include <QDir>
@@ -38,7 +39,7 @@ namespace {
 constexpr int kSecondsPerDay = 86400;
 
 // The known run of the CSV tests, and its table.
-const console::RunSample kKnownRun[] = {
+const record::RunSample kKnownRun[] = {
     {195, 123},
     {-4, 310},
     {0, 0},
@@ -50,16 +51,16 @@ const QByteArray kKnownCsv = "time_s,top_c,bottom_c\n"
                              "3,0,0\n"
                              "4,-2147483648,2147483647\n";
 
-console::RunRecord knownRun() {
-    console::RunRecord record;
-    for (const console::RunSample& sample : kKnownRun)
+record::RunRecord knownRun() {
+    record::RunRecord record;
+    for (const record::RunSample& sample : kKnownRun)
         record.append(sample.top, sample.bottom);
     return record;
 }
 
 // A record written as readings "top/bottom" and gaps "-", one second each.
-console::RunRecord runOf(const QStringList& seconds) {
-    console::RunRecord record;
+record::RunRecord runOf(const QStringList& seconds) {
+    record::RunRecord record;
     for (const QString& second : seconds) {
         if (second == QLatin1String("-")) {
             record.appendGap();
@@ -74,6 +75,22 @@ console::RunRecord runOf(const QStringList& seconds) {
 QByteArray fileBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The table as a reader that skips "#" lines sees it, and the "#" lines alone.
+QByteArray tableOf(const QByteArray& text) {
+    QByteArray table;
+    for (const QByteArray& line : text.split('\n'))
+        if (!line.isEmpty() && !line.startsWith('#'))
+            table += line + '\n';
+    return table;
+}
+QList<QByteArray> commentsOf(const QByteArray& text) {
+    QList<QByteArray> comments;
+    for (const QByteArray& line : text.split('\n'))
+        if (line.startsWith('#'))
+            comments << line;
+    return comments;
 }
 
 bool isCurve(QRgb pixel) {
@@ -162,8 +179,14 @@ private slots:
 private:
     // What the chart gets from a tick at which a reading is current.
     void record(int top, int bottom) { m_chart->appendSample(top, bottom); }
-    // The console's own tick; with no link here it records a gap.
-    void tick() { m_form->Timer1Timer(); }
+    // A second of the console's own run clock; with no link here it records a gap.
+    void tick() {
+        if (!m_runGoesOn) {
+            consoletest::startRunWithoutLink(*m_form);
+            m_runGoesOn = true;
+        }
+        consoletest::tickOneSecond(*m_form, *m_clock);
+    }
     // Right-clicks the chart and returns the menu it opened, or null.
     QMenu* openChartMenu();
     struct SeenDialog {
@@ -178,6 +201,8 @@ private:
     std::optional<testsupport::TempAppDir> m_dir;
     std::optional<QTemporaryDir> m_out;
     std::unique_ptr<TForm1> m_form;
+    std::optional<consoletest::HandClock> m_clock;
+    bool m_runGoesOn = false;
     console::RunChart* m_chart = nullptr;
 };
 
@@ -188,11 +213,14 @@ void TestRunExport::init() {
     QVERIFY(m_out->isValid());
     m_form = consoletest::startConsole();
     QVERIFY(m_form);
+    m_clock.emplace(*m_form);
+    m_runGoesOn = false;
     m_chart = control<console::RunChart>(*m_form, "Chart1");
     QVERIFY(m_chart);
 }
 
 void TestRunExport::cleanup() {
+    m_clock.reset();
     m_form.reset();
     m_out.reset();
     m_dir.reset();
@@ -237,7 +265,7 @@ TestRunExport::SeenDialog TestRunExport::answerSaveDialog(const char* action, co
 }
 
 void TestRunExport::csvOfAKnownRunIsExact() {
-    QCOMPARE(console::csvText(knownRun()), kKnownCsv);
+    QCOMPARE(record::csvText(knownRun()), kKnownCsv);
 
     const QString path = m_out->filePath(QStringLiteral("run.csv"));
     console::writeCsvFile(path, knownRun());
@@ -264,21 +292,21 @@ void TestRunExport::csvHasEmptyCellsWhereTheRunHasGaps() {
     QFETCH(QByteArray, rows);
 
     const QByteArray expected = "time_s,top_c,bottom_c\n" + rows;
-    QCOMPARE(console::csvText(runOf(seconds)), expected);
+    QCOMPARE(record::csvText(runOf(seconds)), expected);
     const QString path = m_out->filePath(QStringLiteral("gaps.csv"));
     console::writeCsvFile(path, runOf(seconds));
     QCOMPARE(fileBytes(path), expected);
 }
 
 void TestRunExport::csvOfAnEmptyRunIsTheHeader() {
-    QCOMPARE(console::csvText(console::RunRecord()), QByteArray("time_s,top_c,bottom_c\n"));
+    QCOMPARE(record::csvText(record::RunRecord()), QByteArray("time_s,top_c,bottom_c\n"));
 }
 
 // Ten minutes: the top heater at 200 °C for the first half, 250 °C for the second;
 // the bottom one at 100 °C. The run fills the plot from left to right.
 void TestRunExport::pictureStretchesTheRunAcrossThePlot() {
     constexpr int kLast = 600;
-    console::RunRecord record;
+    record::RunRecord record;
     for (int second = 1; second <= kLast; ++second)
         record.append(second <= kLast / 2 ? 200 : 250, 100);
 
@@ -311,7 +339,7 @@ void TestRunExport::pictureStretchesTheRunAcrossThePlot() {
 // below: that single sample still reaches the picture.
 void TestRunExport::pictureDrawsEverySampleOfADay() {
     constexpr int kSpike = kSecondsPerDay / 2;
-    console::RunRecord record;
+    record::RunRecord record;
     for (int second = 1; second <= kSecondsPerDay; ++second)
         record.append(second == kSpike ? 290 : 100, 50);
 
@@ -342,7 +370,7 @@ void TestRunExport::pictureBreaksTheCurvesAtGaps() {
     QFETCH(int, lastSilent);
 
     constexpr int kLast = 600;
-    console::RunRecord record;
+    record::RunRecord record;
     for (int second = 1; second <= kLast; ++second) {
         if (second >= firstSilent && second <= lastSilent)
             record.appendGap();
@@ -403,13 +431,15 @@ void TestRunExport::suggestedNameHoldsDateProfileAndSafeName() {
     QFETCH(QString, expected);
 
     const QDateTime now(QDate(2026, 12, 10), QTime(14, 3, 59));
-    QCOMPARE(console::suggestedFileName(now, profile, name, extension), expected);
+    QCOMPARE(record::suggestedFileName(now, profile, name, extension), expected);
 }
 
 void TestRunExport::exportedFilesHoldTheRunAndLeaveTheConsoleAlone() {
-    for (const console::RunSample& sample : kKnownRun)
+    consoletest::startRunWithoutLink(*m_form);
+    m_runGoesOn = true;
+    for (const record::RunSample& sample : kKnownRun)
         record(sample.top, sample.bottom);
-    tick(); // no reading is current without a link: a gap
+    tick(); // no answer comes without a link: a gap
     const QStringList top = consoletest::curveText(m_chart->topSeries());
     const double min = m_chart->timeAxis()->min();
     const QByteArray csvBefore = kKnownCsv + "5,,\n";
@@ -421,7 +451,10 @@ void TestRunExport::exportedFilesHoldTheRunAndLeaveTheConsoleAlone() {
     QVERIFY(m_form->saveChartTo(png));
     QVERIFY(boxes.boxes().isEmpty());
 
-    QCOMPARE(fileBytes(csv), csvBefore);
+    // The run's "#" lines, then the table as it was.
+    QCOMPARE(tableOf(fileBytes(csv)), csvBefore);
+    QVERIFY(fileBytes(csv).startsWith("# version: "));
+    QCOMPARE(commentsOf(fileBytes(csv)).size(), 13);
     QImageReader reader(png);
     QCOMPARE(reader.format(), QByteArray("png"));
     const QImage image = reader.read();
@@ -432,7 +465,7 @@ void TestRunExport::exportedFilesHoldTheRunAndLeaveTheConsoleAlone() {
     // Writing over an earlier export replaces it whole.
     record(7, 8);
     QVERIFY(m_form->exportCsvTo(csv));
-    QCOMPARE(fileBytes(csv), csvBefore + "6,7,8\n");
+    QCOMPARE(tableOf(fileBytes(csv)), csvBefore + "6,7,8\n");
 
     QCOMPARE(control<QLabel>(*m_form, "FTimer")->text(), QStringLiteral("00:00:01"));
     QCOMPARE(m_form->TGrafikY, 1);
@@ -453,7 +486,7 @@ void TestRunExport::runWithoutALinkExportsOnlyGaps() {
     const QString png = m_out->filePath(QStringLiteral("run.png"));
     QVERIFY(m_form->exportCsvTo(csv));
     QVERIFY(m_form->saveChartTo(png));
-    QCOMPARE(fileBytes(csv), QByteArray("time_s,top_c,bottom_c\n1,,\n2,,\n3,,\n"));
+    QCOMPARE(tableOf(fileBytes(csv)), QByteArray("time_s,top_c,bottom_c\n1,,\n2,,\n3,,\n"));
     const console::RunPicture picture{QImage(png).convertToFormat(QImage::Format_RGB32),
                                       console::renderRunChart(m_form->runRecord()).plotArea};
     QCOMPARE(picture.image.size(), console::kRunPictureSize);
@@ -490,7 +523,7 @@ void TestRunExport::refusedWriteShowsTheErrorBoxAndChangesNothing() {
     const QString clock = control<QLabel>(*m_form, "FTimer")->text();
     const QStringList top = consoletest::curveText(m_chart->topSeries());
     const QStringList bottom = consoletest::curveText(m_chart->bottomSeries());
-    const std::vector<console::RunSecond> samples = m_chart->record().samples();
+    const std::vector<record::RunSecond> samples = m_chart->record().samples();
     const double min = m_chart->timeAxis()->min();
     const double max = m_chart->timeAxis()->max();
 
@@ -577,7 +610,7 @@ void TestRunExport::rightClickLeavesPanningAlone() {
 
 // The menu command, its dialog with the suggested name, and the file the operator chose.
 void TestRunExport::saveDialogOffersTheSuggestedNameAndWritesTheChoice() {
-    for (const console::RunSample& sample : kKnownRun)
+    for (const record::RunSample& sample : kKnownRun)
         record(sample.top, sample.bottom);
     const QString profileName = QStringLiteral("Бессвинцовый BGA"); // profile 0 of the settings
 
@@ -589,11 +622,10 @@ void TestRunExport::saveDialogOffersTheSuggestedNameAndWritesTheChoice() {
     QCOMPARE(seen.count, 1);
     QCOMPARE(seen.caption, QStringLiteral("Экспорт данных"));
     QCOMPARE(seen.folder, QDir::homePath());
-    QVERIFY2(seen.offered ==
-                     console::suggestedFileName(before, 0, profileName, QStringLiteral("csv")) ||
-                 seen.offered ==
-                     console::suggestedFileName(after, 0, profileName, QStringLiteral("csv")),
-             qPrintable(seen.offered));
+    QVERIFY2(
+        seen.offered == record::suggestedFileName(before, 0, profileName, QStringLiteral("csv")) ||
+            seen.offered == record::suggestedFileName(after, 0, profileName, QStringLiteral("csv")),
+        qPrintable(seen.offered));
     QCOMPARE(fileBytes(m_out->filePath(QStringLiteral("моя пайка.csv"))), kKnownCsv);
 
     // The next export opens where the last one went, on the picture's name.
@@ -604,6 +636,26 @@ void TestRunExport::saveDialogOffersTheSuggestedNameAndWritesTheChoice() {
     QVERIFY2(seen.offered.endsWith(QStringLiteral("_profil0_Бессвинцовый_BGA.png")),
              qPrintable(seen.offered));
     QCOMPARE(QImage(m_out->filePath(QStringLiteral("run.png"))).size(), console::kRunPictureSize);
+
+    // A run's export is named as its journal: by the run's start and the profile
+    // it started with, whatever is selected when it is saved.
+    control<QPushButton>(*m_form, "TimerToZero")->click();
+    const QDateTime started = QDateTime::currentDateTime();
+    consoletest::startRunWithoutLink(*m_form);
+    m_runGoesOn = true;
+    record(1, 2);
+    {
+        testsupport::ModalWatcher boxes; // the warning a change during a run shows
+        auto* combo = control<QComboBox>(*m_form, "ComboBox1");
+        combo->setCurrentIndex(3);
+        emit combo->activated(3);
+    }
+    seen = answerSaveDialog("ActionExportData", m_out->filePath(QStringLiteral("run.csv")));
+    const QDateTime saved = QDateTime::currentDateTime();
+    QVERIFY2(
+        seen.offered == record::suggestedFileName(started, 0, profileName, QStringLiteral("csv")) ||
+            seen.offered == record::suggestedFileName(saved, 0, profileName, QStringLiteral("csv")),
+        qPrintable(seen.offered));
 }
 
 void TestRunExport::cancelledSaveDialogWritesNothing() {

@@ -2,6 +2,7 @@
 #include "tests/support/TestDirs.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 
 namespace testsupport {
@@ -33,6 +34,21 @@ QString artifactsDir() {
                                        QStringLiteral(IRCONSOLE_BINARY_DIR "/artifacts"));
     QDir().mkpath(dir);
     return dir;
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList filesBelow(const QString& folder) {
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(folder).relativeFilePath(it.next());
+    files.sort();
+    return files;
 }
 
 } // namespace testsupport

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A temporary directory that stands in for the executable's directory during one test.
+// A temporary directory that stands in for the executable's directory during one test, and
+// reading back the files a test made.
 #pragma once
 
 #include "config/SettingsFile.h"
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <optional>
@@ -35,5 +37,10 @@ private:
 
 // Where build artefacts of tests (screenshots) go; created on demand.
 QString artifactsDir();
+
+// A file's bytes; empty when it cannot be read.
+QByteArray fileBytes(const QString& path);
+// Every file below `folder`, as paths relative to it, sorted.
+QStringList filesBelow(const QString& folder);
 
 } // namespace testsupport
