@@ -67,8 +67,8 @@ std::optional<QByteArray> readFile(const QString& path) {
 }
 
 bool sameName(const Assignment& a, const QString& section, const QString& key) {
-    return a.section.compare(section, Qt::CaseInsensitive) == 0 &&
-           a.key.compare(key, Qt::CaseInsensitive) == 0;
+    return SettingsName{a.section} == SettingsName{section} &&
+           SettingsName{a.key} == SettingsName{key};
 }
 
 } // namespace

@@ -2,6 +2,16 @@
 // The settings file's lines read as sections and keys, and the bytes a save makes of them.
 #include "config/SettingsText.h"
 
+#include <QStringDecoder>
+
+// Plain char storage: the text handed to the parser is always UTF-8, made by
+// us from the decoded lines, so the parser needs no converter of its own.
+// Debian's header compiles its template bodies only where asked; this is the
+// one place.
+#define SI_NO_CONVERSION
+#define SI_IMPLEMENTATION
+#include <SimpleIni.h>
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -46,6 +56,18 @@ size_t combinedHash(size_t hash, char32_t folded) {
     return hash * 31 + folded;
 }
 
+char16_t asciiLower(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
+}
+
+// The parser's text back to ours. QString::fromUtf8() would drop a leading
+// U+FEFF, which here is part of a value, not a byte-order mark.
+QString textFromParser(const char* utf8) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(QByteArrayView(utf8));
+}
+
 // Bytes of one of a line's units: a UTF-16 code unit, or a byte.
 qsizetype unitSizeOf(const LineSpan& line) {
     return line.encoding == FileEncoding::Utf16LE || line.encoding == FileEncoding::Utf16BE ? 2 : 1;
@@ -60,19 +82,22 @@ bool opensLikeAMark(const QByteArray& bytes) {
 
 } // namespace
 
-// The hash of the name's case-folded characters, the same for every letter
-// case that compares equal, without making the folded copy.
+bool operator==(const SettingsName& a, const SettingsName& b) {
+    if (a.text.size() != b.text.size())
+        return false;
+    for (qsizetype i = 0; i < a.text.size(); ++i) {
+        if (asciiLower(a.text[i].unicode()) != asciiLower(b.text[i].unicode()))
+            return false;
+    }
+    return true;
+}
+
+// The hash of the name's UTF-16 units with ASCII letters lowered, the same
+// for every spelling that compares equal, without making the lowered copy.
 size_t qHash(const SettingsName& name, size_t seed) {
     size_t hash = seed;
-    const QString& text = name.text;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        char32_t c = text[i].unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(text[i].unicode(), text[i + 1].unicode());
-            ++i;
-        }
-        hash = combinedHash(hash, QChar::toCaseFolded(c));
-    }
+    for (const QChar c : name.text)
+        hash = combinedHash(hash, asciiLower(c.unicode()));
     return hash;
 }
 
@@ -93,6 +118,12 @@ struct SettingsText::Shape {
     qsizetype nameTo = 0;
     qsizetype valueFrom = 0; // the key's value, blanks trimmed
     qsizetype valueTo = 0;
+};
+
+// The parser's reading of the text.
+struct SettingsText::Parsed {
+    // UTF-8, repeated keys kept (the first is read), no multi-line values.
+    CSimpleIniA ini{true, true, false};
 };
 
 SettingsText::SettingsText() : m_sections{Section{}}, m_ids{{Name{}, 0}} {}
@@ -175,19 +206,16 @@ bool SettingsText::keyIs(qsizetype line, const QString& key) const {
     if (unitSizeOf(span) == 1 && QtPrivate::isAscii(key)) {
         const char* name = m_bytes.constData() + span.start + shape.nameFrom;
         if (std::all_of(name, name + length, [](char c) { return c != 0 && (c & 0x80) == 0; })) {
-            const auto lower = [](char16_t c) {
-                return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
-            };
             if (length != key.size())
                 return false;
             for (qsizetype i = 0; i < length; ++i) {
-                if (lower(static_cast<unsigned char>(name[i])) != lower(key[i].unicode()))
+                if (asciiLower(static_cast<unsigned char>(name[i])) != asciiLower(key[i].unicode()))
                     return false;
             }
             return true;
         }
     }
-    return textOf(line, shape.nameFrom, shape.nameTo).compare(key, Qt::CaseInsensitive) == 0;
+    return Name{textOf(line, shape.nameFrom, shape.nameTo)} == Name{key};
 }
 
 SettingsText::Shape SettingsText::shapeOf(qsizetype line) const {
@@ -233,14 +261,19 @@ SettingsText::Shape SettingsText::shapeOf(qsizetype line) const {
     shape.kind = Kind::Other;
     if (first == u'[') {
         const qsizetype close = find(u']', from + 1, to);
-        if (close >= 0) {
-            shape.kind = Kind::Header;
-            shape.nameFrom = from + 1;
-            shape.nameTo = close;
-            trimmed(shape.nameFrom, shape.nameTo);
+        if (close < 0) {
+            shape.kind = Kind::Unclosed;
+            return shape;
         }
+        shape.kind = Kind::Header;
+        shape.nameFrom = from + 1;
+        shape.nameTo = close;
+        trimmed(shape.nameFrom, shape.nameTo);
         return shape;
     }
+    // A line opening with '=' names no key: the parser skips it whole.
+    if (first == u'=')
+        return shape;
     const qsizetype equals = find(u'=', from + 1, to);
     if (equals < 0)
         return shape;
@@ -285,14 +318,79 @@ int SettingsText::sectionId(const QString& name) const {
     return m_ids.value(Name{name}, -1);
 }
 
+// The decoded lines as UTF-8, one '\n' after each but the last. A line that
+// opens a header it never closes is left empty: the parser would take the
+// lines below it into the broken name. The text starts with an empty line, so
+// that a U+FEFF opening the first line stays text rather than being dropped as
+// a byte-order mark (the file's own marks are not in the lines).
+std::string SettingsText::parserText() const {
+    std::string text;
+    text.reserve(size_t(m_bytes.size()) + 1);
+    text += '\n';
+    for (qsizetype i = 0; i < m_lines.lines.size(); ++i) {
+        if (i > 0)
+            text += '\n';
+        if (m_info[i].kind == Kind::Unclosed)
+            continue;
+        const LineSpan& span = m_lines.lines[i];
+        if (span.encoding != FileEncoding::Utf8) {
+            text +=
+                decodeLine(QByteArrayView(m_bytes).sliced(span.start, span.length), span.encoding)
+                    .toStdString();
+            continue;
+        }
+        // Valid UTF-8 already; a NUL, which would end the parser's text, reads as U+FFFD.
+        const char* from = m_bytes.constData() + span.start;
+        const char* const end = from + span.length;
+        while (from < end) {
+            const char* nul = static_cast<const char*>(std::memchr(from, 0, size_t(end - from)));
+            text.append(from, nul ? nul : end);
+            if (!nul)
+                break;
+            text += "\xEF\xBF\xBD";
+            from = nul + 1;
+        }
+    }
+    return text;
+}
+
+const SettingsText::Parsed& SettingsText::parsed() const {
+    if (!m_parsed) {
+        auto parsed = std::make_shared<Parsed>();
+        // The parser fails only when it runs out of memory; it then reads nothing.
+        if (parsed->ini.LoadData(parserText()) < 0)
+            parsed->ini.Reset();
+        m_parsed = std::move(parsed);
+    }
+    return *m_parsed;
+}
+
 std::optional<QString> SettingsText::value(const QString& section, const QString& key) const {
-    const int id = sectionId(section);
-    if (id < 0)
+    const char* stored =
+        parsed().ini.GetValue(section.toUtf8().constData(), key.toUtf8().constData(), nullptr);
+    if (!stored)
         return std::nullopt;
-    const qsizetype line = firstKeyLine(id, key);
-    if (line < 0)
-        return std::nullopt;
-    return valueOf(line);
+    return valueFromStored(textFromParser(stored));
+}
+
+QList<SettingsEntry> SettingsText::entries() const {
+    const CSimpleIniA& ini = parsed().ini;
+    CSimpleIniA::TNamesDepend sections;
+    ini.GetAllSections(sections);
+    sections.sort(CSimpleIniA::Entry::LoadOrder());
+    QList<SettingsEntry> entries;
+    for (const CSimpleIniA::Entry& section : sections) {
+        CSimpleIniA::TNamesDepend keys;
+        ini.GetAllKeys(section.pItem, keys);
+        keys.sort(CSimpleIniA::Entry::LoadOrder());
+        const QString sectionName = textFromParser(section.pItem);
+        for (const CSimpleIniA::Entry& key : keys) {
+            entries.append(
+                {sectionName, textFromParser(key.pItem),
+                 valueFromStored(textFromParser(ini.GetValue(section.pItem, key.pItem, "")))});
+        }
+    }
+    return entries;
 }
 
 // The units of a line's break, read without decoding it (it is CR, LF or CR LF).

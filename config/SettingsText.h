@@ -10,7 +10,9 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace config {
@@ -44,12 +46,20 @@ private:
     bool m_changes = false;
 };
 
-// A section's or key's name as a hash key: names match in any letter case.
+// One key as the file holds it.
+struct SettingsEntry {
+    QString section;
+    QString key;
+    QString value;
+    friend bool operator==(const SettingsEntry&, const SettingsEntry&) = default;
+};
+
+// A section's or key's name as a hash key: names match whatever the letter
+// case of their ASCII letters ("Global", "GLOBAL"); letters beyond ASCII match
+// only as written ("Имя" is not "ИМЯ"), as the INI parser compares them.
 struct SettingsName {
     QString text;
-    friend bool operator==(const SettingsName& a, const SettingsName& b) {
-        return a.text.compare(b.text, Qt::CaseInsensitive) == 0;
-    }
+    friend bool operator==(const SettingsName& a, const SettingsName& b);
 };
 size_t qHash(const SettingsName& name, size_t seed = 0);
 
@@ -57,13 +67,21 @@ size_t qHash(const SettingsName& name, size_t seed = 0);
 // line break in it becomes a space; NUL reads as U+FFFD.
 QString readBackForm(QString value);
 
-// A settings file's lines, read as an INI file: "[name]" starts a section;
-// "key=value" is a key of the section above it (the unnamed section above the
-// first header); blanks around names and values do not count; lines starting
-// with ';' or '#' are comments. A header without its closing bracket names no
-// section, so the keys below it stay in the section above. A section may appear
-// more than once; its keys are all of them. Section and key names match in any
-// letter case, and of a repeated key the first counts.
+// A settings file's text: its values as the INI parser (SimpleIni) reads the
+// decoded text, and its lines, which this class keeps for what the parser
+// cannot do: every line's place and bytes, the line a save changes, where a
+// new key goes, the encoding.
+//
+// Both read the text alike: "[name]" starts a section; "key=value" is a key of
+// the section above it (the unnamed section above the first header and under
+// "[]"); blanks (space, tab) around names and values do not count; a line
+// whose first non-blank character is ';' or '#' is a comment; a line without
+// '=', or with nothing before its first '=', holds no key. A header without its
+// closing bracket names no section, so the keys below it stay in the section
+// above (the parser is given the text without such lines, as it would run the
+// broken name on into the next ones). A section may appear more than once; its
+// keys are all of them. Names match as SettingsName says, and of a repeated key
+// the first counts. A NUL reads as U+FFFD.
 //
 // A save changes the bytes of the lines it changes and of no other: blank
 // lines, comments, lines without '=', binary junk, keys it does not write and
@@ -83,9 +101,12 @@ public:
     // What the lines a save writes are written in.
     FileEncoding encoding() const { return m_lines.encoding; }
 
-    // The key's value, one pair of enclosing double quotes removed; nullopt when
-    // the section or key is absent.
+    // The key's value as the parser reads it, one pair of enclosing double
+    // quotes removed; nullopt when the section or key is absent.
     std::optional<QString> value(const QString& section, const QString& key) const;
+    // Every key the parser reads (of a repeated one the first), section by
+    // section in the order the file first names them.
+    QList<SettingsEntry> entries() const;
 
     // The file's bytes with the keys written, in order (a later write of a key
     // wins over an earlier one). A value that the file's encoding cannot hold
@@ -93,7 +114,8 @@ public:
     SavedText withValues(const QList<Assignment>& assignments) const;
 
 private:
-    enum class Kind : quint8 { Blank, Comment, Header, Key, Other };
+    // Unclosed: a line opening a header that it never closes.
+    enum class Kind : quint8 { Blank, Comment, Header, Key, Unclosed, Other };
     struct Line {
         Kind kind = Kind::Blank;
         int section = 0;
@@ -114,6 +136,7 @@ private:
         qsizetype lastContent = -1; // last line neither blank nor a comment; -1: none
     };
     struct Shape;
+    struct Parsed;
 
     Shape shapeOf(qsizetype line) const;
     QString textOf(qsizetype line, qsizetype from, qsizetype to) const;
@@ -127,12 +150,17 @@ private:
     bool endsWithLoneCr(qsizetype line) const;
     bool startsWithLineFeed(qsizetype line) const;
     QByteArray encodedLine(const QString& text) const;
+    std::string parserText() const;
+    const Parsed& parsed() const;
 
     QByteArray m_bytes;
     TextLines m_lines;
     QList<Line> m_info;
     QList<Section> m_sections; // the unnamed section first
     QHash<Name, int> m_ids;    // section name -> index in m_sections
+    // The parser's reading, made at the first read of a value: a save needs
+    // only the lines.
+    mutable std::shared_ptr<const Parsed> m_parsed;
 };
 
 } // namespace config

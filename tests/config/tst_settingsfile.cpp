@@ -207,8 +207,8 @@ private slots:
     void freshFileHasTheWritersOrder();
     void writeKeepsTheRestOfAHandEditedFile();
     void keysMatchInAnyLetterCase();
-    void namesBeyondAsciiMatchInAnyLetterCase_data();
-    void namesBeyondAsciiMatchInAnyLetterCase();
+    void namesBeyondAsciiMatchAsWritten_data();
+    void namesBeyondAsciiMatchAsWritten();
     void repeatedKeyReadsAndWritesTheFirst();
     void unclosedSectionHeaderIsSkipped();
     void keysAboveTheFirstHeaderStayOnTop();
@@ -424,48 +424,73 @@ void TestSettingsFile::keysMatchInAnyLetterCase() {
     QCOMPARE(SettingsFile().ReadInteger("Global", "Hex", 0), 1);
 }
 
-// Names beyond ASCII match in any letter case too, in each encoding a line may
-// have; a NUL in a name reads as U+FFFD; of two spellings of one key the first
-// counts.
-void TestSettingsFile::namesBeyondAsciiMatchInAnyLetterCase_data() {
+// ASCII letters of names match in any letter case, letters beyond ASCII only
+// as written, in each encoding a line may have; a NUL in a name reads as
+// U+FFFD. A save of a name the file does not hold adds it and leaves every line
+// the file had.
+void TestSettingsFile::namesBeyondAsciiMatchAsWritten_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("section");
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
     const QByteArray utf8 = QStringLiteral("[Профиль]\nИмя=Медь\nИМЯ=Олово\n").toUtf8();
-    QTest::newRow("UTF-8") << utf8 << QStringLiteral("ПРОФИЛЬ") << QStringLiteral("имя")
+    QTest::newRow("UTF-8") << utf8 << QStringLiteral("Профиль") << QStringLiteral("Имя")
                            << QStringLiteral("Медь");
-    QTest::newRow("Windows-1251") << testsupport::toWindows1251(
-                                         QStringLiteral("[Профиль]\r\nИмя=Медь\r\nИМЯ=Олово\r\n"))
-                                  << QStringLiteral("профиль") << QStringLiteral("иМЯ")
-                                  << QStringLiteral("Медь");
-    QTest::newRow("UTF-16")
-        << "\xFF\xFE" +
-               QStringEncoder(QStringEncoder::Utf16LE).encode(QStringLiteral("[Ёлка]\nКлюч=1\n"))
-        << QStringLiteral("ёЛКА") << QStringLiteral("КЛЮЧ") << QStringLiteral("1");
+    QTest::newRow("UTF-8, the other spelling")
+        << utf8 << QStringLiteral("Профиль") << QStringLiteral("ИМЯ") << QStringLiteral("Олово");
+    QTest::newRow("UTF-8, a spelling not held")
+        << utf8 << QStringLiteral("Профиль") << QStringLiteral("имя") << QString();
+    QTest::newRow("UTF-8, section in other case")
+        << utf8 << QStringLiteral("ПРОФИЛЬ") << QStringLiteral("Имя") << QString();
+    const QByteArray windows1251 =
+        testsupport::toWindows1251(QStringLiteral("[Профиль]\r\nИмя=Медь\r\nИМЯ=Олово\r\n"));
+    QTest::newRow("Windows-1251") << windows1251 << QStringLiteral("Профиль")
+                                  << QStringLiteral("ИМЯ") << QStringLiteral("Олово");
+    QTest::newRow("Windows-1251, a spelling not held")
+        << windows1251 << QStringLiteral("Профиль") << QStringLiteral("иМЯ") << QString();
+    const QByteArray utf16 =
+        "\xFF\xFE" +
+        QStringEncoder(QStringEncoder::Utf16LE).encode(QStringLiteral("[Ёлка]\nКлюч=1\n"));
+    QTest::newRow("UTF-16") << utf16 << QStringLiteral("Ёлка") << QStringLiteral("Ключ")
+                            << QStringLiteral("1");
+    QTest::newRow("UTF-16, a spelling not held")
+        << utf16 << QStringLiteral("ёЛКА") << QStringLiteral("Ключ") << QString();
     QTest::newRow("NUL in a name") << QByteArray("[A]\nk\0ey=5\n", 11) << QStringLiteral("a")
                                    << QStringLiteral("K\uFFFDEY") << QStringLiteral("5");
+    const QByteArray mixed = QStringLiteral("[Ab]\nKeyЖ=7\n").toUtf8();
     QTest::newRow("ASCII and beyond")
-        << QStringLiteral("[Ab]\nKeyЖ=7\n").toUtf8() << QStringLiteral("aB")
-        << QStringLiteral("kEYж") << QStringLiteral("7");
+        << mixed << QStringLiteral("aB") << QStringLiteral("kEYЖ") << QStringLiteral("7");
+    QTest::newRow("ASCII and beyond, a spelling not held")
+        << mixed << QStringLiteral("aB") << QStringLiteral("kEYж") << QString();
 }
 
-void TestSettingsFile::namesBeyondAsciiMatchInAnyLetterCase() {
+void TestSettingsFile::namesBeyondAsciiMatchAsWritten() {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, section);
     QFETCH(QString, key);
     QFETCH(QString, value);
     m_dir->writeSettings(bytes);
     SettingsFile settings;
-    QCOMPARE(settings.ReadString(section, key, "absent"), value);
-    // Written in other letter case, the key keeps its line and its spelling.
+    QCOMPARE(settings.ReadString(section, key, "absent"),
+             value.isNull() ? QStringLiteral("absent") : value);
     saveString(settings, section, key, QStringLiteral("9"));
     const SettingsFile reread;
     QCOMPARE(reread.ReadString(section, key, "absent"), QStringLiteral("9"));
-    const QString text = config::decodeFileText(fileBytes());
-    QVERIFY(!text.contains(key + u'='));
-    QCOMPARE(text.count(u'\n'), config::decodeFileText(bytes).count(u'\n'));
-    QVERIFY(text.contains(QStringLiteral("=9\n")) || text.contains(QStringLiteral("=9\r\n")));
+    const QString before = config::decodeFileText(bytes);
+    const QString after = config::decodeFileText(fileBytes());
+    QVERIFY(after.contains(QStringLiteral("=9\n")) || after.contains(QStringLiteral("=9\r\n")));
+    if (value.isNull()) {
+        // Added: every line the file had is still there, the key's spelling as written.
+        QVERIFY(after.startsWith(before) || after.contains(u'[' + section + u']'));
+        QVERIFY(after.contains(key + QStringLiteral("=9")));
+        for (const QString& line : before.split(u'\n'))
+            QVERIFY(after.contains(line));
+    } else {
+        // Changed in place: the file's own spelling stays, no line is added.
+        QVERIFY(!after.contains(key + u'=') || before.contains(key + u'='));
+        QCOMPARE(after.count(u'\n'), before.count(u'\n'));
+        QVERIFY(!after.contains(u'=' + value));
+    }
 }
 
 // Of a key that appears twice (or of a section that does) the first is read
