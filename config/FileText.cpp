@@ -131,7 +131,17 @@ QString utf16Text(QByteArrayView bytes, FileEncoding encoding) {
     QStringDecoder utf16(encoding == FileEncoding::Utf16LE ? QStringDecoder::Utf16LE
                                                            : QStringDecoder::Utf16BE,
                          QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    return utf16.decode(bytes);
+    QString text = utf16.decode(bytes);
+    // Half a character (a surrogate without its other half) reads as U+FFFD, as
+    // in UTF-8: it is no character, and no text could say it.
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            text[i] = QChar(kReplacement);
+    }
+    return text;
 }
 
 char windows1251Byte(char32_t c) {

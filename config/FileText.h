@@ -46,7 +46,8 @@ struct TextLines {
 TextLines splitLines(QByteArrayView bytes);
 
 // A line's text (or any part of it between two of its ASCII characters). NUL
-// reads as U+FFFD, so that nothing after it is lost; a U+FEFF is text.
+// reads as U+FFFD, so that nothing after it is lost, and so does half a UTF-16
+// character; a U+FEFF is text.
 QString decodeLine(QByteArrayView bytes, FileEncoding encoding);
 
 // Text in the given encoding. A character that Windows-1251 has no byte for

@@ -2,16 +2,6 @@
 // The settings file's lines read as sections and keys, and the bytes a save makes of them.
 #include "config/SettingsText.h"
 
-#include <QStringDecoder>
-
-// Plain char storage: the text handed to the parser is always UTF-8, made by
-// us from the decoded lines, so the parser needs no converter of its own.
-// Debian's header compiles its template bodies only where asked; this is the
-// one place.
-#define SI_NO_CONVERSION
-#define SI_IMPLEMENTATION
-#include <SimpleIni.h>
-
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -60,24 +50,9 @@ char16_t asciiLower(char16_t c) {
     return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
 }
 
-// The parser's text back to ours. QString::fromUtf8() would drop a leading
-// U+FEFF, which here is part of a value, not a byte-order mark.
-QString textFromParser(const char* utf8) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
-                                                     QStringDecoder::Flag::ConvertInitialBom);
-    return decoder.decode(QByteArrayView(utf8));
-}
-
 // Bytes of one of a line's units: a UTF-16 code unit, or a byte.
 qsizetype unitSizeOf(const LineSpan& line) {
     return line.encoding == FileEncoding::Utf16LE || line.encoding == FileEncoding::Utf16BE ? 2 : 1;
-}
-
-// A byte-order mark, or bytes that would read as one, at the start of a file
-// without one: the next read would take them for the mark and lose them.
-bool opensLikeAMark(const QByteArray& bytes) {
-    return bytes.startsWith("\xEF\xBB\xBF") || bytes.startsWith("\xFF\xFE") ||
-           bytes.startsWith("\xFE\xFF");
 }
 
 } // namespace
@@ -118,12 +93,6 @@ struct SettingsText::Shape {
     qsizetype nameTo = 0;
     qsizetype valueFrom = 0; // the key's value, blanks trimmed
     qsizetype valueTo = 0;
-};
-
-// The parser's reading of the text.
-struct SettingsText::Parsed {
-    // UTF-8, repeated keys kept (the first is read), no multi-line values.
-    CSimpleIniA ini{true, true, false};
 };
 
 SettingsText::SettingsText() : m_sections{Section{}}, m_ids{{Name{}, 0}} {}
@@ -300,18 +269,15 @@ QString SettingsText::valueOf(qsizetype line) const {
     return valueFromStored(textOf(line, shape.valueFrom, shape.valueTo));
 }
 
-// The key as the file spells it, in its own bytes where the line is in the
-// encoding the save writes (or ASCII), so that a NUL or a stray byte in the
-// name stays; otherwise its text in that encoding.
+// The key as the file spells it, indented as it was, in its own bytes where
+// the line is in the encoding the save writes (or ASCII), so that a NUL or a
+// stray byte in the name stays; otherwise its text in that encoding.
 QByteArray SettingsText::changedLine(qsizetype line, const QString& stored) const {
     const LineSpan& span = m_lines.lines[line];
     const Shape shape = shapeOf(line);
     if (span.encoding != m_lines.encoding && m_lines.encoding != FileEncoding::Windows1251)
-        return encodedLine(textOf(line, shape.nameFrom, shape.nameTo) + u'=' + stored);
-    const qsizetype unitSize = unitSizeOf(span);
-    return m_bytes.mid(span.start + shape.nameFrom * unitSize,
-                       (shape.nameTo - shape.nameFrom) * unitSize) +
-           encodedLine(u'=' + stored);
+        return encodedLine(textOf(line, 0, shape.nameTo) + u'=' + stored);
+    return m_bytes.mid(span.start, shape.nameTo * unitSizeOf(span)) + encodedLine(u'=' + stored);
 }
 
 int SettingsText::sectionId(const QString& name) const {
@@ -354,42 +320,23 @@ std::string SettingsText::parserText() const {
     return text;
 }
 
-const SettingsText::Parsed& SettingsText::parsed() const {
-    if (!m_parsed) {
-        auto parsed = std::make_shared<Parsed>();
-        // The parser fails only when it runs out of memory; it then reads nothing.
-        if (parsed->ini.LoadData(parserText()) < 0)
-            parsed->ini.Reset();
-        m_parsed = std::move(parsed);
-    }
+const IniParser& SettingsText::parsed() const {
+    if (!m_parsed)
+        m_parsed = std::make_shared<const IniParser>(parserText());
     return *m_parsed;
 }
 
 std::optional<QString> SettingsText::value(const QString& section, const QString& key) const {
-    const char* stored =
-        parsed().ini.GetValue(section.toUtf8().constData(), key.toUtf8().constData(), nullptr);
+    const std::optional<QString> stored = parsed().stored(section, key);
     if (!stored)
         return std::nullopt;
-    return valueFromStored(textFromParser(stored));
+    return valueFromStored(*stored);
 }
 
 QList<SettingsEntry> SettingsText::entries() const {
-    const CSimpleIniA& ini = parsed().ini;
-    CSimpleIniA::TNamesDepend sections;
-    ini.GetAllSections(sections);
-    sections.sort(CSimpleIniA::Entry::LoadOrder());
-    QList<SettingsEntry> entries;
-    for (const CSimpleIniA::Entry& section : sections) {
-        CSimpleIniA::TNamesDepend keys;
-        ini.GetAllKeys(section.pItem, keys);
-        keys.sort(CSimpleIniA::Entry::LoadOrder());
-        const QString sectionName = textFromParser(section.pItem);
-        for (const CSimpleIniA::Entry& key : keys) {
-            entries.append(
-                {sectionName, textFromParser(key.pItem),
-                 valueFromStored(textFromParser(ini.GetValue(section.pItem, key.pItem, "")))});
-        }
-    }
+    QList<SettingsEntry> entries = parsed().entries();
+    for (SettingsEntry& e : entries)
+        e.value = valueFromStored(e.value);
     return entries;
 }
 
@@ -562,12 +509,18 @@ SavedText SettingsText::withValues(const QList<Assignment>& assignments) const {
         addLines(keys, -1);
     }
     out.appendOriginal(QByteArrayView(m_bytes).last(m_lines.suffixLength));
-    if (out.m_changes && m_lines.prefixLength == 0 && !out.m_pieces.isEmpty()) {
-        QByteArray start;
-        for (qsizetype k = 0; k < out.m_pieces.size() && start.size() < 3; ++k)
-            start += out.m_pieces[k].first(std::min<qsizetype>(3, out.m_pieces[k].size()));
-        if (opensLikeAMark(start))
-            out.m_pieces.prepend(encodedBreak);
+    // Text that starts right after the file's byte-order marks with bytes that
+    // read as one more (a key named with a U+FEFF first) would be taken for a
+    // mark by the next read and lost: a line break goes before it.
+    if (out.m_changes) {
+        const qsizetype prefix = m_lines.prefixLength;
+        QByteArray head;
+        for (qsizetype k = 0; k < out.m_pieces.size() && head.size() < prefix + 3; ++k)
+            head += out.m_pieces[k].first(
+                std::min<qsizetype>(prefix + 3 - head.size(), out.m_pieces[k].size()));
+        // The marks are the first piece when there are any.
+        if (splitLines(head).prefixLength > prefix)
+            out.m_pieces.insert(prefix > 0 ? 1 : 0, encodedBreak);
     }
     return out;
 }

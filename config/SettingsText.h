@@ -4,6 +4,7 @@
 #pragma once
 
 #include "config/FileText.h"
+#include "config/IniParser.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -46,14 +47,6 @@ private:
     bool m_changes = false;
 };
 
-// One key as the file holds it.
-struct SettingsEntry {
-    QString section;
-    QString key;
-    QString value;
-    friend bool operator==(const SettingsEntry&, const SettingsEntry&) = default;
-};
-
 // A section's or key's name as a hash key: names match whatever the letter
 // case of their ASCII letters ("Global", "GLOBAL"); letters beyond ASCII match
 // only as written ("Имя" is not "ИМЯ"), as the INI parser compares them.
@@ -86,7 +79,8 @@ QString readBackForm(QString value);
 // A save changes the bytes of the lines it changes and of no other: blank
 // lines, comments, lines without '=', binary junk, keys it does not write and
 // keys it writes with the value they already hold keep their place and bytes.
-// A changed key is rewritten as "key=value" (the key as the file spells it)
+// A changed key is rewritten as "key=value" (the key as the file spells it,
+// indented as it was)
 // with the line's own line break; later repeats of it, which no read sees, stay. A key new to
 // its section goes after the section's last line that is neither blank nor a
 // comment; a new section goes to the end of the file, after an empty line, with
@@ -136,7 +130,6 @@ private:
         qsizetype lastContent = -1; // last line neither blank nor a comment; -1: none
     };
     struct Shape;
-    struct Parsed;
 
     Shape shapeOf(qsizetype line) const;
     QString textOf(qsizetype line, qsizetype from, qsizetype to) const;
@@ -151,7 +144,7 @@ private:
     bool startsWithLineFeed(qsizetype line) const;
     QByteArray encodedLine(const QString& text) const;
     std::string parserText() const;
-    const Parsed& parsed() const;
+    const IniParser& parsed() const;
 
     QByteArray m_bytes;
     TextLines m_lines;
@@ -160,7 +153,7 @@ private:
     QHash<Name, int> m_ids;    // section name -> index in m_sections
     // The parser's reading, made at the first read of a value: a save needs
     // only the lines.
-    mutable std::shared_ptr<const Parsed> m_parsed;
+    mutable std::shared_ptr<const IniParser> m_parsed;
 };
 
 } // namespace config

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: any bytes as the settings file, in any encoding, and a save of up to eight keys made
-// in memory: the file's text read, the keys changed, the bytes made and read again.
+// in memory: the file's text decoded, the keys changed, the bytes encoded and read again by the INI
+// parser.
 #include "config/Errors.h"
 #include "config/FileText.h"
 #include "config/SettingsText.h"
@@ -8,7 +9,9 @@
 #include "fuzz/SettingsInputs.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -17,17 +20,23 @@
 
 namespace {
 
+using config::SettingsName;
 using fuzzinput::Name;
-
-const QString kAbsent = QStringLiteral("\x01absent");
 
 constexpr int kMaxWrites = 8;
 constexpr int kKnownNames = 8;
 
-QStringList readAll(const config::SettingsText& text, const QList<Name>& names) {
-    QStringList values;
-    for (const auto& [section, key] : names)
-        values.append(text.value(section, key).value_or(kAbsent));
+using NameKey = std::pair<SettingsName, SettingsName>;
+
+NameKey nameKey(const QString& section, const QString& key) {
+    return {SettingsName{section}, SettingsName{key}};
+}
+
+// What the parser reads: each key's value by its name.
+QHash<NameKey, QString> valuesOf(const QList<config::SettingsEntry>& entries) {
+    QHash<NameKey, QString> values;
+    for (const config::SettingsEntry& e : entries)
+        values.insert(nameKey(e.section, e.key), e.value);
     return values;
 }
 
@@ -39,8 +48,8 @@ struct Line {
 };
 
 // After the byte-order marks, which stay in front (checked apart).
-QList<Line> linesOf(const QByteArray& file) {
-    const QByteArrayView bytes = QByteArrayView(file).sliced(config::splitLines(file).prefixLength);
+QList<Line> linesOf(const QByteArray& file, qsizetype prefixLength) {
+    const QByteArrayView bytes = QByteArrayView(file).sliced(prefixLength);
     QList<Line> lines;
     qsizetype start = 0;
     while (start < bytes.size()) {
@@ -88,8 +97,9 @@ void report(const char* what, const QByteArray& before, const QByteArray& after)
 
 // Input: a control byte (how the file was saved, how many keys, whether values
 // are Windows-1251 text), two bytes choosing which keys get the values they
-// already hold, a byte choosing the first key; the rest is the file. Every key
-// written reads back as written, every other key as before; every line that no
+// already hold, a byte choosing the first key; the rest is the file. Read by the
+// INI parser before and after: every key written reads as written, every other
+// key it read as before, and no key appears; every line that no
 // written key names keeps its bytes and its order; the file keeps its
 // byte-order mark and its encoding; a save of the values the file holds
 // changes no byte; a value the file's encoding lacks refuses the whole save.
@@ -98,25 +108,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArray bytes = fuzzinput::savedAs(input.saved(), input.rest);
     const config::SettingsText text(bytes);
 
-    // The names the file holds, and a few the console writes.
-    QList<Name> names = fuzzinput::namesInText(config::decodeFileText(bytes));
+    // The names the parser reads in the file, and a few the console writes.
+    const QList<config::SettingsEntry> entries = text.entries();
+    const QHash<NameKey, QString> before = valuesOf(entries);
+    QList<Name> names;
+    for (qsizetype i = 0; i < entries.size() && i < fuzzinput::kMaxFoundNames; ++i)
+        names.append({entries[i].section, entries[i].key});
     const QList<Name>& known = fuzzinput::knownNames();
     for (int k = 0; k < kKnownNames; ++k)
         names.append(known[(input.number + k * 13) % known.size()]);
-    const QStringList before = readAll(text, names);
 
     const int writes = 1 + (input.control >> 3) % kMaxWrites;
     const bool windows1251Values = (input.control & 0x80) != 0;
     QList<config::Assignment> save;
     for (int w = 0; w < writes; ++w) {
-        const qsizetype at = (input.choice + w * 7) % names.size();
+        const Name& name = names[(input.choice + w * 7) % names.size()];
         QString value = windows1251Values
                             ? config::decodeWindows1251(input.rest.mid(
                                   w * fuzzinput::kMaxValueLength, fuzzinput::kMaxValueLength))
                             : input.value(w);
-        if ((input.number >> w & 1) && before[at] != kAbsent)
-            value = before[at];
-        save.append({names[at].first, names[at].second, value});
+        const auto held = before.constFind(nameKey(name.first, name.second));
+        if ((input.number >> w & 1) && held != before.cend())
+            value = *held;
+        save.append({name.first, name.second, value});
     }
 
     QByteArray saved;
@@ -138,46 +152,66 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(text.bytes() == bytes);
     const config::SettingsText after(saved);
 
-    // Each key reads as the last write of it left it, or as before. A line's
-    // Windows-1251 bytes that happen to be valid UTF-8 beyond ASCII (a name
-    // "РЁ") read as UTF-8, as such a line from any Windows program does: each
-    // line is read on its own, and nothing tells the two apart.
-    bool changes = false;
-    bool anyAmbiguous = false;
+    // Each key written reads as its last write left it, every other key the
+    // parser read as before, and no other key appears. A line's Windows-1251
+    // bytes that happen to be valid UTF-8 beyond ASCII (a name "РЁ") read as
+    // UTF-8, as such a line from any Windows program does: each line is read on
+    // its own, and nothing tells the two apart; such a key is not checked, and
+    // the line may read as a key of another name.
+    QHash<NameKey, QString> expected = before;
+    QSet<NameKey> ambiguous;
     bool beyondAscii = false; // a line the save changed holds more than ASCII
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        QString expected = before[i];
-        bool ambiguous = false;
-        for (const config::Assignment& a : save) {
-            if (!fuzzinput::sameName(names[i], {a.section, a.key}))
-                continue;
-            expected = config::readBackForm(a.value);
-            ambiguous = false;
-            if (text.encoding() != config::FileEncoding::Windows1251)
-                continue;
+    for (const config::Assignment& a : save) {
+        const NameKey name = nameKey(a.section, a.key);
+        const QString value = config::readBackForm(a.value);
+        ambiguous.remove(name);
+        if (text.encoding() == config::FileEncoding::Windows1251) {
             for (const QString& quote : {QString(), QStringLiteral("\"")}) {
                 const QByteArray line =
-                    fuzzinput::toWindows1251(names[i].second + u'=' + quote + expected + quote);
-                ambiguous = ambiguous || (!isAscii(line) && line.isValidUtf8());
+                    fuzzinput::toWindows1251(a.key + u'=' + quote + value + quote);
+                if (!isAscii(line) && line.isValidUtf8())
+                    ambiguous.insert(name);
             }
         }
-        if (expected != before[i]) {
-            changes = true;
-            // A U+FFFD in a name the file spells may stand for a NUL, which the
-            // save writes back as the file had it.
-            beyondAscii = beyondAscii || beyondAsciiIn(names[i].first, true) ||
-                          beyondAsciiIn(names[i].second, true) || beyondAsciiIn(expected, false);
-        }
-        anyAmbiguous = anyAmbiguous || ambiguous;
-        if (ambiguous)
+        expected.insert(name, value);
+    }
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        const auto held = before.constFind(it.key());
+        if (held != before.cend() && *held == *it)
             continue;
-        const QString read = after.value(names[i].first, names[i].second).value_or(kAbsent);
-        if (read != expected) {
-            std::fprintf(stderr, "[%s] %s: \"%s\", not \"%s\"\n", qPrintable(names[i].first),
-                         qPrintable(names[i].second), qPrintable(read), qPrintable(expected));
+        // A U+FFFD in a name the file spells may stand for a NUL, which the
+        // save writes back as the file had it.
+        beyondAscii = beyondAscii || beyondAsciiIn(it.key().first.text, true) ||
+                      beyondAsciiIn(it.key().second.text, true) || beyondAsciiIn(*it, false);
+    }
+    const bool anyAmbiguous = !ambiguous.isEmpty();
+    const bool changes = expected != before;
+    const QHash<NameKey, QString> read = valuesOf(after.entries());
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        if (ambiguous.contains(it.key()))
+            continue;
+        const auto found = read.constFind(it.key());
+        if (found == read.cend() || *found != *it) {
+            std::fprintf(stderr, "[%s] %s: %s, not \"%s\"\n", qPrintable(it.key().first.text),
+                         qPrintable(it.key().second.text),
+                         found == read.cend() ? "absent" : qPrintable(u'"' + *found + u'"'),
+                         qPrintable(*it));
             report("a key reads wrong", bytes, saved);
         }
-        FUZZ_CHECK(read == expected);
+        FUZZ_CHECK(found != read.cend() && *found == *it);
+    }
+    for (auto it = read.cbegin(); it != read.cend(); ++it) {
+        if (!expected.contains(it.key()) && !anyAmbiguous) {
+            std::fprintf(stderr, "[%s] %s appeared\n", qPrintable(it.key().first.text),
+                         qPrintable(it.key().second.text));
+            report("a key appeared", bytes, saved);
+        }
+        FUZZ_CHECK(expected.contains(it.key()) || anyAmbiguous);
+    }
+    // Reads by name agree with the parser's list.
+    for (const config::Assignment& a : save) {
+        if (!ambiguous.contains(nameKey(a.section, a.key)))
+            FUZZ_CHECK(after.value(a.section, a.key) == read.value(nameKey(a.section, a.key)));
     }
     if (!changes) {
         if (saved != bytes)
@@ -189,18 +223,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // it in the file's encoding, so the file reads as one of that encoding still
     // (unless a line as above makes it read as mixed). ASCII fits every
     // encoding: the untouched lines alone then say what the file is.
-    FUZZ_CHECK(saved.startsWith(bytes.first(config::splitLines(bytes).prefixLength)));
+    const qsizetype marks = config::splitLines(bytes).prefixLength;
+    FUZZ_CHECK(saved.startsWith(bytes.first(marks)));
     FUZZ_CHECK(after.encoding() == text.encoding() || anyAmbiguous || !beyondAscii);
 
     // The lines no written key names keep their bytes and their order.
     if (text.encoding() != config::FileEncoding::Utf16LE &&
         text.encoding() != config::FileEncoding::Utf16BE) {
-        const QList<Line> out = linesOf(saved);
+        const QList<Line> out = linesOf(saved, marks);
         qsizetype at = 0;
-        for (const Line& line : linesOf(bytes)) {
+        for (const Line& line : linesOf(bytes, marks)) {
             bool written = false;
             for (const config::Assignment& a : save)
-                written = written || line.key.compare(a.key, Qt::CaseInsensitive) == 0;
+                written = written || SettingsName{line.key} == SettingsName{a.key};
             if (written)
                 continue;
             while (at < out.size() && out[at].bytes != line.bytes)

@@ -8,12 +8,12 @@
 #   scripts/setup.sh package  # that, and what building and checking the Debian package needs
 set -euo pipefail
 
-# Building and running: the compiler, Qt with its Russian texts, and the Tahoma
-# clone the windows are drawn with.
+# Building and running: the compiler, Qt with its Russian texts, the INI parser,
+# and the Tahoma clone the windows are drawn with.
 run_packages=(
     cmake ninja-build g++
     qt6-base-dev qt6-serialport-dev qt6-charts-dev qt6-translations-l10n
-    libgl-dev fonts-wine
+    libsimpleini-dev libgl-dev fonts-wine
 )
 # Testing: clang and its sanitizer runtime for the fuzz targets, an X server and
 # its tools for the display tests, what the install test checks with, and strace

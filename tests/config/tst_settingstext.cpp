@@ -129,6 +129,14 @@ void TestSettingsText::parserReadsOddFiles_data() {
         << QStringList{"Profil0/ИМЯ"};
     QTest::newRow("UTF-16, CR only") << utf16le(QStringLiteral("[A]\rk=Ж\r[\rj=2\r"))
                                      << Entries{{"A", "k", "Ж"}, {"A", "j", "2"}} << QStringList();
+    QTest::newRow("UTF-16, half a character in a name")
+        << QByteArray("\xFF\xFE[\0A\0]\0\n\0k\0\x00\xD8=\0\x31\0\n\0j\0=\0\x00\xDC\n\0", 28)
+        << Entries{{"A", "k\uFFFD", "1"}, {"A", "j", "\uFFFD"}} << QStringList();
+    QTest::newRow("UTF-16, an indented first key opening with U+FEFF")
+        << utf16le(QStringLiteral("\t\uFEFFk=1\n[A]\nj=2\n"))
+        << Entries{{"", QStringLiteral("\uFEFFk"), "1"}, {"A", "j", "2"}} << QStringList{"/k"};
+    QTest::newRow("indented keys") << QByteArray("[A]\n\t k = 1\n  j=2\n")
+                                   << Entries{{"A", "k", "1"}, {"A", "j", "2"}} << QStringList();
     QTest::newRow("binary junk between keys")
         << QByteArray("[A]\n\xFF\xFE\x01\x02=\x80\n\x9F\x9Fjunk\nk=1\n")
         << Entries{{"A", "\u044F\u044E\u0001\u0002", "\u0402"}, {"A", "k", "1"}}
