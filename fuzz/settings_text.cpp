@@ -41,25 +41,24 @@ QHash<NameKey, QString> valuesOf(const QList<config::SettingsEntry>& entries) {
 }
 
 // The lines of an 8-bit file without their line breaks (views into it), and
-// the key each names.
+// (when asked) the key each names.
 struct Line {
     QByteArrayView bytes;
     QString key;
 };
 
 // After the byte-order marks, which stay in front (checked apart).
-QList<Line> linesOf(const QByteArray& file, qsizetype prefixLength) {
+QList<Line> linesOf(const QByteArray& file, qsizetype prefixLength, bool withKeys) {
     const QByteArrayView bytes = QByteArrayView(file).sliced(prefixLength);
     QList<Line> lines;
     qsizetype start = 0;
     while (start < bytes.size()) {
-        qsizetype end = bytes.indexOf('\n', start);
-        const qsizetype cr = bytes.indexOf('\r', start);
-        if (end < 0 || (cr >= 0 && cr < end))
-            end = cr < 0 ? bytes.size() : cr;
+        qsizetype end = start;
+        while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r')
+            ++end;
         const QByteArrayView line = bytes.sliced(start, end - start);
         QString key;
-        if (line.contains('=')) {
+        if (withKeys && line.contains('=')) {
             const auto encoding =
                 line.isValidUtf8() ? config::FileEncoding::Utf8 : config::FileEncoding::Windows1251;
             key = fuzzinput::keyOfLine(config::decodeLine(line, encoding));
@@ -230,9 +229,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The lines no written key names keep their bytes and their order.
     if (text.encoding() != config::FileEncoding::Utf16LE &&
         text.encoding() != config::FileEncoding::Utf16BE) {
-        const QList<Line> out = linesOf(saved, marks);
+        const QList<Line> out = linesOf(saved, marks, false);
         qsizetype at = 0;
-        for (const Line& line : linesOf(bytes, marks)) {
+        for (const Line& line : linesOf(bytes, marks, true)) {
             bool written = false;
             for (const config::Assignment& a : save)
                 written = written || SettingsName{line.key} == SettingsName{a.key};
