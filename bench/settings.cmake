@@ -1,5 +1,5 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# One save of the profile editor (70 writes) and of the general settings (15) into a real file, timed.
+# One save of the profile editor (70 keys) and of the general settings (15) into a real file, timed.
 #   cmake --build build --target bench_settings
 add_executable(settings_bench ${CMAKE_CURRENT_SOURCE_DIR}/settings_bench.cpp)
 target_link_libraries(settings_bench PRIVATE irconsole_config)

@@ -11,4 +11,11 @@ ConversionError::ConversionError(const QString& text)
 WriteError::WriteError(const QString& path)
     : AppError(QStringLiteral("Unable to write to ") + path) {}
 
+EncodingError::EncodingError(char32_t character, const QString& encoding)
+    : AppError(QStringLiteral("Символ «%1» (U+%2) нельзя записать в файл настроек в кодировке %3")
+                   .arg(QString::fromUcs4(&character, 1),
+                        QString::number(character, 16).toUpper().rightJustified(4, u'0'),
+                        encoding)),
+      m_character(character) {}
+
 } // namespace config

@@ -38,4 +38,15 @@ public:
     explicit WriteError(const QString& path);
 };
 
+// A character the settings file's encoding has no bytes for: the save that
+// would write it is refused, naming it.
+class EncodingError : public AppError {
+public:
+    EncodingError(char32_t character, const QString& encoding);
+    char32_t character() const { return m_character; }
+
+private:
+    char32_t m_character;
+};
+
 } // namespace config

@@ -1,18 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Bytes of the settings file to text and back, line by line, keeping the bytes of foreign lines.
+// Bytes of the settings file cut into lines, each read in its own encoding; new lines in the
+// file's.
 #include "config/FileText.h"
 
-#include <QList>
+#include "config/Errors.h"
+
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace config {
 
 namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
+constexpr char16_t kByteOrderMark = 0xFEFF;
 
 // Upper half of Windows-1251; the lower half is ASCII.
 constexpr std::array<char16_t, 128> kWindows1251High = {
@@ -34,86 +39,137 @@ constexpr std::array<char16_t, 128> kWindows1251High = {
     0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F, //
 };
 
-const QByteArray kUtf8Bom("\xEF\xBB\xBF");
-const QByteArray kUtf16LEBom("\xFF\xFE");
-const QByteArray kUtf16BEBom("\xFE\xFF");
+constexpr QByteArrayView kUtf8Bom("\xEF\xBB\xBF");
+constexpr QByteArrayView kUtf16LEBom("\xFF\xFE");
+constexpr QByteArrayView kUtf16BEBom("\xFE\xFF");
 
-// A line's text: UTF-8 where its bytes are valid UTF-8, else Windows-1251. A
-// U+FEFF at its start is text, not a mark.
-QString decodeLine(QByteArrayView line) {
-    QStringDecoder utf8(QStringDecoder::Utf8,
-                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    QString text = utf8.decode(line);
-    if (utf8.hasError())
-        text = decodeWindows1251(line.toByteArray());
-    text.replace(QChar(0), QChar(kReplacement));
-    return text;
+char16_t unitAt(QByteArrayView bytes, qsizetype at, FileEncoding encoding) {
+    const auto first = static_cast<unsigned char>(bytes[at]);
+    const auto second = static_cast<unsigned char>(bytes[at + 1]);
+    return encoding == FileEncoding::Utf16LE ? char16_t(first | second << 8)
+                                             : char16_t(first << 8 | second);
 }
 
-qsizetype lineEnd(QByteArrayView bytes, qsizetype from) {
-    for (qsizetype i = from; i < bytes.size(); ++i) {
-        if (bytes[i] == '\n' || bytes[i] == '\r')
-            return i;
+// Eight bytes at a time: large files are mostly ASCII.
+bool isAscii(QByteArrayView bytes) {
+    constexpr quint64 kHighBits = 0x8080808080808080ULL;
+    const char* data = bytes.data();
+    qsizetype i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        quint64 word = 0;
+        std::memcpy(&word, data + i, sizeof word);
+        if (word & kHighBits)
+            return false;
     }
-    return bytes.size();
+    for (; i < bytes.size(); ++i) {
+        if (static_cast<unsigned char>(data[i]) >= 0x80)
+            return false;
+    }
+    return true;
 }
 
-// Each line decoded on its own; lines whose bytes are not the UTF-8 of their
-// text are remembered so that a rewrite can give them back.
-QString decodeLines(QByteArrayView body, QHash<QByteArray, QByteArray>& kept) {
-    if (!body.contains('\0')) {
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
-                                                      QStringDecoder::Flag::ConvertInitialBom);
-        QString whole = utf8.decode(body);
-        if (!utf8.hasError())
-            return whole;
+// The next CR or LF byte at or after a position, found by memchr (which keeps
+// a file of many lines linear: each of the two is looked for again only once passed).
+class ByteBreaks {
+public:
+    ByteBreaks(QByteArrayView bytes, qsizetype end) : m_data(bytes.data()), m_end(end) {}
+
+    qsizetype next(qsizetype at) {
+        if (m_lf < at)
+            m_lf = find('\n', at);
+        if (m_cr < at)
+            m_cr = find('\r', at);
+        return std::min(m_lf, m_cr);
     }
-    QString text;
-    text.reserve(body.size());
-    qsizetype start = 0;
-    for (;;) {
-        const qsizetype end = lineEnd(body, start);
-        const QByteArrayView line = body.sliced(start, end - start);
-        const QString lineText = decodeLine(line);
-        const QByteArray asUtf8 = lineText.toUtf8();
-        if (asUtf8 != line)
-            kept.insert(asUtf8, line.toByteArray());
-        text += lineText;
-        if (end == body.size())
+
+private:
+    qsizetype find(char c, qsizetype at) const {
+        const void* found = at < m_end ? std::memchr(m_data + at, c, size_t(m_end - at)) : nullptr;
+        return found ? static_cast<const char*>(found) - m_data : m_end;
+    }
+
+    const char* m_data;
+    qsizetype m_end;
+    qsizetype m_lf = -1;
+    qsizetype m_cr = -1;
+};
+
+// Cuts the bytes from `from` to `end` into lines of units of `unitSize` bytes;
+// `unit` gives the unit at a byte offset, `nextBreak` the next CR or LF unit
+// at or after one (or `end`).
+template <typename Unit, typename NextBreak>
+void cutLines(qsizetype from, qsizetype end, qsizetype unitSize, const Unit& unit,
+              NextBreak&& nextBreak, FileEncoding encoding, QList<LineSpan>& lines) {
+    qsizetype start = from;
+    while (start < end) {
+        const qsizetype at = nextBreak(start);
+        if (at >= end)
             break;
-        const qsizetype breakLength =
-            body[end] == '\r' && end + 1 < body.size() && body[end + 1] == '\n' ? 2 : 1;
-        text += QLatin1StringView(body.sliced(end, breakLength));
-        start = end + breakLength;
+        qsizetype breakLength = unitSize;
+        if (unit(at) == u'\r' && at + unitSize < end && unit(at + unitSize) == u'\n')
+            breakLength += unitSize;
+        lines.append(LineSpan{start, at - start, breakLength, encoding});
+        start = at + breakLength;
+    }
+    if (start < end)
+        lines.append(LineSpan{start, end - start, 0, encoding});
+}
+
+QString breakText(QByteArrayView bytes, const LineSpan& line) {
+    return decodeLine(bytes.sliced(line.start + line.length, line.breakLength), line.encoding);
+}
+
+QString utf8Text(QByteArrayView bytes) {
+    if (isAscii(bytes))
+        return QString::fromLatin1(bytes);
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return utf8.decode(bytes);
+}
+
+QString utf16Text(QByteArrayView bytes, FileEncoding encoding) {
+    QStringDecoder utf16(encoding == FileEncoding::Utf16LE ? QStringDecoder::Utf16LE
+                                                           : QStringDecoder::Utf16BE,
+                         QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QString text = utf16.decode(bytes);
+    // Half a character (a surrogate without its other half) reads as U+FFFD, as
+    // in UTF-8: it is no character, and no text could say it.
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            text[i] = QChar(kReplacement);
     }
     return text;
 }
 
-// A text that opens with a byte-order mark, or with bytes that would read as
-// one, would lose them on the next read; an empty first line keeps them text.
-bool opensLikeAMark(QByteArrayView body) {
-    return body.startsWith(kUtf8Bom) || body.startsWith(kUtf16LEBom) ||
-           body.startsWith(kUtf16BEBom);
+char windows1251Byte(char32_t c) {
+    if (c < 0x80)
+        return char(c);
+    const auto found = std::find(kWindows1251High.begin(), kWindows1251High.end(), c);
+    if (found == kWindows1251High.end())
+        throw EncodingError(c, QStringLiteral("Windows-1251"));
+    return char(0x80 + (found - kWindows1251High.begin()));
 }
 
-QByteArray encodeUtf16(const QByteArray& utf8Text, const TextForm& form) {
-    QStringDecoder utf8(QStringDecoder::Utf8,
-                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    QString text = utf8.decode(utf8Text);
-    if (form.lineBreak != "\n")
-        text.replace(u'\n', QString::fromLatin1(form.lineBreak));
-    if (text.startsWith(QChar(QChar::ByteOrderMark)))
-        text.prepend(QString::fromLatin1(form.lineBreak));
-    const bool little = form.encoding == TextForm::Encoding::Utf16LE;
-    QStringEncoder encoder(little ? QStringEncoder::Utf16LE : QStringEncoder::Utf16BE);
-    QByteArray bytes = form.byteOrderMark ? (little ? kUtf16LEBom : kUtf16BEBom) : QByteArray();
-    bytes += encoder.encode(text);
+QByteArray windows1251Text(QStringView text) {
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i].unicode(), text[i + 1].unicode());
+            ++i;
+        }
+        bytes += windows1251Byte(c);
+    }
     return bytes;
 }
 
 } // namespace
 
-QString decodeWindows1251(const QByteArray& bytes) {
+QString decodeWindows1251(QByteArrayView bytes) {
     QString text(bytes.size(), Qt::Uninitialized);
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
@@ -122,58 +178,113 @@ QString decodeWindows1251(const QByteArray& bytes) {
     return text;
 }
 
-DecodedFile decodeFile(const QByteArray& bytes) {
-    DecodedFile file;
-    TextForm& form = file.form;
-    QByteArrayView body(bytes);
-    if (body.startsWith(kUtf16LEBom) || body.startsWith(kUtf16BEBom)) {
-        const bool little = body.startsWith(kUtf16LEBom);
-        form.encoding = little ? TextForm::Encoding::Utf16LE : TextForm::Encoding::Utf16BE;
-        form.byteOrderMark = true;
-        QStringDecoder utf16(little ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE,
-                             QStringDecoder::Flag::Stateless |
-                                 QStringDecoder::Flag::ConvertInitialBom);
-        file.text = utf16.decode(body.sliced(2));
-        file.text.replace(QChar(0), QChar(kReplacement));
+TextLines splitLines(QByteArrayView bytes) {
+    TextLines text;
+    if (bytes.startsWith(kUtf16LEBom) || bytes.startsWith(kUtf16BEBom)) {
+        const FileEncoding encoding =
+            bytes.startsWith(kUtf16LEBom) ? FileEncoding::Utf16LE : FileEncoding::Utf16BE;
+        text.encoding = encoding;
+        qsizetype at = kUtf16LEBom.size();
+        while (at + 1 < bytes.size() && unitAt(bytes, at, encoding) == kByteOrderMark)
+            at += 2;
+        text.prefixLength = at;
+        text.suffixLength = (bytes.size() - at) % 2;
+        const qsizetype end = bytes.size() - text.suffixLength;
+        const auto unit = [&](qsizetype i) {
+            return unitAt(bytes, i, encoding);
+        };
+        const auto nextBreak = [&](qsizetype i) {
+            while (i < end && unit(i) != u'\n' && unit(i) != u'\r')
+                i += 2;
+            return i;
+        };
+        cutLines(at, end, 2, unit, nextBreak, encoding, text.lines);
     } else {
-        if (body.startsWith(kUtf8Bom)) {
-            form.byteOrderMark = true;
-            body = body.sliced(kUtf8Bom.size());
+        qsizetype at = 0;
+        while (bytes.sliced(at).startsWith(kUtf8Bom))
+            at += kUtf8Bom.size();
+        text.prefixLength = at;
+        text.lines.reserve(bytes.count('\n') + 1);
+        ByteBreaks breaks(bytes, bytes.size());
+        cutLines(
+            at, bytes.size(), 1,
+            [&](qsizetype i) { return char16_t(static_cast<unsigned char>(bytes[i])); },
+            [&](qsizetype i) { return breaks.next(i); }, FileEncoding::Utf8, text.lines);
+        // A file that is UTF-8 throughout is UTF-8 in every line; otherwise each line decides.
+        if (!bytes.sliced(at).isValidUtf8()) {
+            bool utf8BeyondAscii = false;
+            bool windows1251 = false;
+            for (LineSpan& line : text.lines) {
+                const QByteArrayView lineBytes = bytes.sliced(line.start, line.length);
+                if (isAscii(lineBytes))
+                    continue;
+                if (lineBytes.isValidUtf8()) {
+                    utf8BeyondAscii = true;
+                } else {
+                    line.encoding = FileEncoding::Windows1251;
+                    windows1251 = true;
+                }
+            }
+            if (windows1251 && !utf8BeyondAscii && at == 0)
+                text.encoding = FileEncoding::Windows1251;
         }
-        file.text = decodeLines(body, form.keptLines);
     }
-    // A second mark (a file saved twice with one) is not text either.
-    while (file.text.startsWith(QChar(QChar::ByteOrderMark)))
-        file.text.remove(0, 1);
-    const qsizetype firstBreak = file.text.indexOf(u'\n');
-    if (firstBreak > 0 && file.text[firstBreak - 1] == u'\r')
-        form.lineBreak = "\r\n";
-    return file;
+    const auto firstBreak = std::find_if(text.lines.cbegin(), text.lines.cend(),
+                                         [](const LineSpan& line) { return line.breakLength > 0; });
+    if (firstBreak != text.lines.cend())
+        text.lineBreak = breakText(bytes, *firstBreak);
+    return text;
 }
 
-QString decodeFileText(const QByteArray& bytes) {
-    return decodeFile(bytes).text;
+QString decodeLine(QByteArrayView bytes, FileEncoding encoding) {
+    QString text;
+    switch (encoding) {
+    case FileEncoding::Utf8:
+        text = utf8Text(bytes);
+        break;
+    case FileEncoding::Windows1251:
+        text = decodeWindows1251(bytes);
+        break;
+    case FileEncoding::Utf16LE:
+    case FileEncoding::Utf16BE:
+        text = utf16Text(bytes, encoding);
+        break;
+    }
+    text.replace(QChar(0), QChar(kReplacement));
+    return text;
 }
 
-QByteArray encodeFileText(const QByteArray& utf8Text, const TextForm& form) {
-    if (form.encoding != TextForm::Encoding::Utf8)
-        return encodeUtf16(utf8Text, form);
-    QByteArray body;
-    if (form.keptLines.isEmpty() && form.lineBreak == "\n") {
-        body = utf8Text;
-    } else {
-        body.reserve(utf8Text.size() + utf8Text.size() / 8);
-        const QList<QByteArray> lines = utf8Text.split('\n');
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            if (i > 0)
-                body += form.lineBreak;
-            const auto kept = form.keptLines.constFind(lines[i]);
-            body += kept == form.keptLines.cend() ? lines[i] : kept.value();
-        }
+QByteArray encodeText(QStringView text, FileEncoding encoding) {
+    switch (encoding) {
+    case FileEncoding::Utf8:
+        return text.toUtf8();
+    case FileEncoding::Windows1251:
+        return windows1251Text(text);
+    case FileEncoding::Utf16LE:
+        return QStringEncoder(QStringEncoder::Utf16LE).encode(text);
+    case FileEncoding::Utf16BE:
+        return QStringEncoder(QStringEncoder::Utf16BE).encode(text);
     }
-    if (opensLikeAMark(body))
-        body.prepend(form.lineBreak);
-    return form.byteOrderMark ? kUtf8Bom + body : body;
+    return {};
+}
+
+QString decodeFileText(QByteArrayView bytes) {
+    const TextLines lines = splitLines(bytes);
+    const QByteArrayView body =
+        bytes.sliced(lines.prefixLength, bytes.size() - lines.prefixLength - lines.suffixLength);
+    // UTF-16, or UTF-8 throughout: every line reads the same decoded on its own or with the rest.
+    if (lines.encoding != FileEncoding::Windows1251 &&
+        std::all_of(lines.lines.cbegin(), lines.lines.cend(),
+                    [&](const LineSpan& line) { return line.encoding == lines.encoding; }))
+        return decodeLine(body, lines.encoding);
+    QString text;
+    text.reserve(body.size());
+    for (const LineSpan& line : lines.lines) {
+        text += decodeLine(bytes.sliced(line.start, line.length), line.encoding);
+        // A line break of an 8-bit file is ASCII.
+        text += QLatin1StringView(bytes.sliced(line.start + line.length, line.breakLength));
+    }
+    return text;
 }
 
 } // namespace config

@@ -1,45 +1,63 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Bytes of the settings file to text and back: per-line UTF-8 or Windows-1251, or UTF-16 by its
-// mark.
+// Bytes of the settings file cut into lines, each read in its own encoding, and new lines written
+// in the file's.
 #pragma once
 
 #include <QByteArray>
-#include <QHash>
+#include <QByteArrayView>
+#include <QList>
 #include <QString>
+#include <QStringView>
 
 namespace config {
 
-// How a file's bytes were laid out, so that rewriting it keeps them: the same
-// byte-order mark and encoding, the same line break, and the lines that were
-// not UTF-8 with their own bytes.
-struct TextForm {
-    enum class Encoding { Utf8, Utf16LE, Utf16BE };
-    Encoding encoding = Encoding::Utf8;
-    bool byteOrderMark = false;
-    QByteArray lineBreak = "\n";
-    // Each line whose bytes are not the UTF-8 of its text (a Windows-1251
-    // line, a NUL), keyed by the UTF-8 of the text it reads as.
-    QHash<QByteArray, QByteArray> keptLines;
+enum class FileEncoding { Utf8, Windows1251, Utf16LE, Utf16BE };
+
+// One line of the file: where its bytes are, how long its line break is, and
+// how its bytes read.
+struct LineSpan {
+    qsizetype start = 0;
+    qsizetype length = 0; // without the line break
+    qsizetype breakLength = 0;
+    FileEncoding encoding = FileEncoding::Utf8;
 };
 
-struct DecodedFile {
-    QString text; // line breaks as in the file
-    TextForm form;
+// A file's bytes as lines. A UTF-16 byte-order mark (either order) makes the
+// whole file UTF-16; otherwise each line is read on its own, as UTF-8 where it
+// is valid UTF-8, else as Windows-1251 (how Windows programs on a Russian
+// system save it). Lines end at CR, LF or CR LF.
+struct TextLines {
+    // The byte-order marks at the start (a file saved twice with one may have
+    // two): kept as they are, never text.
+    qsizetype prefixLength = 0;
+    // A last byte of a UTF-16 file that is half a character (the file was cut
+    // short): never text, kept at the very end.
+    qsizetype suffixLength = 0;
+    // What the lines a save writes are written in: UTF-16 in a UTF-16 file;
+    // Windows-1251 in a file whose lines beyond ASCII are all Windows-1251;
+    // otherwise (a byte-order mark, a UTF-8 line beyond ASCII, nothing beyond
+    // ASCII) UTF-8.
+    FileEncoding encoding = FileEncoding::Utf8;
+    // The file's first line break, for the lines a save adds.
+    QString lineBreak = QStringLiteral("\n");
+    QList<LineSpan> lines;
 };
 
-// The file's text. A UTF-16 byte-order mark (either order) makes the whole
-// file UTF-16; otherwise a leading UTF-8 mark is dropped and each line is read
-// on its own: as UTF-8 where it is valid UTF-8, else as Windows-1251 (how older
-// tools save it). NUL becomes U+FFFD so that nothing after it is lost.
-DecodedFile decodeFile(const QByteArray& bytes);
-QString decodeFileText(const QByteArray& bytes);
+TextLines splitLines(QByteArrayView bytes);
 
-// Text in UTF-8 with '\n' line breaks, back to bytes in the form given: a line
-// that reads as one of the form's kept lines is written with that line's own
-// bytes, so a line nobody changed keeps its bytes.
-QByteArray encodeFileText(const QByteArray& utf8Text, const TextForm& form);
+// A line's text (or any part of it between two of its ASCII characters). NUL
+// reads as U+FFFD, so that nothing after it is lost, and so does half a UTF-16
+// character; a U+FEFF is text.
+QString decodeLine(QByteArrayView bytes, FileEncoding encoding);
+
+// Text in the given encoding. A character that Windows-1251 has no byte for
+// raises EncodingError naming it.
+QByteArray encodeText(QStringView text, FileEncoding encoding);
+
+// The file's whole text, its lines each read as above, with their line breaks.
+QString decodeFileText(QByteArrayView bytes);
 
 // The Windows-1251 reading of every byte (0x98, unassigned, maps to U+0098).
-QString decodeWindows1251(const QByteArray& bytes);
+QString decodeWindows1251(QByteArrayView bytes);
 
 } // namespace config

@@ -1,37 +1,45 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The settings-file accessor: Iniprofil.ini (see AppPaths for where), read and written by key.
+// The settings-file accessor: Iniprofil.ini (see AppPaths for where), read by key, written by save.
 #pragma once
 
 #include "config/AppPaths.h"
+#include "config/SettingsText.h"
 
+#include <QList>
 #include <QString>
 
 #include <cstdint>
-#include <memory>
+#include <optional>
 
 namespace config {
 
 // Opened for the span of one handler. Reads never fail: an absent file,
 // section or key, a file that cannot be read, or a value that does not
-// convert, gives the caller's default.
+// convert, gives the caller's default. The file is read at the first read or
+// at commit(), whichever comes first.
 //
-// Writes are made under the lock "<file>.lock", which every console takes; an
-// accessor takes it at its first write and holds it until it is released. Each
-// write reads the file as it is on disk at that moment, changes that one key and replaces
-// the file whole (a temporary file beside it, synced, renamed over it), so
-// that a write never undoes another console's. A write that cannot be made
-// so raises WriteError and leaves the file byte for byte as it was: a full
-// disk, a folder that refuses the temporary file (there is no rewriting in
-// place), a file that exists but cannot be read, a lock held too long.
+// Writes are a save: WriteString and WriteInteger only collect keys (later
+// reads through this accessor see them), and commit() makes them one change of
+// the file, all of them or none:
 //
-// Section and key names match regardless of letter case; existing keys keep
-// their place, new keys go to the end of their section and new sections to the
-// end of the file; comments and keys the program does not know are kept. Each
-// line is read as UTF-8 when it is valid UTF-8, else as Windows-1251; a
-// UTF-16 byte-order mark makes the file UTF-16. A rewrite keeps the file's
-// byte-order mark, encoding and line breaks, and the bytes of each line whose
-// text it writes unchanged (a hand-made layout, such as blanks around '=', is
-// tidied to "key=value"); new text is UTF-8 (or UTF-16 in a UTF-16 file).
+//     config::SettingsFile ini;
+//     ini.WriteInteger(QStringLiteral("Record"), QStringLiteral("Tolerance"), 5);
+//     ini.WriteString(QStringLiteral("Record"), QStringLiteral("Reference"), name);
+//     ini.commit(); // raises WriteError or EncodingError; then nothing was written
+//
+// A commit takes the lock "<file>.lock", which every console takes to save,
+// removes the temporaries of saves that were killed, reads the file as it is on
+// disk at that moment, changes every key, and replaces the file whole (a
+// temporary file beside it, synced, renamed over it, the folder synced), so
+// that a save never undoes another console's. A save that cannot be made so
+// leaves the file byte for byte as it was: a full disk, a folder that refuses
+// the temporary file (there is no rewriting in place), a file that exists but
+// cannot be read, a lock held too long (WriteError); a value the file's
+// encoding cannot hold (EncodingError). Keys written but not committed when the
+// accessor goes (a handler that stopped on an error) are dropped.
+//
+// How keys are found, which lines a save changes and in which encoding it
+// writes them: SettingsText.
 class SettingsFile {
 public:
     SettingsFile(); // opens settingsFilePath()
@@ -49,12 +57,19 @@ public:
                              std::int32_t defaultValue) const;
     void WriteInteger(const QString& section, const QString& key, std::int32_t value);
 
-private:
-    bool setValue(const QString& section, const QString& key, const QString& value);
+    // Makes the keys written since the last commit one change of the file.
+    void commit();
 
-    struct Document;
+private:
+    const SettingsText& text() const;
+
     QString m_path;
-    std::unique_ptr<Document> m_doc;
+    mutable std::optional<SettingsText> m_text; // the file as last read
+    // The keys of the last commit: with m_text, the file as it wrote it (a save
+    // changes those keys' lines only), so that reads after it need not read or
+    // parse a large file again.
+    QList<Assignment> m_committed;
+    QList<Assignment> m_pending; // written, not yet committed
 };
 
 } // namespace config

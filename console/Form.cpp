@@ -573,8 +573,11 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::ReadProfil() {
+    ReadProfil(config::SettingsFile());
+}
+
+void TForm1::ReadProfil(const config::SettingsFile& ini) {
     NumberProfil = ComboBox1->currentText();
-    config::SettingsFile ini;
 
     const QString profile = QStringLiteral("Profil") + NumberProfil;
     auto show = [&ini, &profile](const char* key, std::initializer_list<QWidget*> where) {
@@ -1198,10 +1201,8 @@ void TForm1::targetsTriggered(bool on) {
 // The switch changes only after its key has reached the settings file; a
 // refused write shows the error box and puts the mark back.
 bool TForm1::keepRecordOption(console::RecordOption option, QAction* mark, bool on) {
-    const bool written = console::runHandler(this, [option, on] {
-        config::SettingsFile ini;
-        console::writeRecordOption(ini, option, on);
-    });
+    const bool written =
+        console::runHandler(this, [option, on] { console::saveRecordOption(option, on); });
     if (!written)
         mark->setChecked(!on);
     return written;

@@ -55,6 +55,9 @@ public:
     void FormCreate();
     // Loads the selected profile and the station-wide values into the display and the state.
     void ReadProfil();
+    // The same through an accessor already open: a dialog's, after its save, so
+    // that a large file is not read again.
+    void ReadProfil(const config::SettingsFile& ini);
     // Firmware-variant display: QMR hides the station-settings strip and allows connecting.
     void InVisibleSettingPID();
     void VisibleSettingPID();

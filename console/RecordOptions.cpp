@@ -133,8 +133,10 @@ bool readRecordOption(const config::SettingsFile& settings, RecordOption option)
     return settings.ReadInteger(kSectionRecord, recordOptionKey(option), kOff) == kOn;
 }
 
-void writeRecordOption(config::SettingsFile& settings, RecordOption option, bool on) {
+void saveRecordOption(RecordOption option, bool on) {
+    config::SettingsFile settings;
     settings.WriteInteger(kSectionRecord, recordOptionKey(option), on ? kOn : kOff);
+    settings.commit();
 }
 
 } // namespace console

@@ -25,8 +25,9 @@ enum class RecordOption { AutoSave, Targets };
 QString recordOptionKey(RecordOption option);
 
 bool readRecordOption(const config::SettingsFile& settings, RecordOption option);
-// Writes that one key, 1 or 0; a refused write raises config::WriteError.
-void writeRecordOption(config::SettingsFile& settings, RecordOption option, bool on);
+// Saves that one key, 1 or 0, as a change of the settings file of its own; a
+// refused save raises config::WriteError and leaves the file as it was.
+void saveRecordOption(RecordOption option, bool on);
 
 // What a run is judged by, keys Tolerance, Liquidus, MaxRise and MinLiquidusSeconds
 // of section Record. An absent key, or a value that is no number or out of its

@@ -197,56 +197,52 @@ void TForm2::CloseFormClick() {
 }
 
 void TForm2::save() {
-    {
-        config::SettingsFile ini;
-        const auto write = [&ini](const char* key, std::int32_t value) {
-            ini.WriteInteger(kSectionGlobal, QLatin1String(key), value);
-        };
-        const auto read = [&ini](const char* key) {
-            return ini.ReadInteger(kSectionGlobal, QLatin1String(key), 0);
-        };
+    // Every number is converted before the first write, so a bad one leaves the file as it was.
+    for (const Number& number : kNumbers)
+        this->*number.converted = config::textToInt((this->*number.field)->text());
+    FEdit3 = config::textToInt(Edit3->text());
 
-        // Every number is converted before the first write, so a bad one leaves the file as it was.
-        for (const Number& number : kNumbers)
-            this->*number.converted = config::textToInt((this->*number.field)->text());
-        FEdit3 = config::textToInt(Edit3->text());
+    // One change of the file: all fifteen keys or, on a refusal, none.
+    config::SettingsFile ini;
+    const auto write = [&ini](const char* key, std::int32_t value) {
+        ini.WriteInteger(kSectionGlobal, QLatin1String(key), value);
+    };
+    for (const Number& number : kNumbers)
+        write(number.key, this->*number.converted);
+    // With neither variant checked (a Hex the file held that names none), Hex stays as it is.
+    if (RadioButton1->isChecked())
+        write("Hex", kHexQmr);
+    if (RadioButton2->isChecked())
+        write("Hex", kHexProprietary);
+    write("VisibleProfil", flagOf(CheckBox1));
+    write("TempEnableFan", FEdit3);
+    write("EnableFan", flagOf(CheckBox2));
+    write("AutoStart", flagOf(CheckBox3));
+    ini.commit();
 
-        for (const Number& number : kNumbers)
-            write(number.key, this->*number.converted);
-
-        // With neither variant checked (a Hex the file held that names none), Hex stays as it is.
-        if (RadioButton1->isChecked())
-            write("Hex", kHexQmr);
-        if (RadioButton2->isChecked())
-            write("Hex", kHexProprietary);
-
-        // The main window follows what the file now holds, not the buttons.
-        const std::int32_t hex = read("Hex");
-        if (hex == kHexQmr) {
-            m_form1.SetFirmwareCaption(QStringLiteral("Прошивка от QMR"));
-            m_form1.InVisibleSettingPID();
-        } else if (hex == kHexProprietary) {
-            m_form1.SetFirmwareCaption(QStringLiteral("Прошивка не от QMR"));
-            m_form1.VisibleSettingPID();
-            // The console cannot talk to this firmware: drop a link that is open.
-            if (m_form1.StatusConnect == 1) {
-                m_form1.StatusConnect = 0;
-                m_form1.KillComm();
-            }
+    // The main window follows what the file now holds, not the buttons.
+    const auto read = [&ini](const char* key) {
+        return ini.ReadInteger(kSectionGlobal, QLatin1String(key), 0);
+    };
+    const std::int32_t hex = read("Hex");
+    if (hex == kHexQmr) {
+        m_form1.SetFirmwareCaption(QStringLiteral("Прошивка от QMR"));
+        m_form1.InVisibleSettingPID();
+    } else if (hex == kHexProprietary) {
+        m_form1.SetFirmwareCaption(QStringLiteral("Прошивка не от QMR"));
+        m_form1.VisibleSettingPID();
+        // The console cannot talk to this firmware: drop a link that is open.
+        if (m_form1.StatusConnect == 1) {
+            m_form1.StatusConnect = 0;
+            m_form1.KillComm();
         }
-
-        write("VisibleProfil", flagOf(CheckBox1));
-        const std::int32_t visibleProfil = read("VisibleProfil");
-        if (visibleProfil == kFlagOn)
-            m_form1.SetProfileStripVisible(true);
-        else if (visibleProfil == kFlagOff)
-            m_form1.SetProfileStripVisible(false);
-
-        write("TempEnableFan", FEdit3);
-        write("EnableFan", flagOf(CheckBox2));
-        write("AutoStart", flagOf(CheckBox3));
-
-        m_form1.ReadProfil();
     }
+    const std::int32_t visibleProfil = read("VisibleProfil");
+    if (visibleProfil == kFlagOn)
+        m_form1.SetProfileStripVisible(true);
+    else if (visibleProfil == kFlagOff)
+        m_form1.SetProfileStripVisible(false);
+
+    m_form1.ReadProfil(ini);
     close();
 }

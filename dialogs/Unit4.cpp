@@ -145,14 +145,13 @@ void TForm4::CloseFormClick() {
 }
 
 void TForm4::save() {
-    {
-        config::SettingsFile ini;
-        // Both as text, the port first; a list without a choice gives the empty text.
-        // A device entry stores its path, without the description.
-        const QString port = dialogs::pathOfItemText(ComboBox1->currentText());
-        ini.WriteString(kSectionConnect, kKeyComport, port);
-        ini.WriteString(kSectionConnect, kKeyBaudRate, ComboBox2->currentText());
-        m_form1.SetConnectionLabels(port, ComboBox2->currentText());
-    }
+    config::SettingsFile ini;
+    // Both as text, the port first, in one change of the file; a list without a
+    // choice gives the empty text. A device entry stores its path, without the description.
+    const QString port = dialogs::pathOfItemText(ComboBox1->currentText());
+    ini.WriteString(kSectionConnect, kKeyComport, port);
+    ini.WriteString(kSectionConnect, kKeyBaudRate, ComboBox2->currentText());
+    ini.commit();
+    m_form1.SetConnectionLabels(port, ComboBox2->currentText());
     close();
 }

@@ -209,6 +209,7 @@ void TForm6::Button1Click() {
         for (int key = 0; key < kValueCount; ++key)
             values[p][key] = config::textToInt(m_valueFields[p][key]->text());
 
+    // All seventy keys in one change of the file, or none of them.
     config::SettingsFile ini;
     for (int p = 0; p < kProfileCount; ++p) {
         const QString section = sectionOf(p);
@@ -216,7 +217,8 @@ void TForm6::Button1Click() {
             ini.WriteInteger(section, QLatin1String(kValueKeys[key]), values[p][key]);
         ini.WriteString(section, kNameKey, m_nameFields[p]->text());
     }
-    m_form1.ReadProfil();
+    ini.commit();
+    m_form1.ReadProfil(ini);
     accept();
 }
 

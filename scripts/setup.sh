@@ -16,11 +16,12 @@ run_packages=(
     libsimpleini-dev libgl-dev fonts-wine
 )
 # Testing: clang and its sanitizer runtime for the fuzz targets, an X server and
-# its tools for the display tests, what the install test checks with, and the
-# PDF reader tools the run report is read back with.
+# its tools for the display tests, what the install test checks with, the PDF
+# reader tools the run report is read back with, and strace for what a settings
+# save asks of the system.
 test_packages=(
     clang libclang-rt-dev
-    xvfb xauth xdotool x11-utils imagemagick desktop-file-utils poppler-utils
+    xvfb xauth xdotool x11-utils imagemagick desktop-file-utils poppler-utils strace
 )
 
 # Packaging: CPack's dependency scan, the icons drawn from the SVG, and the

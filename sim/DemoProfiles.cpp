@@ -61,6 +61,7 @@ bool writeDemoSettings(const QString& path, QString* error) {
     try {
         config::SettingsFile file(path);
         writeSettings(file);
+        file.commit();
         return true;
     } catch (const config::AppError& e) {
         if (error)

@@ -127,6 +127,7 @@ void TestAppPaths::perUserChoiceCreatesOnlyTheSettingsFolderAndSavesThere() {
     config::SettingsFile file;
     QCOMPARE(file.path(), settings);
     file.WriteInteger(QStringLiteral("Profil0"), QStringLiteral("T1"), 150);
+    file.commit();
     QVERIFY(QFileInfo(settings).isFile());
     QCOMPARE(QDir(executable).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The settings file's bytes and text: per-line UTF-8 or Windows-1251, byte-order marks, and back.
+// The settings file's bytes and text: lines, per-line UTF-8 or Windows-1251, byte-order marks, and
+// new text in the file's encoding.
+#include "config/Errors.h"
 #include "config/FileText.h"
 
 #include <QStringDecoder>
@@ -12,8 +14,14 @@ private slots:
     void decodesFileBytes_data();
     void decodesFileBytes();
     void windows1251TableMatchesTheCodePage();
-    void rewriteKeepsTheFilesForm_data();
-    void rewriteKeepsTheFilesForm();
+    void linesKeepTheirBytes_data();
+    void linesKeepTheirBytes();
+    void newLinesFollowTheFile_data();
+    void newLinesFollowTheFile();
+    void encodesNewText_data();
+    void encodesNewText();
+    void characterOutsideWindows1251IsRefused_data();
+    void characterOutsideWindows1251IsRefused();
 };
 
 void TestFileText::decodesFileBytes_data() {
@@ -73,23 +81,142 @@ void TestFileText::windows1251TableMatchesTheCodePage() {
     QCOMPARE(config::decodeWindows1251(QByteArray(1, char(0x98))), QString(QChar(0x98)));
 }
 
-// Text decoded from a file and encoded back unchanged gives the file's bytes.
-void TestFileText::rewriteKeepsTheFilesForm_data() {
+// Cut into lines and put together again, the file has its bytes back; a
+// line's break is its own (CR, LF or CR LF), a last line may have none.
+void TestFileText::linesKeepTheirBytes_data() {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("UTF-8") << QByteArray("[Profil0]\nName=\xD1\x91\n");
-    QTest::newRow("UTF-8 with mark and CR LF") << QByteArray("\xEF\xBB\xBF[A]\r\nk=\xD1\x91\r\n");
-    QTest::newRow("Windows-1251 lines") << QByteArray("; \xCC\xE5\xE4\xFC\nk=\xD1\x91\nn=\xC0\n");
-    QTest::newRow("NUL kept") << QByteArray("k=a\0b\n", 7);
-    QTest::newRow("UTF-16 LE") << QByteArray("\xFF\xFE[\0A\0]\0\r\0\n\0\x01\x04", 14);
-    QTest::newRow("UTF-16 BE") << QByteArray("\xFE\xFF\0[\0A\0]\0\n\x04\x01", 12);
+    QTest::addColumn<QList<QByteArray>>("lines");
+    QTest::addColumn<QList<int>>("breaks");
+    QTest::newRow("every kind of break")
+        << QByteArray("a\r\nb\rc\n\nd") << QList<QByteArray>{"a", "b", "c", "", "d"}
+        << QList<int>{2, 1, 1, 1, 0};
+    QTest::newRow("CR CR LF") << QByteArray("a\r\r\n") << QList<QByteArray>{"a", ""}
+                              << QList<int>{1, 2};
+    QTest::newRow("UTF-8 marks and NUL") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBFk=\0\n", 10)
+                                         << QList<QByteArray>{{"k=\0", 3}} << QList<int>{1};
+    QTest::newRow("UTF-16 LE, CR LF")
+        << QByteArray("\xFF\xFE[\0A\0]\0\r\0\n\0\x01\x04", 14)
+        << QList<QByteArray>{{"[\0A\0]\0", 6}, "\x01\x04"} << QList<int>{4, 0};
+    QTest::newRow("UTF-16 BE, half a character at the end")
+        << QByteArray("\xFE\xFF\0a\0\n\0", 7) << QList<QByteArray>{{"\0a", 2}} << QList<int>{2};
+    QTest::newRow("empty") << QByteArray() << QList<QByteArray>{} << QList<int>{};
 }
 
-void TestFileText::rewriteKeepsTheFilesForm() {
+void TestFileText::linesKeepTheirBytes() {
     QFETCH(QByteArray, bytes);
-    const config::DecodedFile decoded = config::decodeFile(bytes);
-    QString text = decoded.text;
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QCOMPARE(config::encodeFileText(text.toUtf8(), decoded.form), bytes);
+    QFETCH(QList<QByteArray>, lines);
+    QFETCH(QList<int>, breaks);
+    const config::TextLines text = config::splitLines(bytes);
+    QList<QByteArray> cut;
+    QList<int> cutBreaks;
+    QByteArray whole = bytes.first(text.prefixLength);
+    for (const config::LineSpan& line : text.lines) {
+        cut << bytes.mid(line.start, line.length);
+        cutBreaks << int(line.breakLength);
+        whole += bytes.mid(line.start, line.length + line.breakLength);
+    }
+    whole += bytes.last(text.suffixLength);
+    QCOMPARE(cut, lines);
+    QCOMPARE(cutBreaks, breaks);
+    QCOMPARE(whole, bytes);
+}
+
+// The encoding and the line break of the lines a save writes into the file.
+void TestFileText::newLinesFollowTheFile_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<config::FileEncoding>("encoding");
+    QTest::addColumn<QString>("lineBreak");
+    using E = config::FileEncoding;
+    QTest::newRow("no file") << QByteArray() << E::Utf8 << QStringLiteral("\n");
+    QTest::newRow("ASCII, CR LF") << QByteArray("[A]\r\nk=1\r\n") << E::Utf8
+                                  << QStringLiteral("\r\n");
+    QTest::newRow("UTF-8 Cyrillic")
+        << QByteArray("Name=\xD1\x91\n") << E::Utf8 << QStringLiteral("\n");
+    QTest::newRow("Windows-1251, CR LF") << QByteArray("[A]\r\nName=\xCC\xE5\xE4\xFC\r\n; \xC0\r\n")
+                                         << E::Windows1251 << QStringLiteral("\r\n");
+    QTest::newRow("Windows-1251, CR")
+        << QByteArray("Name=\xC0\r") << E::Windows1251 << QStringLiteral("\r");
+    QTest::newRow("Windows-1251 and UTF-8 lines")
+        << QByteArray("a=\xC0\nb=\xD1\x91\n") << E::Utf8 << QStringLiteral("\n");
+    QTest::newRow("Windows-1251 after a UTF-8 mark")
+        << QByteArray("\xEF\xBB\xBF[A]\na=\xC0\n") << E::Utf8 << QStringLiteral("\n");
+    QTest::newRow("binary junk") << QByteArray("\x01\x9A\xFF\x80\x00\x10", 6) << E::Windows1251
+                                 << QStringLiteral("\n");
+    QTest::newRow("UTF-16 LE") << QByteArray("\xFF\xFE[\0A\0]\0\r\0\n\0", 12) << E::Utf16LE
+                               << QStringLiteral("\r\n");
+    QTest::newRow("UTF-16 BE") << QByteArray("\xFE\xFF\0[\0A\0]\0\n", 10) << E::Utf16BE
+                               << QStringLiteral("\n");
+}
+
+void TestFileText::newLinesFollowTheFile() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(config::FileEncoding, encoding);
+    QFETCH(QString, lineBreak);
+    const config::TextLines text = config::splitLines(bytes);
+    QCOMPARE(text.encoding, encoding);
+    QCOMPARE(text.lineBreak, lineBreak);
+}
+
+// New text in each encoding; the Windows-1251 bytes as a Windows editor saves them.
+void TestFileText::encodesNewText_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<config::FileEncoding>("encoding");
+    QTest::addColumn<QByteArray>("bytes");
+    using E = config::FileEncoding;
+    const QString name = QStringLiteral("Name=Профиль №1 «ёЁ» €");
+    QTest::newRow("Windows-1251")
+        << name << E::Windows1251
+        << QByteArray("Name=\xCF\xF0\xEE\xF4\xE8\xEB\xFC \xB9\x31 \xAB\xB8\xA8\xBB \x88");
+    QTest::newRow("Windows-1251, unassigned 0x98 back to its byte")
+        << QStringLiteral("\u0098") << E::Windows1251 << QByteArray("\x98");
+    QTest::newRow("UTF-8") << QStringLiteral("Name=ё") << E::Utf8 << QByteArray("Name=\xD1\x91");
+    QTest::newRow("UTF-16 LE") << QStringLiteral("a=Ё") << E::Utf16LE
+                               << QByteArray("a\0=\0\x01\x04", 6);
+    QTest::newRow("UTF-16 BE") << QStringLiteral("a=Ё") << E::Utf16BE
+                               << QByteArray("\0a\0=\x04\x01", 6);
+}
+
+void TestFileText::encodesNewText() {
+    QFETCH(QString, text);
+    QFETCH(config::FileEncoding, encoding);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(config::encodeText(text, encoding), bytes);
+    QCOMPARE(config::decodeLine(bytes, encoding), text);
+}
+
+// A character Windows-1251 has no byte for is refused, named whole (a
+// character beyond U+FFFF too), with its code.
+void TestFileText::characterOutsideWindows1251IsRefused_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<uint>("character");
+    QTest::addColumn<QString>("message");
+    const QString tail =
+        QStringLiteral(" нельзя записать в файл настроек в кодировке Windows-1251");
+    QTest::newRow("check mark") << QStringLiteral("Медь ✓") << 0x2713u
+                                << QStringLiteral("Символ «✓» (U+2713)") + tail;
+    QTest::newRow("Chinese") << QStringLiteral("焊") << 0x710Au
+                             << QStringLiteral("Символ «焊» (U+710A)") + tail;
+    QTest::newRow("Latin with accent")
+        << QStringLiteral("Café") << 0xE9u << QStringLiteral("Символ «é» (U+00E9)") + tail;
+    QTest::newRow("beyond U+FFFF") << QStringLiteral("Ёлка \U0001F384") << 0x1F384u
+                                   << QStringLiteral("Символ «\U0001F384» (U+1F384)") + tail;
+}
+
+void TestFileText::characterOutsideWindows1251IsRefused() {
+    QFETCH(QString, text);
+    QFETCH(uint, character);
+    QFETCH(QString, message);
+    try {
+        config::encodeText(text, config::FileEncoding::Windows1251);
+        QFAIL("encoded");
+    } catch (const config::EncodingError& error) {
+        QCOMPARE(uint(error.character()), character);
+        QCOMPARE(error.message(), message);
+    }
+    // The other encodings hold every character.
+    QCOMPARE(config::decodeLine(config::encodeText(text, config::FileEncoding::Utf8),
+                                config::FileEncoding::Utf8),
+             text);
 }
 
 QTEST_GUILESS_MAIN(TestFileText)

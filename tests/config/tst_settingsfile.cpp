@@ -2,15 +2,19 @@
 // The settings file on disk: defaults, layout, encodings, odd files and refused writes.
 #include "config/Errors.h"
 #include "config/FileReplace.h"
+#include "config/FileText.h"
 #include "config/SettingsFile.h"
 #include "tests/support/TestDirs.h"
+#include "tests/support/Windows1251.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -77,11 +81,23 @@ QString unableToWrite(const QString& path) {
     return QStringLiteral("Unable to write to ") + path;
 }
 
-// The message of the refused write, or "written" when it went through.
+// One save of one key, as the chart menu's switches make it.
+void saveString(SettingsFile& settings, const QString& section, const QString& key,
+                const QString& value) {
+    settings.WriteString(section, key, value);
+    settings.commit();
+}
+
+void saveInteger(SettingsFile& settings, const QString& section, const QString& key, int value) {
+    settings.WriteInteger(section, key, value);
+    settings.commit();
+}
+
+// The message of the refused save, or "written" when it went through.
 QString refusalOf(SettingsFile& settings) {
     try {
-        settings.WriteString(QStringLiteral("Profil0"), QStringLiteral("Name"),
-                             QStringLiteral("New"));
+        saveString(settings, QStringLiteral("Profil0"), QStringLiteral("Name"),
+                   QStringLiteral("New"));
     } catch (const config::WriteError& error) {
         return error.message();
     }
@@ -132,30 +148,18 @@ const QList<Write> kGeneralSettingsSave = {
     {"TempEnableFan", 60}, {"EnableFan", 1},   {"AutoStart", 0},
 };
 
-// The file's bytes before the save and after each of its writes.
-QList<QByteArray> statesOfSave(const QString& path, const QByteArray& start) {
-    writeBytes(path, start);
-    QList<QByteArray> states{start};
+// Makes the general settings dialog's save: the answer is its refusal's
+// message, or empty when it went through.
+QString generalSettingsSave(const QString& path) {
     SettingsFile settings(path);
-    for (const Write& write : kGeneralSettingsSave) {
+    for (const Write& write : kGeneralSettingsSave)
         settings.WriteInteger("Global", write.key, write.value);
-        states.append(readBytes(path));
+    try {
+        settings.commit();
+    } catch (const config::AppError& error) {
+        return error.message();
     }
-    return states;
-}
-
-// Runs the save until a write is refused: its number (0 when none was) and message.
-std::pair<int, QString> runSave(const QString& path) {
-    SettingsFile settings(path);
-    for (qsizetype i = 0; i < kGeneralSettingsSave.size(); ++i) {
-        try {
-            settings.WriteInteger("Global", kGeneralSettingsSave[i].key,
-                                  kGeneralSettingsSave[i].value);
-        } catch (const config::WriteError& error) {
-            return {int(i + 1), error.message()};
-        }
-    }
-    return {0, QString()};
+    return {};
 }
 
 QByteArray utf16(const QString& text, QStringEncoder::Encoding encoding) {
@@ -203,7 +207,9 @@ private slots:
     void freshFileHasTheWritersOrder();
     void writeKeepsTheRestOfAHandEditedFile();
     void keysMatchInAnyLetterCase();
-    void repeatedKeyReadsTheFirstAndWriteLeavesOne();
+    void namesBeyondAsciiMatchAsWritten_data();
+    void namesBeyondAsciiMatchAsWritten();
+    void repeatedKeyReadsAndWritesTheFirst();
     void unclosedSectionHeaderIsSkipped();
     void keysAboveTheFirstHeaderStayOnTop();
     void integersRoundTrip_data();
@@ -228,14 +234,20 @@ private slots:
     void readOnlyFileInReadOnlyDirectory();
 
     void replacedFileKeepsItsPermissions();
-    void fullDiskRefusesTheWriteThatFailed_data();
-    void fullDiskRefusesTheWriteThatFailed();
+    void fullDiskRefusesTheWholeSave_data();
+    void fullDiskRefusesTheWholeSave();
     void encodingsKeptOnRewrite_data();
     void encodingsKeptOnRewrite();
     void unreadableFileIsNeverReplaced();
     void twoConsolesSavingAtOnceLoseNothing();
     void lockOfAnotherConsole_data();
     void lockOfAnotherConsole();
+
+    void writesAreSeenAtOnceAndReachTheFileAtTheSave();
+    void characterTheFileCannotHoldRefusesTheWholeSave();
+    void saveReadsOnceReplacesOnceAndSyncsTheFolder();
+    void killedSavesLeaveNoTemporaryBehind();
+    void twoConsolesSavingTheEditorAndTheConnection();
 };
 
 void TestSettingsFile::init() {
@@ -305,6 +317,7 @@ void TestSettingsFile::freshFileHasTheWritersOrder() {
             settings.WriteInteger(section, key, 100 + profile);
         settings.WriteString(section, "Name", QStringLiteral("Свинец %1").arg(profile));
     }
+    settings.commit();
 
     const QByteArray expected = "[Connect]\n"
                                 "Comport=Com3\n"
@@ -329,6 +342,7 @@ void TestSettingsFile::freshFileHasTheWritersOrder() {
     value = 0;
     for (const char* key : globalKeys)
         again.WriteInteger("Global", key, value++);
+    again.commit();
     QCOMPARE(fileBytes(), QByteArray(expected));
 }
 
@@ -355,7 +369,10 @@ void TestSettingsFile::writeKeepsTheRestOfAHandEditedFile() {
     settings.WriteInteger("Global", "Hex", 1);
     settings.WriteString("Profil0", "Name", "New");
     settings.WriteInteger("Profil1", "T0", 150);
+    settings.commit();
 
+    // Only the changed keys' lines are new; the new key goes after the last
+    // line of its section, the new section to the end, after an empty line.
     const QByteArray expected = "; Station settings, edited by hand\n"
                                 "; second line\n"
                                 "\n"
@@ -366,18 +383,17 @@ void TestSettingsFile::writeKeepsTheRestOfAHandEditedFile() {
                                 "Operator=Ivanov\n"
                                 "Hex=1\n"
                                 "\n"
+                                "\n"
                                 "[Service]\n"
                                 "LastCheck=2024-05-01\n"
-                                "\n"
                                 "[Profil0]\n"
                                 "Name=New\n"
-                                "\n"
-                                "[Profil1]\n"
-                                "T0=150\n"
-                                "\n"
                                 "; end of file\n"
                                 "\n"
-                                "# really the end\n";
+                                "# really the end\n"
+                                "\n"
+                                "[Profil1]\n"
+                                "T0=150\n";
     // The file's own line breaks stay.
     QCOMPARE(fileBytes(), QByteArray(expected).replace("\n", "\r\n"));
 
@@ -391,8 +407,9 @@ void TestSettingsFile::writeKeepsTheRestOfAHandEditedFile() {
         QCOMPARE(s->ReadInteger("Profil1", "T0", 0), 150);
     }
 
-    // A file in our own layout comes back unchanged from a write of the same value.
-    SettingsFile(m_dir->settingsPath()).WriteInteger("Global", "Hex", 1);
+    // A save of the value a key already holds changes nothing.
+    SettingsFile again(m_dir->settingsPath());
+    saveInteger(again, "Global", "Hex", 1);
     QCOMPARE(fileBytes(), QByteArray(expected).replace("\n", "\r\n"));
 }
 
@@ -401,47 +418,131 @@ void TestSettingsFile::keysMatchInAnyLetterCase() {
     SettingsFile settings;
     QCOMPARE(settings.ReadInteger("Global", "Correct1", 0), 3);
     QCOMPARE(settings.ReadInteger("global", "CORRECT1", 0), 3);
-    settings.WriteInteger("Global", "Hex", 1);
+    saveInteger(settings, "Global", "Hex", 1);
     // The file's own spelling stays; no second key or section appears.
     QCOMPARE(fileBytes(), QByteArray("[GLOBAL]\nhex=1\nCorrect1=3\n"));
     QCOMPARE(SettingsFile().ReadInteger("Global", "Hex", 0), 1);
 }
 
-void TestSettingsFile::repeatedKeyReadsTheFirstAndWriteLeavesOne() {
-    m_dir->writeSettings("[Profil0]\nT0=1\nName=first\nT0=2\n[Profil1]\nT0=5\n[Profil0]\nT0=3\n");
+// ASCII letters of names match in any letter case, letters beyond ASCII only
+// as written, in each encoding a line may have; a NUL in a name reads as
+// U+FFFD. A save of a name the file does not hold adds it and leaves every line
+// the file had.
+void TestSettingsFile::namesBeyondAsciiMatchAsWritten_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    const QByteArray utf8 = QStringLiteral("[Профиль]\nИмя=Медь\nИМЯ=Олово\n").toUtf8();
+    QTest::newRow("UTF-8") << utf8 << QStringLiteral("Профиль") << QStringLiteral("Имя")
+                           << QStringLiteral("Медь");
+    QTest::newRow("UTF-8, the other spelling")
+        << utf8 << QStringLiteral("Профиль") << QStringLiteral("ИМЯ") << QStringLiteral("Олово");
+    QTest::newRow("UTF-8, a spelling not held")
+        << utf8 << QStringLiteral("Профиль") << QStringLiteral("имя") << QString();
+    QTest::newRow("UTF-8, section in other case")
+        << utf8 << QStringLiteral("ПРОФИЛЬ") << QStringLiteral("Имя") << QString();
+    const QByteArray windows1251 =
+        testsupport::toWindows1251(QStringLiteral("[Профиль]\r\nИмя=Медь\r\nИМЯ=Олово\r\n"));
+    QTest::newRow("Windows-1251") << windows1251 << QStringLiteral("Профиль")
+                                  << QStringLiteral("ИМЯ") << QStringLiteral("Олово");
+    QTest::newRow("Windows-1251, a spelling not held")
+        << windows1251 << QStringLiteral("Профиль") << QStringLiteral("иМЯ") << QString();
+    const QByteArray utf16 =
+        "\xFF\xFE" +
+        QStringEncoder(QStringEncoder::Utf16LE).encode(QStringLiteral("[Ёлка]\nКлюч=1\n"));
+    QTest::newRow("UTF-16") << utf16 << QStringLiteral("Ёлка") << QStringLiteral("Ключ")
+                            << QStringLiteral("1");
+    QTest::newRow("UTF-16, a spelling not held")
+        << utf16 << QStringLiteral("ёЛКА") << QStringLiteral("Ключ") << QString();
+    QTest::newRow("NUL in a name") << QByteArray("[A]\nk\0ey=5\n", 11) << QStringLiteral("a")
+                                   << QStringLiteral("K\uFFFDEY") << QStringLiteral("5");
+    const QByteArray mixed = QStringLiteral("[Ab]\nKeyЖ=7\n").toUtf8();
+    QTest::newRow("ASCII and beyond")
+        << mixed << QStringLiteral("aB") << QStringLiteral("kEYЖ") << QStringLiteral("7");
+    QTest::newRow("ASCII and beyond, a spelling not held")
+        << mixed << QStringLiteral("aB") << QStringLiteral("kEYж") << QString();
+}
+
+void TestSettingsFile::namesBeyondAsciiMatchAsWritten() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    m_dir->writeSettings(bytes);
+    SettingsFile settings;
+    QCOMPARE(settings.ReadString(section, key, "absent"),
+             value.isNull() ? QStringLiteral("absent") : value);
+    saveString(settings, section, key, QStringLiteral("9"));
+    const SettingsFile reread;
+    QCOMPARE(reread.ReadString(section, key, "absent"), QStringLiteral("9"));
+    const QString before = config::decodeFileText(bytes);
+    const QString after = config::decodeFileText(fileBytes());
+    QVERIFY(after.contains(QStringLiteral("=9\n")) || after.contains(QStringLiteral("=9\r\n")));
+    if (value.isNull()) {
+        // Added: every line the file had is still there, the key's spelling as written.
+        QVERIFY(after.startsWith(before) || after.contains(u'[' + section + u']'));
+        QVERIFY(after.contains(key + QStringLiteral("=9")));
+        for (const QString& line : before.split(u'\n'))
+            QVERIFY(after.contains(line));
+    } else {
+        // Changed in place: the file's own spelling stays, no line is added.
+        QVERIFY(!after.contains(key + u'=') || before.contains(key + u'='));
+        QCOMPARE(after.count(u'\n'), before.count(u'\n'));
+        QVERIFY(!after.contains(u'=' + value));
+    }
+}
+
+// Of a key that appears twice (or of a section that does) the first is read
+// and written; the later ones, which nothing reads, keep their lines.
+void TestSettingsFile::repeatedKeyReadsAndWritesTheFirst() {
+    const QByteArray before =
+        "[Profil0]\nT0=1\nName=first\nT0=2\n[Profil1]\nT0=5\n[Profil0]\nT0=3\n";
+    m_dir->writeSettings(before);
     SettingsFile settings;
     QCOMPARE(settings.ReadInteger("Profil0", "T0", 0), 1);
     QCOMPARE(settings.ReadString("Profil0", "Name", ""), QStringLiteral("first"));
-    settings.WriteInteger("Profil0", "T0", 9);
-    QCOMPARE(fileBytes(), QByteArray("[Profil0]\nT0=9\nName=first\n\n[Profil1]\nT0=5\n"));
+    saveInteger(settings, "Profil0", "T0", 9);
+    QCOMPARE(fileBytes(), QByteArray(before).replace("T0=1", "T0=9"));
+    QCOMPARE(SettingsFile().ReadInteger("Profil0", "T0", 0), 9);
+    // A key new to a section that appears twice goes to the end of the last one.
+    saveInteger(settings, "Profil0", "S1", 4);
+    QCOMPARE(fileBytes(), QByteArray(before).replace("T0=1", "T0=9") + "S1=4\n");
 }
 
 // A header without its closing bracket names no section: the keys below it
-// stay in the section above, and writes do not make the damage grow.
+// stay in the section above. Its line stays where it is, as every line does.
 void TestSettingsFile::unclosedSectionHeaderIsSkipped() {
-    m_dir->writeSettings("[Profil0]\nT0=1\n[Profil1\nT1=2\n[\nGlobal]\nHex=1\n");
+    const QByteArray before = "[Profil0]\nT0=1\n[Profil1\nT1=2\n[\nGlobal]\nHex=1\n";
+    m_dir->writeSettings(before);
     SettingsFile settings;
     QCOMPARE(settings.ReadInteger("Profil0", "T1", 0), 2);
     QCOMPARE(settings.ReadInteger("Profil0", "Hex", 0), 1);
     QCOMPARE(settings.ReadInteger("Profil1", "T1", 0), 0);
     QCOMPARE(settings.ReadInteger("Global", "Hex", 0), 0);
-    settings.WriteInteger("Profil0", "T0", 5);
-    const QByteArray expected = "[Profil0]\nT0=5\nT1=2\nHex=1\n";
+    saveInteger(settings, "Profil0", "T0", 5);
+    QByteArray expected = before;
+    expected.replace("T0=1", "T0=5");
     QCOMPARE(fileBytes(), expected);
-    SettingsFile().WriteInteger("Profil0", "T0", 5);
-    QCOMPARE(fileBytes(), expected);
+    // A new key of the section goes after its last line, the broken header's keys included.
+    saveInteger(settings, "Profil0", "S1", 7);
+    QCOMPARE(fileBytes(), expected + "S1=7\n");
+    QCOMPARE(SettingsFile().ReadInteger("Profil0", "S1", 0), 7);
 }
 
-// Keys above the first header (and under an empty "[]") have no section name;
-// they are kept, together and on top, where they mean the same.
+// Keys above the first header (and under an empty "[]") have no section name.
 void TestSettingsFile::keysAboveTheFirstHeaderStayOnTop() {
-    m_dir->writeSettings("; note\norphan=1\n[Profil0]\nT0=1\n[]\nlate=2\n[Profil1]\n[ ]\n");
+    const QByteArray before = "; note\norphan=1\n[Profil0]\nT0=1\n[]\nlate=2\n[Profil1]\n[ ]\n";
+    m_dir->writeSettings(before);
     SettingsFile settings;
-    settings.WriteInteger("Profil0", "T0", 5);
-    QCOMPARE(fileBytes(),
-             QByteArray("; note\n\norphan=1\nlate=2\n\n[Profil0]\nT0=5\n\n[Profil1]\n"));
+    QCOMPARE(settings.ReadString("", "orphan", ""), QStringLiteral("1"));
+    saveInteger(settings, "Profil0", "T0", 5);
+    QCOMPARE(fileBytes(), QByteArray(before).replace("T0=1", "T0=5"));
     QCOMPARE(SettingsFile().ReadInteger("Profil0", "T0", 0), 5);
     QCOMPARE(SettingsFile().ReadString("", "late", ""), QStringLiteral("2"));
+    saveInteger(settings, "", "new", 3);
+    QCOMPARE(fileBytes(),
+             QByteArray("; note\norphan=1\n[Profil0]\nT0=5\n[]\nlate=2\n[Profil1]\n[ ]\nnew=3\n"));
 }
 
 void TestSettingsFile::integersRoundTrip_data() {
@@ -457,7 +558,7 @@ void TestSettingsFile::integersRoundTrip() {
     QFETCH(int, value);
     QFETCH(QByteArray, line);
     SettingsFile settings;
-    settings.WriteInteger("Global", "Correct1", value);
+    saveInteger(settings, "Global", "Correct1", value);
     QCOMPARE(fileBytes(), QByteArray("[Global]\n" + line));
     QCOMPARE(settings.ReadInteger("Global", "Correct1", 1), value);
     QCOMPARE(SettingsFile().ReadInteger("Global", "Correct1", 1), value);
@@ -514,6 +615,9 @@ void TestSettingsFile::valuesRoundTripExactly() {
     SettingsFile settings;
     settings.WriteString("Profil5", "Name", value);
     settings.WriteString("Profil6", "Name", value);
+    // Seen before the save, as it will read back from the file.
+    QCOMPARE(settings.ReadString("Profil5", "Name", "default"), value);
+    settings.commit();
     QCOMPARE(settings.ReadString("Profil5", "Name", "default"), value);
     const SettingsFile reopened;
     QCOMPARE(reopened.ReadString("Profil5", "Name", "default"), value);
@@ -524,6 +628,8 @@ void TestSettingsFile::valuesRoundTripExactly() {
 void TestSettingsFile::lineBreaksInAValueStayOnItsLine() {
     SettingsFile settings;
     settings.WriteString("Profil0", "Name", "a\nT0=5\r\n[Global]\rHex=1");
+    QCOMPARE(settings.ReadString("Profil0", "Name", ""), QStringLiteral("a T0=5  [Global] Hex=1"));
+    settings.commit();
     const SettingsFile reopened;
     QCOMPARE(reopened.ReadString("Profil0", "Name", ""), QStringLiteral("a T0=5  [Global] Hex=1"));
     QCOMPARE(reopened.ReadInteger("Profil0", "T0", -1), -1);
@@ -531,7 +637,8 @@ void TestSettingsFile::lineBreaksInAValueStayOnItsLine() {
     QCOMPARE(fileBytes().count('\n'), 2);
 }
 
-// Lines a rewrite does not change keep their bytes, Windows-1251 ones included.
+// Lines a save does not change keep their bytes; in a Windows-1251 file the
+// lines it writes are Windows-1251 too.
 void TestSettingsFile::windows1251LinesKeepTheirBytes() {
     // "Профиль №1 «ёЁ»" and "Медь" as a Windows editor saves them.
     const QByteArray nameLine = "Name=\xCF\xF0\xEE\xF4\xE8\xEB\xFC \xB9\x31 \xAB\xB8\xA8\xBB\r\n";
@@ -540,14 +647,15 @@ void TestSettingsFile::windows1251LinesKeepTheirBytes() {
     SettingsFile settings;
     QCOMPARE(settings.ReadString("Profil0", "Name", ""), name);
 
-    settings.WriteInteger("Profil0", "T0", 130);
+    saveInteger(settings, "Profil0", "T0", 130);
     QCOMPARE(fileBytes(), "[Profil0]\r\n" + nameLine + "; \xCC\xE5\xE4\xFC\r\nT0=130\r\n");
     QCOMPARE(SettingsFile().ReadString("Profil0", "Name", ""), name);
 
-    // A name the console writes is UTF-8; the lines around it stay as they were.
     settings.WriteString("Profil0", "Name", QStringLiteral("Медь"));
-    QCOMPARE(fileBytes(), "[Profil0]\r\nName=" + QStringLiteral("Медь").toUtf8() +
-                              "\r\n; \xCC\xE5\xE4\xFC\r\nT0=130\r\n");
+    settings.WriteString("Profil1", "Name", QStringLiteral("Олово"));
+    settings.commit();
+    QCOMPARE(fileBytes(), QByteArray("[Profil0]\r\nName=\xCC\xE5\xE4\xFC\r\n; \xCC\xE5\xE4\xFC\r\n"
+                                     "T0=130\r\n\r\n[Profil1]\r\nName=\xCE\xEB\xEE\xE2\xEE\r\n"));
     QCOMPARE(SettingsFile().ReadString("Profil0", "Name", ""), QStringLiteral("Медь"));
 }
 
@@ -555,7 +663,7 @@ void TestSettingsFile::byteOrderMarkIsKept() {
     m_dir->writeSettings("\xEF\xBB\xBF[Profil0]\nName=" + QStringLiteral("Олово").toUtf8() + "\n");
     SettingsFile settings;
     QCOMPARE(settings.ReadString("Profil0", "Name", ""), QStringLiteral("Олово"));
-    settings.WriteInteger("Profil0", "T0", 1);
+    saveInteger(settings, "Profil0", "T0", 1);
     QCOMPARE(fileBytes(), QByteArray("\xEF\xBB\xBF[Profil0]\nName=" +
                                      QStringLiteral("Олово").toUtf8() + "\nT0=1\n"));
 }
@@ -567,8 +675,8 @@ void TestSettingsFile::byteOrderMarkInsideTheFileIsText() {
     const QString key = QStringLiteral("\uFEFFodd");
     SettingsFile settings;
     QCOMPARE(settings.ReadString("", key, "absent"), QStringLiteral("1"));
-    settings.WriteInteger("Profil0", "T0", 2);
-    settings.WriteInteger("Profil0", "T0", 3);
+    saveInteger(settings, "Profil0", "T0", 2);
+    saveInteger(settings, "Profil0", "T0", 3);
     const SettingsFile reopened;
     QCOMPARE(reopened.ReadString("", key, "absent"), QStringLiteral("1"));
     QCOMPARE(reopened.ReadString("", "odd", "absent"), QStringLiteral("absent"));
@@ -591,8 +699,10 @@ void TestSettingsFile::binaryFileReadsAndCanBeWritten() {
         }
         settings.WriteString("Profil0", "Name", " after noise ");
         settings.WriteInteger("Global", "Hex", 1);
-        // The noise keeps its bytes; what the console wrote is UTF-8 on lines of its own.
-        QVERIFY(fileBytes().contains("\nName=\" after noise \"\n"));
+        settings.commit();
+        // The noise keeps its bytes; what the console wrote is on lines of its own after it.
+        QVERIFY(fileBytes().startsWith(bytes));
+        QVERIFY(fileBytes().contains("Name=\" after noise \""));
         const SettingsFile reopened;
         QCOMPARE(reopened.ReadString("Profil0", "Name", ""), QStringLiteral(" after noise "));
         QCOMPARE(reopened.ReadInteger("Global", "Hex", 0), 1);
@@ -604,9 +714,9 @@ void TestSettingsFile::nulDoesNotHideTheRestOfTheFile() {
     SettingsFile settings;
     QCOMPARE(settings.ReadString("Profil0", "Name", ""), QStringLiteral("a\uFFFDb"));
     QCOMPARE(settings.ReadInteger("Global", "Hex", 0), 1);
-    settings.WriteInteger("Global", "Hex", 0);
-    // The line the write did not touch keeps its bytes, the NUL too.
-    QCOMPARE(fileBytes(), QByteArray("[Profil0]\nName=a\0b\n\n[Global]\nHex=0\n", 35));
+    saveInteger(settings, "Global", "Hex", 0);
+    // The line the save did not touch keeps its bytes, the NUL too.
+    QCOMPARE(fileBytes(), QByteArray("[Profil0]\nName=a\0b\n[Global]\nHex=0\n", 33));
 }
 
 void TestSettingsFile::veryLongLines() {
@@ -616,7 +726,7 @@ void TestSettingsFile::veryLongLines() {
     SettingsFile settings;
     QCOMPARE(settings.ReadInteger("Profil0", "T0", 0), 5);
     QCOMPARE(settings.ReadString("Profil0", "Name", ""), longName);
-    settings.WriteString("Profil1", "Name", longName + u' ');
+    saveString(settings, "Profil1", "Name", longName + u' ');
     QCOMPARE(SettingsFile().ReadString("Profil1", "Name", ""), longName + u' ');
 }
 
@@ -694,92 +804,78 @@ void TestSettingsFile::replacedFileKeepsItsPermissions() {
     m_dir->writeSettings("[Profil0]\nT0=1\n");
     const QFile::Permissions chosen = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
     QVERIFY(QFile::setPermissions(m_dir->settingsPath(), chosen));
-    SettingsFile().WriteInteger("Profil0", "T0", 2);
+    SettingsFile settings;
+    saveInteger(settings, "Profil0", "T0", 2);
     QCOMPARE(fileBytes(), QByteArray("[Profil0]\nT0=2\n"));
     QCOMPARE(QFileInfo(m_dir->settingsPath()).permissions() & ~(QFile::ReadUser | QFile::WriteUser),
              chosen & ~(QFile::ReadUser | QFile::WriteUser));
 }
 
-// A disk that fills up during the general settings save, at its first,
-// second, third or fourth write: that write is refused with "Unable to write
-// to <file>", the file holds exactly what the writes before it made of it, no
-// temporary file is left, and once there is room again the save goes through.
-// On a real 64 KiB tmpfs when the tests run as root (as in CI): the file is
-// padded so that the failing write is the first to need a second page of the
-// disk; elsewhere through the accessor's write limit, in the middle of that write.
-void TestSettingsFile::fullDiskRefusesTheWriteThatFailed_data() {
-    QTest::addColumn<bool>("realDisk");
-    QTest::addColumn<int>("failingWrite");
-    for (const bool realDisk : {true, false}) {
-        for (int write = 1; write <= 4; ++write)
-            QTest::addRow("%s, write %d", realDisk ? "tmpfs" : "write limit", write)
-                << realDisk << write;
-    }
+// A disk that fills up during the general settings save: at its first, middle
+// or last byte (through the accessor's write limit), or on a real 64 KiB tmpfs
+// (when the tests run as root, as in CI) without room for the file's second
+// page. The save is refused with "Unable to write to <file>", the file keeps
+// every byte, nothing of the save is in it, no temporary file is left, and once
+// there is room again the same save goes through.
+void TestSettingsFile::fullDiskRefusesTheWholeSave_data() {
+    QTest::addColumn<QString>("where");
+    QTest::newRow("first byte") << QStringLiteral("first");
+    QTest::newRow("middle byte") << QStringLiteral("middle");
+    QTest::newRow("last byte") << QStringLiteral("last");
+    QTest::newRow("tmpfs full") << QStringLiteral("tmpfs");
 }
 
-void TestSettingsFile::fullDiskRefusesTheWriteThatFailed() {
-    QFETCH(bool, realDisk);
-    QFETCH(int, failingWrite);
-    const QByteArray base = "[Connect]\nComport=Com3\nBaudRate=19200\n\n[Global]\n; set below\n\n"
-                            "[Profil0]\nT0=100\nName=" +
-                            QStringLiteral("Бессвинцовый BGA").toUtf8() + "\n";
+void TestSettingsFile::fullDiskRefusesTheWholeSave() {
+    QFETCH(QString, where);
+    QByteArray before = "[Connect]\nComport=Com3\nBaudRate=19200\n\n[Global]\n; set below\n\n"
+                        "[Profil0]\nT0=100\nName=" +
+                        QStringLiteral("Бессвинцовый BGA").toUtf8() + "\n";
     const QString scratch = m_dir->path() + QStringLiteral("/scratch.ini");
-    QList<QByteArray> states = statesOfSave(scratch, base);
+    writeBytes(scratch, before);
+    QCOMPARE(generalSettingsSave(scratch), QString());
+    QByteArray saved = readBytes(scratch);
 
     std::optional<SmallDisk> disk;
     std::optional<config::ScopedWriteLimit> limit;
     QString directory = m_dir->path();
-    if (realDisk) {
+    if (where == u"tmpfs") {
         if (::geteuid() != 0)
             QSKIP("mounting a small tmpfs needs root; the write-limit rows cover this");
         directory += QStringLiteral("/disk");
         disk.emplace(directory);
         if (!disk->mounted())
             QSKIP("cannot mount a tmpfs here; the write-limit rows cover this");
-        // After the writes before the failing one the file fills its page
-        // exactly (the padding comment's own layout may shift it once).
-        qint64 pad = kPageSize - states[failingWrite - 1].size();
-        for (int attempt = 0; attempt < 3 && states[failingWrite - 1].size() != kPageSize;
-             ++attempt) {
-            QVERIFY(pad >= 3);
-            states = statesOfSave(scratch, "; " + QByteArray(pad - 3, 'x') + "\n" + base);
-            pad += kPageSize - states[failingWrite - 1].size();
-        }
-        QCOMPARE(states[failingWrite - 1].size(), kPageSize);
+        // A file that fills its page; the save makes it longer.
+        const QByteArray pad = "; " + QByteArray(kPageSize - before.size() - 3, 'x') + "\n";
+        before.prepend(pad);
+        saved.prepend(pad);
+        QCOMPARE(before.size(), kPageSize);
     }
     const QString path = directory + QStringLiteral("/Iniprofil.ini");
-    writeBytes(path, states[0]);
-    if (realDisk) {
+    writeBytes(path, before);
+    if (disk) {
         // Room for a lock file and a one-page temporary file, not for a two-page one.
         writeBytes(directory + QStringLiteral("/filler"),
                    QByteArray((disk->freePages() - 2) * kPageSize, 'f'));
         QCOMPARE(disk->freePages(), 2);
     } else {
-        qint64 accepted = states[failingWrite].size() / 2;
-        for (int write = 1; write < failingWrite; ++write)
-            accepted += states[write].size();
-        limit.emplace(accepted);
+        const qint64 bytes = saved.size();
+        limit.emplace(where == u"first" ? 0 : where == u"middle" ? bytes / 2 : bytes - 1);
     }
 
-    const auto [refusedWrite, message] = runSave(path);
-    QCOMPARE(refusedWrite, failingWrite);
-    QCOMPARE(message, unableToWrite(path));
-    QCOMPARE(readBytes(path), states[failingWrite - 1]);
+    QCOMPARE(generalSettingsSave(path), unableToWrite(path));
+    QCOMPARE(readBytes(path), before);
     QCOMPARE(entriesOf(directory).filter(QStringLiteral("Iniprofil")),
              QStringList{"Iniprofil.ini"});
-    const SettingsFile reopened(path);
-    for (int write = 1; write <= kGeneralSettingsSave.size(); ++write) {
-        const Write& w = kGeneralSettingsSave[write - 1];
-        QCOMPARE(reopened.ReadInteger("Global", w.key, -1), write < failingWrite ? w.value : -1);
-    }
-    QCOMPARE(reopened.ReadString("Profil0", "Name", ""), QStringLiteral("Бессвинцовый BGA"));
+    for (const Write& write : kGeneralSettingsSave)
+        QCOMPARE(SettingsFile(path).ReadInteger("Global", write.key, -1), -1);
 
     // Room again: the same save goes through.
     limit.reset();
-    if (realDisk)
+    if (disk)
         QVERIFY(QFile::remove(directory + QStringLiteral("/filler")));
-    QCOMPARE(runSave(path).first, 0);
-    QCOMPARE(readBytes(path), states.last());
+    QCOMPARE(generalSettingsSave(path), QString());
+    QCOMPARE(readBytes(path), saved);
 }
 
 // Files as other tools save them. Each reads as written, and a write of one key
@@ -800,6 +896,8 @@ void TestSettingsFile::encodingsKeptOnRewrite_data() {
     };
     QTest::newRow("Windows-1251 lines in UTF-8")
         << withForeignLines(before) << withForeignLines(after);
+    QTest::newRow("Windows-1251 throughout")
+        << testsupport::toWindows1251(before) << testsupport::toWindows1251(after);
     QTest::newRow("UTF-8 with byte-order mark")
         << "\xEF\xBB\xBF" + before.toUtf8() << "\xEF\xBB\xBF" + after.toUtf8();
     QTest::newRow("UTF-16 LE with byte-order mark")
@@ -819,7 +917,7 @@ void TestSettingsFile::encodingsKeptOnRewrite() {
     QCOMPARE(settings.ReadString("Profil0", "Note", ""), QStringLiteral("Олово"));
     QCOMPARE(settings.ReadInteger("Profil0", "T0", 0), 120);
 
-    settings.WriteInteger("Profil0", "T0", 130);
+    saveInteger(settings, "Profil0", "T0", 130);
     QCOMPARE(fileBytes(), after);
     const SettingsFile reopened;
     QCOMPARE(reopened.ReadString("Profil0", "Name", ""), QStringLiteral("Профиль №1 «ёЁ»"));
@@ -827,7 +925,7 @@ void TestSettingsFile::encodingsKeptOnRewrite() {
     QCOMPARE(reopened.ReadInteger("Profil0", "T0", 0), 130);
 
     // A name the console writes reads back exactly, whatever the file's encoding.
-    settings.WriteString("Profil1", "Name", QStringLiteral("Свинцовый QFN, ёмкость"));
+    saveString(settings, "Profil1", "Name", QStringLiteral("Свинцовый QFN, ёмкость"));
     QCOMPARE(SettingsFile().ReadString("Profil1", "Name", ""),
              QStringLiteral("Свинцовый QFN, ёмкость"));
     QCOMPARE(SettingsFile().ReadString("Profil0", "Note", ""), QStringLiteral("Олово"));
@@ -901,6 +999,10 @@ void TestSettingsFile::lockOfAnotherConsole() {
     QFETCH(bool, killHolder);
     const QByteArray before = "[Profil0]\nName=Old\nT0=1\n";
     m_dir->writeSettings(before);
+    // A temporary as a console killed in the middle of a save leaves it. Only a
+    // save that holds the lock may take it for a leftover.
+    const QString leftover = m_dir->settingsPath() + QStringLiteral(".tmp1z141z3");
+    writeBytes(leftover, "[Profil0]\nName=Hal");
     QProcess* holder = startWriter({QStringLiteral("hold-lock"), m_dir->settingsPath()}, this);
     QTRY_VERIFY_WITH_TIMEOUT(holder->canReadLine(), 30000);
     QCOMPARE(holder->readLine(), QByteArray("locked\n"));
@@ -911,21 +1013,234 @@ void TestSettingsFile::lockOfAnotherConsole() {
         QVERIFY(holder->waitForFinished(30000));
     }
 
-    std::optional<SettingsFile> settings(std::in_place);
+    SettingsFile settings;
     if (killHolder) {
-        QCOMPARE(refusalOf(*settings), QStringLiteral("written"));
+        QCOMPARE(refusalOf(settings), QStringLiteral("written"));
         QCOMPARE(fileBytes(), QByteArray("[Profil0]\nName=New\nT0=1\n"));
-        // The lock is this console's now, until its accessor is released.
-        QCOMPARE(entriesOf(m_dir->path()), QStringList({"Iniprofil.ini", "Iniprofil.ini.lock"}));
-        settings.reset();
+        // The lock was this console's for the span of the save only; the leftover is gone.
         QCOMPARE(entriesOf(m_dir->path()), QStringList{"Iniprofil.ini"});
     } else {
-        QCOMPARE(refusalOf(*settings), unableToWrite(m_dir->settingsPath()));
+        QCOMPARE(refusalOf(settings), unableToWrite(m_dir->settingsPath()));
         QCOMPARE(fileBytes(), before);
         QVERIFY(QFileInfo::exists(lockPath));
+        QCOMPARE(readBytes(leftover), QByteArray("[Profil0]\nName=Hal"));
     }
     holder->kill();
     holder->waitForFinished(30000);
 }
+// Keys written are read back by the same accessor at once, but reach the file
+// only at the save; an accessor that goes without saving leaves the file alone
+// (and says so, unless an error is on its way out).
+void TestSettingsFile::writesAreSeenAtOnceAndReachTheFileAtTheSave() {
+    const QByteArray before = "[Global]\nHex=0\n";
+    m_dir->writeSettings(before);
+    {
+        SettingsFile settings;
+        settings.WriteInteger("Global", "Hex", 1);
+        settings.WriteString("GLOBAL", "hex", "2");
+        settings.WriteString("Profil0", "Name", "a\tb\nc");
+        QCOMPARE(settings.ReadInteger("Global", "Hex", -1), 2);
+        QCOMPARE(settings.ReadString("profil0", "NAME", ""), QStringLiteral("a\tb c"));
+        QCOMPARE(SettingsFile().ReadInteger("Global", "Hex", -1), 0);
+        QCOMPARE(fileBytes(), before);
+        QTest::ignoreMessage(QtWarningMsg,
+                             qPrintable(QStringLiteral("settings: 3 key(s) written to %1 but never "
+                                                       "committed")
+                                            .arg(m_dir->settingsPath())));
+    }
+    QCOMPARE(fileBytes(), before);
+
+    try {
+        SettingsFile settings;
+        settings.WriteInteger("Global", "Hex", 1);
+        throw config::ConversionError(QStringLiteral("75%"));
+    } catch (const config::ConversionError&) {
+    }
+    QCOMPARE(fileBytes(), before);
+
+    SettingsFile settings;
+    settings.WriteInteger("Global", "Hex", 1);
+    settings.WriteString("Global", "hex", "2");
+    settings.commit();
+    QCOMPARE(fileBytes(), QByteArray("[Global]\nHex=2\n"));
+    // A save with nothing written does not touch the file.
+    const QDateTime saved = QFileInfo(m_dir->settingsPath()).lastModified();
+    settings.commit();
+    QCOMPARE(QFileInfo(m_dir->settingsPath()).lastModified(), saved);
+}
+
+// In a Windows-1251 file, a value with a character that code page lacks
+// refuses the whole save, the keys before it included: the message names the
+// character, the file keeps every byte, and the accessor reads the file.
+void TestSettingsFile::characterTheFileCannotHoldRefusesTheWholeSave() {
+    const QByteArray before = testsupport::toWindows1251(
+        QStringLiteral("[Profil0]\r\nT0=100\r\nName=Медь\r\n[Profil1]\r\nName=Олово\r\n"));
+    m_dir->writeSettings(before);
+    SettingsFile settings;
+    settings.WriteInteger("Profil0", "T0", 120);
+    settings.WriteString("Profil0", "Name", QStringLiteral("Медь ✓"));
+    settings.WriteString("Profil1", "Name", QStringLiteral("Свинец"));
+    QString message;
+    try {
+        settings.commit();
+    } catch (const config::EncodingError& error) {
+        message = error.message();
+    }
+    QCOMPARE(message, QStringLiteral("Символ «✓» (U+2713) нельзя записать в файл настроек в "
+                                     "кодировке Windows-1251"));
+    QCOMPARE(fileBytes(), before);
+    QCOMPARE(entriesOf(m_dir->path()), QStringList{"Iniprofil.ini"});
+    QCOMPARE(settings.ReadInteger("Profil0", "T0", 0), 100);
+    QCOMPARE(settings.ReadString("Profil0", "Name", ""), QStringLiteral("Медь"));
+
+    // The same names go into a UTF-8 file.
+    m_dir->writeSettings(QStringLiteral("[Profil0]\nName=Медь\n").toUtf8());
+    settings.WriteString("Profil0", "Name", QStringLiteral("Медь ✓"));
+    settings.commit();
+    QCOMPARE(fileBytes(), QStringLiteral("[Profil0]\nName=Медь ✓\n").toUtf8());
+}
+
+// What a save asks of the system, seen from outside (strace): the file read
+// once, one temporary written and synced, one rename onto the file, then the
+// folder synced. Without the folder's sync a power cut right after the save may
+// bring the old file back.
+void TestSettingsFile::saveReadsOnceReplacesOnceAndSyncsTheFolder() {
+    const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+    if (strace.isEmpty())
+        QSKIP("strace is not installed");
+    m_dir->writeSettings("[Profil0]\nT0=1\n");
+    QProcess traced;
+    traced.setProgram(strace);
+    traced.setArguments({"-f", "-e", "trace=openat,rename,renameat,renameat2,fsync,fdatasync", "-o",
+                         m_dir->path() + QStringLiteral("/trace"), "--",
+                         QStringLiteral(SETTINGS_WRITER), "serve", m_dir->settingsPath()});
+    traced.start();
+    QVERIFY(traced.waitForStarted(30000));
+    traced.write("editor 3\n");
+    traced.closeWriteChannel();
+    QVERIFY(traced.waitForFinished(60000));
+    if (traced.exitCode() != 0)
+        QSKIP("strace cannot trace here (no ptrace)");
+    QCOMPARE(QString::fromUtf8(traced.readAllStandardOutput()), QStringLiteral("done 3\n"));
+    QCOMPARE(SettingsFile().ReadInteger("Profil9", "S3", 0), 395);
+
+    // The calls on the settings file and its folder, with the descriptors named.
+    const QString file = m_dir->settingsPath();
+    const QString folder = m_dir->path();
+    QStringList calls;
+    QHash<QString, QString> named; // descriptor -> what it was opened on
+    const QRegularExpression open(
+        QStringLiteral("openat\\(AT_FDCWD, \"([^\"]*)\", ([^)]*)\\) = (\\d+)"));
+    const QRegularExpression sync(QStringLiteral("(fsync|fdatasync)\\((\\d+)\\)"));
+    const QRegularExpression rename(QStringLiteral("rename\\w*\\(.*\"([^\"]*)\".*\"([^\"]*)\""));
+    for (const QString& line :
+         QString::fromUtf8(readBytes(folder + QStringLiteral("/trace"))).split(u'\n')) {
+        if (const auto m = open.match(line); m.hasMatch()) {
+            const QString path = m.captured(1);
+            const QString what = path == file                     ? QStringLiteral("file")
+                                 : path == folder                 ? QStringLiteral("folder")
+                                 : path.startsWith(file + ".tmp") ? QStringLiteral("temporary")
+                                                                  : QString();
+            named.insert(m.captured(3), what);
+            // The folder is also opened to look for leftovers; only its sync counts.
+            if (!what.isEmpty() && what != u"folder")
+                calls << QStringLiteral("open %1").arg(what);
+        } else if (const auto m = sync.match(line); m.hasMatch()) {
+            const QString what = named.value(m.captured(2));
+            if (!what.isEmpty())
+                calls << QStringLiteral("sync %1").arg(what);
+        } else if (const auto m = rename.match(line); m.hasMatch()) {
+            if (m.captured(2) == file && m.captured(1).startsWith(file + ".tmp"))
+                calls << QStringLiteral("rename temporary onto file");
+        }
+    }
+    QCOMPARE(calls, QStringList({"open file", "open temporary", "sync temporary",
+                                 "rename temporary onto file", "sync folder"}));
+}
+
+// Consoles killed at random moments while saving a file of a few megabytes:
+// each save removes what the kills before it left, and so does the save after
+// the last kill, together with a leftover of an older version's kill. The file
+// is whole, as one save or another left it.
+void TestSettingsFile::killedSavesLeaveNoTemporaryBehind() {
+    QByteArray big = "[Profil0]\nName=" + QStringLiteral("Олово").toUtf8() + "\n";
+    while (big.size() < qsizetype(4) * 1024 * 1024)
+        big += "; " + QByteArray(98, char('a' + big.size() % 26)) + "\n";
+    m_dir->writeSettings(big);
+    QRandomGenerator random(25);
+    for (int kill = 0; kill < 20; ++kill) {
+        QProcess* writer = startWriter({QStringLiteral("save"), m_dir->settingsPath(),
+                                        QStringLiteral("K"), QStringLiteral("100000")},
+                                       this);
+        QVERIFY(writer->waitForStarted(30000));
+        QTest::qWait(20 + random.bounded(60));
+        writer->kill();
+        QVERIFY(writer->waitForFinished(30000));
+        delete writer;
+    }
+    qInfo("%lld temporaries left after 20 kills",
+          qlonglong(entriesOf(m_dir->path()).filter(QStringLiteral(".tmp")).size()));
+    writeBytes(m_dir->settingsPath() + QStringLiteral(".tmpq0"), big.left(1000));
+    // An operator's own file beside it is no temporary of ours.
+    writeBytes(m_dir->settingsPath() + QStringLiteral(".tmp-notes.txt"), "mine");
+
+    SettingsFile settings;
+    saveString(settings, "Profil0", "Name", QStringLiteral("Медь"));
+    // (A console killed while it took over another's lock may leave the lock's
+    // own helper file, which the next such take-over deals with.)
+    QCOMPARE(entriesOf(m_dir->path()).filter(QStringLiteral(".tmp")),
+             QStringList{"Iniprofil.ini.tmp-notes.txt"});
+    QVERIFY(entriesOf(m_dir->path()).contains(QStringLiteral("Iniprofil.ini")));
+    const QByteArray after = fileBytes();
+    QVERIFY(after.startsWith("[Profil0]\nName=" + QStringLiteral("Медь").toUtf8() + "\n"));
+    QVERIFY(after.contains(big.mid(big.indexOf("\n; "))));
+    const SettingsFile reread;
+    const int saves = reread.ReadString("Common", "Last", "K-1").mid(1).toInt() + 1;
+    for (int i = 0; i < saves; ++i)
+        QCOMPARE(reread.ReadInteger("K", QStringLiteral("Save%1").arg(i), -1), i);
+}
+
+// Two consoles, one saving the profile editor and the other the connection
+// 15 ms later, fifty times: each round leaves both saves whole in the file.
+void TestSettingsFile::twoConsolesSavingTheEditorAndTheConnection() {
+    constexpr int kRounds = 50;
+    const QByteArray kept = "; \xCC\xE5\xE4\xFC\n[Global]\nHex=1\n";
+    m_dir->writeSettings(kept);
+    QProcess* editor = startWriter({QStringLiteral("serve"), m_dir->settingsPath()}, this);
+    QProcess* connection = startWriter({QStringLiteral("serve"), m_dir->settingsPath()}, this);
+    QVERIFY(editor->waitForStarted(30000) && connection->waitForStarted(30000));
+    const auto answer = [](QProcess* console) {
+        if (!console->canReadLine() && !console->waitForReadyRead(30000))
+            return QByteArray("<none>");
+        return console->readLine().trimmed();
+    };
+    for (int round = 0; round < kRounds; ++round) {
+        editor->write(QByteArray("editor ") + QByteArray::number(round) + "\n");
+        QTest::qWait(15);
+        connection->write(QByteArray("connection ") + QByteArray::number(round) + "\n");
+        QCOMPARE(answer(editor), QByteArray("done ") + QByteArray::number(round));
+        QCOMPARE(answer(connection), QByteArray("done ") + QByteArray::number(round));
+
+        const SettingsFile settings;
+        for (int p = 0; p < 10; ++p) {
+            const QString section = QStringLiteral("Profil%1").arg(p);
+            int key = 0;
+            for (const char* name : {"T0", "TB", "T1", "S1", "T3", "S3"})
+                QCOMPARE(settings.ReadInteger(section, name, -1), round * 100 + p * 10 + key++);
+            QCOMPARE(settings.ReadString(section, "Name", ""),
+                     QStringLiteral("Профиль %1, круг %2").arg(p).arg(round));
+        }
+        QCOMPARE(settings.ReadString("Connect", "Comport", ""),
+                 QStringLiteral("Com%1").arg(round % 6 + 1));
+        QCOMPARE(settings.ReadString("Connect", "BaudRate", ""), QString::number(9600 + round));
+        QCOMPARE(settings.ReadInteger("Global", "Hex", 0), 1);
+    }
+    editor->closeWriteChannel();
+    connection->closeWriteChannel();
+    QVERIFY(editor->waitForFinished(30000) && connection->waitForFinished(30000));
+    QVERIFY(fileBytes().startsWith(kept));
+    QCOMPARE(entriesOf(m_dir->path()), QStringList{"Iniprofil.ini"});
+}
+
 QTEST_GUILESS_MAIN(TestSettingsFile)
 #include "tst_settingsfile.moc"

@@ -300,7 +300,11 @@ void TestProfileEditor::longNameIsShownAndSavedWhole() {
     for (int i = 0; name.size() < 100000; ++i)
         name += QStringLiteral("Профиль %1; ").arg(i);
     name.truncate(100000);
-    config::SettingsFile().WriteString(section(4), QStringLiteral("Name"), name);
+    {
+        config::SettingsFile settings;
+        settings.WriteString(section(4), QStringLiteral("Name"), name);
+        settings.commit();
+    }
 
     m_windows->showEditor();
     QCOMPARE(m_windows->editorField(nameField(4))->text().size(), name.size());

@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The INI parser (SimpleIni) reading a settings text given as UTF-8.
+#include "config/IniParser.h"
+
+#include <QByteArrayView>
+
+// Plain char storage: the text handed to the parser is always UTF-8, made by
+// us from the decoded lines, so the parser needs no converter of its own.
+// Debian's header compiles its template bodies only where asked; this is the
+// one place.
+#define SI_NO_CONVERSION
+#define SI_IMPLEMENTATION
+#include <SimpleIni.h>
+
+namespace config {
+
+namespace {
+
+// The parser's text back to ours. QString::fromUtf8() would drop a leading
+// U+FEFF, which here is part of a name or value, not a byte-order mark.
+QString textFromParser(const char* utf8) {
+    const QByteArrayView text(utf8);
+    if (!text.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(text);
+    return QChar(0xFEFF) + textFromParser(utf8 + 3);
+}
+
+} // namespace
+
+struct IniParser::Ini {
+    // UTF-8, repeated keys kept, no multi-line values.
+    CSimpleIniA ini{true, true, false};
+};
+
+IniParser::IniParser(const std::string& utf8) : m_ini(std::make_unique<Ini>()) {
+    // The parser fails only when it runs out of memory; it then reads nothing.
+    if (m_ini->ini.LoadData(utf8) < 0)
+        m_ini->ini.Reset();
+}
+
+IniParser::~IniParser() = default;
+
+std::optional<QString> IniParser::stored(const QString& section, const QString& key) const {
+    const char* value =
+        m_ini->ini.GetValue(section.toUtf8().constData(), key.toUtf8().constData(), nullptr);
+    if (!value)
+        return std::nullopt;
+    return textFromParser(value);
+}
+
+QList<SettingsEntry> IniParser::entries() const {
+    const CSimpleIniA& ini = m_ini->ini;
+    CSimpleIniA::TNamesDepend sections;
+    ini.GetAllSections(sections);
+    sections.sort(CSimpleIniA::Entry::LoadOrder());
+    QList<SettingsEntry> entries;
+    for (const CSimpleIniA::Entry& section : sections) {
+        CSimpleIniA::TNamesDepend keys;
+        ini.GetAllKeys(section.pItem, keys);
+        keys.sort(CSimpleIniA::Entry::LoadOrder());
+        const QString sectionName = textFromParser(section.pItem);
+        for (const CSimpleIniA::Entry& key : keys) {
+            entries.append({sectionName, textFromParser(key.pItem),
+                            textFromParser(ini.GetValue(section.pItem, key.pItem, ""))});
+        }
+    }
+    return entries;
+}
+
+} // namespace config

@@ -1,0 +1,255 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Fuzz target: any bytes as the settings file, in any encoding, and a save of up to eight keys made
+// in memory: the file's text decoded, the keys changed, the bytes encoded and read again by the INI
+// parser.
+#include "config/Errors.h"
+#include "config/FileText.h"
+#include "config/SettingsText.h"
+#include "fuzz/FuzzCheck.h"
+#include "fuzz/SettingsInputs.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <cstdio>
+
+namespace {
+
+using config::SettingsName;
+using fuzzinput::Name;
+
+constexpr int kMaxWrites = 8;
+constexpr int kKnownNames = 8;
+
+using NameKey = std::pair<SettingsName, SettingsName>;
+
+NameKey nameKey(const QString& section, const QString& key) {
+    return {SettingsName{section}, SettingsName{key}};
+}
+
+// What the parser reads: each key's value by its name.
+QHash<NameKey, QString> valuesOf(const QList<config::SettingsEntry>& entries) {
+    QHash<NameKey, QString> values;
+    for (const config::SettingsEntry& e : entries)
+        values.insert(nameKey(e.section, e.key), e.value);
+    return values;
+}
+
+// The lines of an 8-bit file without their line breaks (views into it), and
+// (when asked) the key each names.
+struct Line {
+    QByteArrayView bytes;
+    QString key;
+};
+
+// After the byte-order marks, which stay in front (checked apart).
+QList<Line> linesOf(const QByteArray& file, qsizetype prefixLength, bool withKeys) {
+    const QByteArrayView bytes = QByteArrayView(file).sliced(prefixLength);
+    QList<Line> lines;
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        qsizetype end = start;
+        while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r')
+            ++end;
+        const QByteArrayView line = bytes.sliced(start, end - start);
+        QString key;
+        if (withKeys && line.contains('=')) {
+            const auto encoding =
+                line.isValidUtf8() ? config::FileEncoding::Utf8 : config::FileEncoding::Windows1251;
+            key = fuzzinput::keyOfLine(config::decodeLine(line, encoding));
+        }
+        lines.append({line, key});
+        start = end + (bytes.sliced(end).startsWith("\r\n") ? 2 : 1);
+    }
+    return lines;
+}
+
+bool isAscii(const QByteArray& bytes) {
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+// Whether the text has a character beyond ASCII (a U+FFFD where a NUL may stand not counted).
+bool beyondAsciiIn(const QString& text, bool nulMayStand) {
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80 && !(nulMayStand && c == QChar(QChar::ReplacementCharacter)))
+            return true;
+    }
+    return false;
+}
+
+void report(const char* what, const QByteArray& before, const QByteArray& after) {
+    std::fprintf(stderr, "%s\nbefore:\n%s\nafter:\n%s\n", what,
+                 before.toPercentEncoding(" =[];#\n").constData(),
+                 after.toPercentEncoding(" =[];#\n").constData());
+}
+
+} // namespace
+
+// Input: a control byte (how the file was saved, how many keys, whether values
+// are Windows-1251 text), two bytes choosing which keys get the values they
+// already hold, a byte choosing the first key; the rest is the file. Read by the
+// INI parser before and after: every key written reads as written, every other
+// key it read as before, and no key appears; every line that no
+// written key names keeps its bytes and its order; the file keeps its
+// byte-order mark and its encoding; a save of the values the file holds
+// changes no byte; a value the file's encoding lacks refuses the whole save.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const fuzzinput::Input input(data, size);
+    const QByteArray bytes = fuzzinput::savedAs(input.saved(), input.rest);
+    const config::SettingsText text(bytes);
+
+    // The names the parser reads in the file, and a few the console writes.
+    const QList<config::SettingsEntry> entries = text.entries();
+    const QHash<NameKey, QString> before = valuesOf(entries);
+    QList<Name> names;
+    for (qsizetype i = 0; i < entries.size() && i < fuzzinput::kMaxFoundNames; ++i)
+        names.append({entries[i].section, entries[i].key});
+    const QList<Name>& known = fuzzinput::knownNames();
+    for (int k = 0; k < kKnownNames; ++k)
+        names.append(known[(input.number + k * 13) % known.size()]);
+
+    const int writes = 1 + (input.control >> 3) % kMaxWrites;
+    const bool windows1251Values = (input.control & 0x80) != 0;
+    QList<config::Assignment> save;
+    for (int w = 0; w < writes; ++w) {
+        const Name& name = names[(input.choice + w * 7) % names.size()];
+        QString value = windows1251Values
+                            ? config::decodeWindows1251(input.rest.mid(
+                                  w * fuzzinput::kMaxValueLength, fuzzinput::kMaxValueLength))
+                            : input.value(w);
+        const auto held = before.constFind(nameKey(name.first, name.second));
+        if ((input.number >> w & 1) && held != before.cend())
+            value = *held;
+        save.append({name.first, name.second, value});
+    }
+
+    QByteArray saved;
+    try {
+        const config::SavedText made = text.withValues(save);
+        saved = made.bytes();
+        FUZZ_CHECK(made.changes() == (saved != bytes));
+    } catch (const config::EncodingError& error) {
+        FUZZ_CHECK(text.encoding() == config::FileEncoding::Windows1251);
+        bool lacking = false;
+        for (const config::Assignment& a : save)
+            lacking = lacking || !fuzzinput::holdsInWindows1251(a.section + a.key +
+                                                                config::readBackForm(a.value));
+        FUZZ_CHECK(lacking);
+        FUZZ_CHECK(error.character() > 0xFFFF ||
+                   fuzzinput::windows1251Bytes()[error.character()] < 0);
+        return 0;
+    }
+    FUZZ_CHECK(text.bytes() == bytes);
+    const config::SettingsText after(saved);
+
+    // Each key written reads as its last write left it, every other key the
+    // parser read as before, and no other key appears. A line's Windows-1251
+    // bytes that happen to be valid UTF-8 beyond ASCII (a name "РЁ") read as
+    // UTF-8, as such a line from any Windows program does: each line is read on
+    // its own, and nothing tells the two apart; such a key is not checked, and
+    // the line may read as a key of another name.
+    QHash<NameKey, QString> expected = before;
+    QSet<NameKey> ambiguous;
+    bool beyondAscii = false; // a line the save changed holds more than ASCII
+    for (const config::Assignment& a : save) {
+        const NameKey name = nameKey(a.section, a.key);
+        const QString value = config::readBackForm(a.value);
+        ambiguous.remove(name);
+        if (text.encoding() == config::FileEncoding::Windows1251) {
+            for (const QString& quote : {QString(), QStringLiteral("\"")}) {
+                const QByteArray line =
+                    fuzzinput::toWindows1251(a.key + u'=' + quote + value + quote);
+                if (!isAscii(line) && line.isValidUtf8())
+                    ambiguous.insert(name);
+            }
+        }
+        expected.insert(name, value);
+    }
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        const auto held = before.constFind(it.key());
+        if (held != before.cend() && *held == *it)
+            continue;
+        // A U+FFFD in a name the file spells may stand for a NUL, which the
+        // save writes back as the file had it.
+        beyondAscii = beyondAscii || beyondAsciiIn(it.key().first.text, true) ||
+                      beyondAsciiIn(it.key().second.text, true) || beyondAsciiIn(*it, false);
+    }
+    const bool anyAmbiguous = !ambiguous.isEmpty();
+    const bool changes = expected != before;
+    const QHash<NameKey, QString> read = valuesOf(after.entries());
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        if (ambiguous.contains(it.key()))
+            continue;
+        const auto found = read.constFind(it.key());
+        if (found == read.cend() || *found != *it) {
+            std::fprintf(stderr, "[%s] %s: %s, not \"%s\"\n", qPrintable(it.key().first.text),
+                         qPrintable(it.key().second.text),
+                         found == read.cend() ? "absent" : qPrintable(u'"' + *found + u'"'),
+                         qPrintable(*it));
+            report("a key reads wrong", bytes, saved);
+        }
+        FUZZ_CHECK(found != read.cend() && *found == *it);
+    }
+    for (auto it = read.cbegin(); it != read.cend(); ++it) {
+        if (!expected.contains(it.key()) && !anyAmbiguous) {
+            std::fprintf(stderr, "[%s] %s appeared\n", qPrintable(it.key().first.text),
+                         qPrintable(it.key().second.text));
+            report("a key appeared", bytes, saved);
+        }
+        FUZZ_CHECK(expected.contains(it.key()) || anyAmbiguous);
+    }
+    // Reads by name agree with the parser's list.
+    for (const config::Assignment& a : save) {
+        if (!ambiguous.contains(nameKey(a.section, a.key)))
+            FUZZ_CHECK(after.value(a.section, a.key) == read.value(nameKey(a.section, a.key)));
+    }
+    if (!changes) {
+        if (saved != bytes)
+            report("a save of the values held changed the file", bytes, saved);
+        FUZZ_CHECK(saved == bytes);
+    }
+
+    // The file keeps its mark, and a save that writes text beyond ASCII writes
+    // it in the file's encoding, so the file reads as one of that encoding still
+    // (unless a line as above makes it read as mixed). ASCII fits every
+    // encoding: the untouched lines alone then say what the file is.
+    const qsizetype marks = config::splitLines(bytes).prefixLength;
+    FUZZ_CHECK(saved.startsWith(bytes.first(marks)));
+    FUZZ_CHECK(after.encoding() == text.encoding() || anyAmbiguous || !beyondAscii);
+
+    // The lines no written key names keep their bytes and their order.
+    if (text.encoding() != config::FileEncoding::Utf16LE &&
+        text.encoding() != config::FileEncoding::Utf16BE) {
+        const QList<Line> out = linesOf(saved, marks, false);
+        qsizetype at = 0;
+        for (const Line& line : linesOf(bytes, marks, true)) {
+            bool written = false;
+            for (const config::Assignment& a : save)
+                written = written || SettingsName{line.key} == SettingsName{a.key};
+            if (written)
+                continue;
+            while (at < out.size() && out[at].bytes != line.bytes)
+                ++at;
+            if (at == out.size()) {
+                std::fprintf(stderr, "line \"%s\"\n",
+                             line.bytes.toByteArray().toPercentEncoding().constData());
+                report("a line was lost or moved", bytes, saved);
+            }
+            FUZZ_CHECK(at < out.size());
+            ++at;
+        }
+    }
+
+    // The same save again changes nothing.
+    FUZZ_CHECK(anyAmbiguous || after.withValues(save).bytes() == saved);
+    return 0;
+}
