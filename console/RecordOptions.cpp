@@ -67,6 +67,7 @@ void writeRunLimits(config::SettingsFile& settings, const record::RunLimits& lim
                          limits.maxRise ? QString::number(*limits.maxRise) : QStringLiteral("0"));
     settings.WriteInteger(kSectionRecord, kMinLiquidusSeconds,
                           limits.minLiquidusSeconds.value_or(kOff));
+    settings.commit(); // the four keys are one change of the file
 }
 
 RunLimitsTexts runLimitsTexts(const record::RunLimits& limits) {

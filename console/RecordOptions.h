@@ -37,8 +37,9 @@ void saveRecordOption(RecordOption option, bool on);
 record::RunLimits readRunLimits(const config::SettingsFile& settings);
 // The tolerance alone, for whatever compares a curve with a target or another run.
 std::int32_t readTolerance(const config::SettingsFile& settings);
-// Writes the four keys, an unset limit as 0. The one place that saves them: a
-// refused write raises config::WriteError.
+// Saves the four keys as one change of the file, an unset limit as 0. The one
+// place that saves them: a refused save raises config::WriteError (or
+// EncodingError) and leaves the file as it was.
 void writeRunLimits(config::SettingsFile& settings, const record::RunLimits& limits);
 
 // The limits as the operator types them: whole degrees and seconds, the rate a
