@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -421,13 +422,19 @@ void TestConsoleE2e::twoConsolesKeepTheirOwnSettingsAndRuns() {
         one.folder = m_dir->filePath(QStringLiteral("station %1").arg(i + 1));
         QVERIFY(QDir().mkpath(one.folder));
         const QString file = one.folder + QStringLiteral("/st%1.ini").arg(i + 1);
-        // Blanks around '=' as a hand edit leaves them: a save tidies the lines it writes.
+        // Blanks around '=' as a hand edit leaves them: a save that does not change
+        // the key keeps its line as it is.
         QByteArray settings = kSettings + "\n[Record]\nAutoSave=1\n";
         settings.replace("BaudRate=19200", "BaudRate = 19200");
         QFile out(file);
         QVERIFY(out.open(QIODevice::WriteOnly));
         out.write(settings);
         out.close();
+        // What a console killed during a save leaves behind; the next save beside
+        // it removes it.
+        QFile leftover(file + QStringLiteral(".tmp1x2y3z"));
+        QVERIFY(leftover.open(QIODevice::WriteOnly));
+        leftover.close();
         one.station = std::make_unique<StationProcess>(one.folder);
         QVERIFY2(one.station->start(), qPrintable(one.station->errors()));
         one.console = std::make_unique<ConsoleProcess>(
@@ -456,7 +463,13 @@ void TestConsoleE2e::twoConsolesKeepTheirOwnSettingsAndRuns() {
     first.click(*dialog, kPortSave);
     QVERIFY(first.waitForWindowGone(*dialog, kWindowTimeoutMs));
     const std::optional<QByteArray> firstAfter = bytes(0);
-    QVERIFY(firstAfter && firstAfter->contains("\nBaudRate=19200"));
+    QVERIFY(firstAfter && firstAfter->contains("\nBaudRate = 19200\n"));
+    const auto leftoverOf = [&](int i) {
+        return QFileInfo::exists(stations[i].console->settingsPath() +
+                                 QStringLiteral(".tmp1x2y3z"));
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(!leftoverOf(0), kWindowTimeoutMs); // the save was made there
+    QVERIFY(leftoverOf(1));
     QCOMPARE(bytes(1), secondBefore);
 
     // Each connects to the station whose link lies beside its file, and a run
