@@ -715,20 +715,13 @@ void TForm1::finishRun() {
     m_lastReport = record::makeRunReport(run, run.runs().back().first, run.size(), *assessment);
     // The report goes beside the run's file once the file is on the disk.
     if (const std::optional<quint64> file = m_journal->runEnded())
-        m_reportsDue[*file] = *m_lastReport;
+        m_reportsDue.expect(*file, *m_lastReport);
 }
 
-// The run's file is whole: its report goes beside it, named as it is.
+// The run's file is whole: its report goes beside it.
 void TForm1::journalFileClosed(quint64 file, const QString& path) {
-    // Files close in the order their runs ended: reports of earlier files are
-    // not coming (their file failed).
-    const auto due = m_reportsDue.find(file);
-    if (due == m_reportsDue.end())
-        return;
-    const record::RunReport report = std::move(due->second);
-    m_reportsDue.erase(m_reportsDue.begin(), std::next(due));
-    const QFileInfo csv(path);
-    writeReport(csv.dir().filePath(csv.completeBaseName() + QStringLiteral(".pdf")), report);
+    if (const std::optional<record::DueReports::Due> due = m_reportsDue.fileClosed(file, path))
+        writeReport(due->path, due->report);
 }
 
 bool TForm1::writeReport(const QString& path, const record::RunReport& report) {

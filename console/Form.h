@@ -12,7 +12,6 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <optional>
 #include <vector>
 
@@ -297,7 +296,7 @@ private:
     // The last finished run's report, and the reports waiting for their run's
     // journal file to be on the disk, by file.
     std::optional<record::RunReport> m_lastReport;
-    std::map<quint64, record::RunReport> m_reportsDue;
+    record::DueReports m_reportsDue;
     record::RunJournal* m_journal = nullptr;
     // Where the last export went; the save dialog opens there next time.
     QString m_exportFolder;

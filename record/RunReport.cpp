@@ -4,6 +4,9 @@
 
 #include "record/RunCsv.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -181,6 +184,21 @@ std::vector<CurvePoint> curveEnvelope(const std::vector<RunSecond>& seconds,
     if (seconds.back() && (points.empty() || points.back().second != last))
         points.push_back({last, double((*seconds.back()).*value)});
     return points;
+}
+
+void DueReports::expect(quint64 file, RunReport report) {
+    m_due[file] = std::move(report);
+}
+
+std::optional<DueReports::Due> DueReports::fileClosed(quint64 file, const QString& filePath) {
+    const auto due = m_due.find(file);
+    if (due == m_due.end())
+        return std::nullopt;
+    RunReport report = std::move(due->second);
+    m_due.erase(m_due.begin(), std::next(due));
+    const QFileInfo beside(filePath);
+    return Due{beside.dir().filePath(beside.completeBaseName() + QStringLiteral(".pdf")),
+               std::move(report)};
 }
 
 } // namespace record

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -82,5 +83,24 @@ struct CurvePoint {
 };
 std::vector<CurvePoint> curveEnvelope(const std::vector<RunSecond>& seconds,
                                       std::int32_t RunSample::*value, int columns);
+
+// The reports that go beside the journal's files once each file is whole. A run's
+// report waits for its file; files close in the order their runs ended, so when
+// one closes, the reports of files before it are not coming (their file failed)
+// and are dropped.
+class DueReports {
+public:
+    void expect(quint64 file, RunReport report);
+    // The report of the file that has closed, and where it goes: beside the
+    // file, named as it is, ".pdf". None when no report waits for that file.
+    struct Due {
+        QString path;
+        RunReport report;
+    };
+    std::optional<Due> fileClosed(quint64 file, const QString& filePath);
+
+private:
+    std::map<quint64, RunReport> m_due;
+};
 
 } // namespace record

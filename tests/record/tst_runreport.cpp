@@ -55,6 +55,8 @@ private slots:
     void aSecondRunStandsOnItsOwn();
     void envelopeKeepsPeaksAndGaps_data();
     void envelopeKeepsPeaksAndGaps();
+    void reportsGoBesideTheirFilesAsTheyClose_data();
+    void reportsGoBesideTheirFilesAsTheyClose();
 };
 
 void TestRunReport::reportSaysWhatRunItIs() {
@@ -164,6 +166,45 @@ void TestRunReport::envelopeKeepsPeaksAndGaps() {
     QFETCH(int, columns);
     QFETCH(QString, points);
     QCOMPARE(pointsText(curveEnvelope(secondsOf(seconds), &RunSample::top, columns)), points);
+}
+
+// Runs 1, 2 and 3 ended and their reports wait for files 1, 2 and 3; each row
+// closes files in its order and lists the reports written, told apart by their
+// titles.
+void TestRunReport::reportsGoBesideTheirFilesAsTheyClose_data() {
+    QTest::addColumn<QString>("closed");
+    QTest::addColumn<QString>("reports");
+    QTest::newRow("each file in turn") << "1 2 3"
+                                       << "run1 run2 run3";
+    QTest::newRow("the second file failed") << "1 3"
+                                            << "run1 run3";
+    QTest::newRow("the last closes first: the others are not coming") << "3 1 2"
+                                                                      << "run3";
+    QTest::newRow("a file closed twice reports once") << "1 1 2"
+                                                      << "run1 run2";
+    QTest::newRow("a file no run waited for") << "7 1"
+                                              << "run1";
+}
+
+void TestRunReport::reportsGoBesideTheirFilesAsTheyClose() {
+    QFETCH(QString, closed);
+    QFETCH(QString, reports);
+    DueReports due;
+    for (quint64 file : {1, 2, 3}) {
+        RunReport report;
+        report.title = QStringLiteral("run%1").arg(file);
+        due.expect(file, report);
+    }
+    QStringList written;
+    for (const QString& file : closed.split(u' ')) {
+        const QString csv = QStringLiteral("/runs/2026-12-10 14-03-59 профиль %1.csv").arg(file);
+        if (const std::optional<DueReports::Due> report = due.fileClosed(file.toULongLong(), csv)) {
+            QCOMPARE(report->path,
+                     QStringLiteral("/runs/2026-12-10 14-03-59 профиль %1.pdf").arg(file));
+            written << report->report.title;
+        }
+    }
+    QCOMPARE(written.join(u' '), reports);
 }
 
 QTEST_GUILESS_MAIN(TestRunReport)
