@@ -113,6 +113,7 @@ SettingsText::SettingsText(QByteArray bytes)
                 m_sections.last().name = name;
                 m_ids.insert(Name{name}, section);
             }
+            m_sections[section].headers.push_back(i);
         }
         m_info[i] = Line{shape.kind, section};
         if (shape.kind == Kind::Blank || shape.kind == Kind::Comment)
@@ -148,8 +149,10 @@ size_t SettingsText::keyHash(qsizetype line, const Shape& shape) const {
     return qHash(Name{textOf(line, shape.nameFrom, shape.nameTo)}, 0);
 }
 
-// Of a repeated key the first counts; the later ones are kept, unread.
-qsizetype SettingsText::firstKeyLine(int section, const QString& key) const {
+// The section's key lines whose name hashes as `key` does, in file order.
+std::pair<std::vector<SettingsText::KeyLine>::const_iterator,
+          std::vector<SettingsText::KeyLine>::const_iterator>
+SettingsText::linesHashed(int section, const QString& key) const {
     const Section& s = m_sections[section];
     if (!s.sorted) {
         std::stable_sort(s.keys.begin(), s.keys.end(),
@@ -157,9 +160,17 @@ qsizetype SettingsText::firstKeyLine(int section, const QString& key) const {
         s.sorted = true;
     }
     const size_t hash = qHash(Name{key}, 0);
-    auto it = std::lower_bound(s.keys.cbegin(), s.keys.cend(), hash,
-                               [](const KeyLine& k, size_t h) { return k.hash < h; });
-    for (; it != s.keys.cend() && it->hash == hash; ++it) {
+    const auto begin = std::lower_bound(s.keys.cbegin(), s.keys.cend(), hash,
+                                        [](const KeyLine& k, size_t h) { return k.hash < h; });
+    const auto end = std::upper_bound(begin, s.keys.cend(), hash,
+                                      [](size_t h, const KeyLine& k) { return h < k.hash; });
+    return {begin, end};
+}
+
+// Of a repeated key the first counts; the later ones are kept, unread.
+qsizetype SettingsText::firstKeyLine(int section, const QString& key) const {
+    const auto [begin, end] = linesHashed(section, key);
+    for (auto it = begin; it != end; ++it) {
         if (keyIs(it->line, key))
             return it->line;
     }
@@ -284,6 +295,26 @@ int SettingsText::sectionId(const QString& name) const {
     return m_ids.value(Name{name}, -1);
 }
 
+// A decoded line as UTF-8. A NUL, which would end the parser's text, reads as U+FFFD.
+void SettingsText::appendForParser(std::string& text, qsizetype line) const {
+    const LineSpan& span = m_lines.lines[line];
+    if (span.encoding != FileEncoding::Utf8) {
+        text += decodeLine(QByteArrayView(m_bytes).sliced(span.start, span.length), span.encoding)
+                    .toStdString();
+        return;
+    }
+    const char* from = m_bytes.constData() + span.start;
+    const char* const end = from + span.length;
+    while (from < end) {
+        const char* nul = static_cast<const char*>(std::memchr(from, 0, size_t(end - from)));
+        text.append(from, nul ? nul : end);
+        if (!nul)
+            break;
+        text += "\xEF\xBF\xBD";
+        from = nul + 1;
+    }
+}
+
 // The decoded lines as UTF-8, one '\n' after each but the last. A line that
 // opens a header it never closes is left empty: the parser would take the
 // lines below it into the broken name. The text starts with an empty line, so
@@ -296,26 +327,35 @@ std::string SettingsText::parserText() const {
     for (qsizetype i = 0; i < m_lines.lines.size(); ++i) {
         if (i > 0)
             text += '\n';
-        if (m_info[i].kind == Kind::Unclosed)
-            continue;
-        const LineSpan& span = m_lines.lines[i];
-        if (span.encoding != FileEncoding::Utf8) {
-            text +=
-                decodeLine(QByteArrayView(m_bytes).sliced(span.start, span.length), span.encoding)
-                    .toStdString();
-            continue;
+        if (m_info[i].kind != Kind::Unclosed)
+            appendForParser(text, i);
+    }
+    return text;
+}
+
+// The part of the text the parser needs to read one key: the section's lines
+// that may name it, each under the header that opens its part of the section
+// (lines above the first header have none). Other lines cannot change what the
+// parser reads for the key, and a file with a log pasted into it holds a
+// million of them.
+std::string SettingsText::parserTextOf(int section, const QString& key) const {
+    const auto [begin, end] = linesHashed(section, key);
+    std::vector<qsizetype> lines;
+    for (auto it = begin; it != end; ++it)
+        lines.push_back(it->line);
+    std::sort(lines.begin(), lines.end());
+    const std::vector<qsizetype>& headers = m_sections[section].headers;
+    std::string text(1, '\n');
+    qsizetype lastHeader = -1;
+    for (const qsizetype line : lines) {
+        const auto above = std::upper_bound(headers.cbegin(), headers.cend(), line);
+        if (above != headers.cbegin() && *(above - 1) != lastHeader) {
+            lastHeader = *(above - 1);
+            appendForParser(text, lastHeader);
+            text += '\n';
         }
-        // Valid UTF-8 already; a NUL, which would end the parser's text, reads as U+FFFD.
-        const char* from = m_bytes.constData() + span.start;
-        const char* const end = from + span.length;
-        while (from < end) {
-            const char* nul = static_cast<const char*>(std::memchr(from, 0, size_t(end - from)));
-            text.append(from, nul ? nul : end);
-            if (!nul)
-                break;
-            text += "\xEF\xBF\xBD";
-            from = nul + 1;
-        }
+        appendForParser(text, line);
+        text += '\n';
     }
     return text;
 }
@@ -327,7 +367,10 @@ const IniParser& SettingsText::parsed() const {
 }
 
 std::optional<QString> SettingsText::value(const QString& section, const QString& key) const {
-    const std::optional<QString> stored = parsed().stored(section, key);
+    const int id = sectionId(section);
+    if (id < 0)
+        return std::nullopt;
+    const std::optional<QString> stored = IniParser(parserTextOf(id, key)).stored(section, key);
     if (!stored)
         return std::nullopt;
     return valueFromStored(*stored);

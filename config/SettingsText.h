@@ -127,13 +127,16 @@ private:
         // no more than a pass to read.
         mutable std::vector<KeyLine> keys;
         mutable bool sorted = false;
-        qsizetype lastContent = -1; // last line neither blank nor a comment; -1: none
+        std::vector<qsizetype> headers; // the lines of its headers, in file order
+        qsizetype lastContent = -1;     // last line neither blank nor a comment; -1: none
     };
     struct Shape;
 
     Shape shapeOf(qsizetype line) const;
     QString textOf(qsizetype line, qsizetype from, qsizetype to) const;
     size_t keyHash(qsizetype line, const Shape& shape) const;
+    std::pair<std::vector<KeyLine>::const_iterator, std::vector<KeyLine>::const_iterator>
+    linesHashed(int section, const QString& key) const;
     qsizetype firstKeyLine(int section, const QString& key) const;
     bool keyIs(qsizetype line, const QString& key) const;
     QString valueOf(qsizetype line) const;
@@ -143,7 +146,9 @@ private:
     bool endsWithLoneCr(qsizetype line) const;
     bool startsWithLineFeed(qsizetype line) const;
     QByteArray encodedLine(const QString& text) const;
+    void appendForParser(std::string& text, qsizetype line) const;
     std::string parserText() const;
+    std::string parserTextOf(int section, const QString& key) const;
     const IniParser& parsed() const;
 
     QByteArray m_bytes;
@@ -151,8 +156,9 @@ private:
     QList<Line> m_info;
     QList<Section> m_sections; // the unnamed section first
     QHash<Name, int> m_ids;    // section name -> index in m_sections
-    // The parser's reading, made at the first read of a value: a save needs
-    // only the lines.
+    // The parser's reading of the whole text, made at the first call of
+    // entries(): a save needs only the lines, and a read of one key only the
+    // lines that may hold it.
     mutable std::shared_ptr<const IniParser> m_parsed;
 };
 

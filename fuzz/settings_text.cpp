@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -25,6 +26,7 @@ using fuzzinput::Name;
 
 constexpr int kMaxWrites = 8;
 constexpr int kKnownNames = 8;
+constexpr int kReadsChecked = 8;
 
 using NameKey = std::pair<SettingsName, SettingsName>;
 
@@ -116,6 +118,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QList<Name>& known = fuzzinput::knownNames();
     for (int k = 0; k < kKnownNames; ++k)
         names.append(known[(input.number + k * 13) % known.size()]);
+    // A read by name, which parses only the lines that may hold the key, reads
+    // what the parse of the whole text reads: checked for the first names the
+    // file holds and the console's own, as each read is a parse of its own.
+    const qsizetype found = names.size() - kKnownNames;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (i >= kReadsChecked && i < found)
+            continue;
+        const Name& name = names[i];
+        const auto held = before.constFind(nameKey(name.first, name.second));
+        const std::optional<QString> read = text.value(name.first, name.second);
+        if (held == before.cend() ? read.has_value() : read != *held)
+            report("a read by name differs from the whole text's", bytes, bytes);
+        FUZZ_CHECK(held == before.cend() ? !read.has_value() : read == *held);
+    }
 
     const int writes = 1 + (input.control >> 3) % kMaxWrites;
     const bool windows1251Values = (input.control & 0x80) != 0;

@@ -146,10 +146,24 @@ void TestSettingsText::parserReadsOddFiles_data() {
 void TestSettingsText::parserReadsOddFiles() {
     QFETCH(QByteArray, bytes);
     QFETCH(Entries, entries);
+    QFETCH(QStringList, unread);
     const SettingsText text(bytes);
     QCOMPARE(shown(sorted(text.entries())), shown(sorted(entries)));
+    // A read by name parses only the lines that may hold the key: it reads
+    // what the whole text's parse reads, and nothing where that reads nothing.
     for (const SettingsEntry& e : entries)
         QCOMPARE(text.value(e.section, e.key), std::optional<QString>(e.value));
+    for (const QString& name : unread) {
+        const QString section = name.left(name.indexOf(u'/'));
+        const QString key = name.mid(name.indexOf(u'/') + 1);
+        std::optional<QString> expected;
+        for (const SettingsEntry& e : entries) {
+            if (config::SettingsName{e.section} == config::SettingsName{section} &&
+                config::SettingsName{e.key} == config::SettingsName{key})
+                expected = e.value;
+        }
+        QCOMPARE(text.value(section, key), expected);
+    }
 }
 
 void TestSettingsText::saveChangesTheLineTheParserReads_data() {
