@@ -26,7 +26,7 @@ using fuzzinput::Name;
 
 constexpr int kMaxWrites = 8;
 constexpr int kKnownNames = 8;
-constexpr int kReadsChecked = 8;
+constexpr int kReadsChecked = 4;
 
 using NameKey = std::pair<SettingsName, SettingsName>;
 
