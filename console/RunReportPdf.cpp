@@ -164,12 +164,12 @@ void drawChart(Page& page, const QRectF& area, const record::RunReport& report) 
     // As many points as the plot has dots across: the envelope keeps every peak.
     const int columns = std::max(1, int(plot.width()));
     if (report.extra) {
-        QPen top(RunChart::kTopColour.lighter(160), page.mm(0.3), Qt::DashDotLine);
+        QPen top(RunChart::kReferenceTopColour, page.mm(0.3), RunChart::kReferenceStyle);
         painter.setPen(top);
         drawCurve(painter,
                   record::curveEnvelope(report.extra->seconds, &record::RunSample::top, columns),
                   at);
-        QPen bottom(RunChart::kBottomColour.lighter(160), page.mm(0.3), Qt::DashDotLine);
+        QPen bottom(RunChart::kReferenceBottomColour, page.mm(0.3), RunChart::kReferenceStyle);
         painter.setPen(bottom);
         drawCurve(painter,
                   record::curveEnvelope(report.extra->seconds, &record::RunSample::bottom, columns),
@@ -197,11 +197,12 @@ void drawChart(Page& page, const QRectF& area, const record::RunReport& report) 
         {Qt::NoPen, QColor(225, 225, 225), QStringLiteral("Пропуск связи")},
     };
     if (report.extra) {
-        entries.push_back({QPen(RunChart::kTopColour.lighter(160), page.mm(0.4), Qt::DashDotLine),
-                           Qt::NoBrush, report.extra->topCaption});
         entries.push_back(
-            {QPen(RunChart::kBottomColour.lighter(160), page.mm(0.4), Qt::DashDotLine), Qt::NoBrush,
-             report.extra->bottomCaption});
+            {QPen(RunChart::kReferenceTopColour, page.mm(0.4), RunChart::kReferenceStyle),
+             Qt::NoBrush, report.extra->topCaption});
+        entries.push_back(
+            {QPen(RunChart::kReferenceBottomColour, page.mm(0.4), RunChart::kReferenceStyle),
+             Qt::NoBrush, report.extra->bottomCaption});
     }
     double x = plot.left();
     const double y = area.top() + legendHeight / 2;
