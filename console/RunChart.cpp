@@ -155,6 +155,8 @@ void RunChart::beginRun(const record::RunHeader& header) {
     showReferenceSamples();
     showDeviation();
     placeVerdict();
+    if (m_reference && m_readout->isVisible())
+        showReadoutAt(m_readoutAt);
 }
 
 void RunChart::showVerdict(const record::RunAssessment& assessment) {
@@ -172,6 +174,9 @@ void RunChart::setReference(std::shared_ptr<const record::ReferenceRun> referenc
     showReferenceSamples();
     showReferenceNote(m_reference ? m_reference->caption() : QString());
     showDeviation();
+    // A resting pointer reads the reference now there (or no longer).
+    if (m_readout->isVisible())
+        showReadoutAt(m_readoutAt);
 }
 
 void RunChart::showReferenceNote(const QString& note) {
