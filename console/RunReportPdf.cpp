@@ -89,7 +89,10 @@ void drawChart(Page& page, const QRectF& area, const record::RunReport& report) 
     const QFont small = reportFont(kSmallPoints);
     painter.setFont(small);
     const QFontMetricsF metrics(small, painter.device());
-    const double legendHeight = page.mm(7);
+    // The legend takes one line, and a second for a reference's curves: one line
+    // of them all would run past the chart into the verdict's column.
+    const double legendLine = page.mm(5);
+    const double legendHeight = page.mm(7) + (report.extra ? legendLine : 0);
     const QRectF plot(area.left() + page.mm(14), area.top() + legendHeight,
                       area.width() - page.mm(16), area.height() - legendHeight - page.mm(13));
     const double seconds = double(report.lastSecond);
@@ -196,6 +199,7 @@ void drawChart(Page& page, const QRectF& area, const record::RunReport& report) 
         {targetPen(kBottomTargetColour), Qt::NoBrush, QStringLiteral("Уставка TB")},
         {Qt::NoPen, QColor(225, 225, 225), QStringLiteral("Пропуск связи")},
     };
+    const std::size_t firstLine = entries.size();
     if (report.extra) {
         entries.push_back(
             {QPen(RunChart::kReferenceTopColour, page.mm(0.4), RunChart::kReferenceStyle),
@@ -205,8 +209,13 @@ void drawChart(Page& page, const QRectF& area, const record::RunReport& report) 
              Qt::NoBrush, report.extra->bottomCaption});
     }
     double x = plot.left();
-    const double y = area.top() + legendHeight / 2;
-    for (const Entry& entry : entries) {
+    double y = area.top() + page.mm(3.5);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const Entry& entry = entries[i];
+        if (i == firstLine) {
+            x = plot.left();
+            y += legendLine;
+        }
         const QRectF swatch(x, y - page.mm(1.2), page.mm(8), page.mm(2.4));
         if (entry.fill.style() != Qt::NoBrush) {
             painter.fillRect(swatch, entry.fill);
