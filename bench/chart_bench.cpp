@@ -384,8 +384,8 @@ void benchReference() {
                 const Figures f = figuresOf(full.wall);
                 std::printf("%-10s %10d  %-10s %8.3f %8.3f %8.3f  %8.3f %8.3f %8.3f %8lld\n",
                             withReference ? "24 h" : "none", size,
-                            view == View::Home ? "0..900 s" : "following", n.median, n.p90,
-                            n.max, f.median, f.p90, f.max,
+                            view == View::Home ? "0..900 s" : "following", n.median, n.p90, n.max,
+                            f.median, f.p90, f.max,
                             static_cast<long long>(console.chart()->referenceTopSeries()->count()));
             }
         }

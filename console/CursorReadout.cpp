@@ -89,8 +89,9 @@ QString readoutText(const CursorReading& reading) {
     if (!reading.withReference)
         return text;
     auto reference = [&reading](std::int32_t record::RunSample::*value) {
-        return reading.reference ? QString::number((*reading.reference).*value) + QStringLiteral(" °C")
-                                 : kNone;
+        return reading.reference
+                   ? QString::number((*reading.reference).*value) + QStringLiteral(" °C")
+                   : kNone;
     };
     return text + QStringLiteral("\nЭталон: верх ") + reference(&record::RunSample::top) +
            QStringLiteral(", низ ") + reference(&record::RunSample::bottom) + QLatin1Char('\n') +

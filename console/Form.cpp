@@ -464,8 +464,7 @@ void TForm1::bindHandlers() {
     connect(m_exportData, &QAction::triggered, this, guarded(&TForm1::exportDataClicked));
     connect(m_runLimits, &QAction::triggered, this, guarded(&TForm1::runLimitsClicked));
     connect(m_saveReport, &QAction::triggered, this, guarded(&TForm1::saveReportClicked));
-    connect(m_chooseReference, &QAction::triggered, this,
-            guarded(&TForm1::chooseReferenceClicked));
+    connect(m_chooseReference, &QAction::triggered, this, guarded(&TForm1::chooseReferenceClicked));
     connect(m_dropReference, &QAction::triggered, this, guarded(&TForm1::dropReferenceClicked));
     // Only the operator's click: the start-up reading sets the marks silently.
     connect(m_autoSave, &QAction::triggered, this, &TForm1::autoSaveTriggered);

@@ -106,7 +106,9 @@ public:
     bool dropReference();
     // How a kept reference is loaded at start, off the window's thread (a test
     // puts a stand-in here before the window's first activation).
-    void setReferenceLoader(record::ReferenceLoader loader) { m_referenceLoader = std::move(loader); }
+    void setReferenceLoader(record::ReferenceLoader loader) {
+        m_referenceLoader = std::move(loader);
+    }
     // The run journal, which writes each run to the runs folder while on.
     record::RunJournal& runJournal() const { return *m_journal; }
 

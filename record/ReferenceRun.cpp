@@ -93,7 +93,8 @@ std::optional<QString> readRow(QByteArrayView line, qint64 expected, std::vector
     qsizetype from = 0;
     for (;;) {
         const qsizetype comma = line.indexOf(',', from);
-        const QByteArrayView cell = line.sliced(from, comma < 0 ? line.size() - from : comma - from);
+        const QByteArrayView cell =
+            line.sliced(from, comma < 0 ? line.size() - from : comma - from);
         if (count < 3)
             cells[count] = cell.trimmed();
         ++count;
@@ -117,8 +118,7 @@ std::optional<QString> readRow(QByteArrayView line, qint64 expected, std::vector
     for (int heater = 0; heater < 2; ++heater) {
         const QByteArrayView cell = cells[heater + 1];
         if (cell.isEmpty())
-            return QStringLiteral("температура %1 пуста, а другая нет")
-                .arg(names[heater]);
+            return QStringLiteral("температура %1 пуста, а другая нет").arg(names[heater]);
         const std::optional<std::int32_t> value = wholeNumber<std::int32_t>(cell);
         if (!value)
             return QStringLiteral("температура %1 %2 — не целое число")
@@ -182,22 +182,22 @@ ReferenceLoad parseReferenceRun(const QByteArray& text) {
         }
         if (!headed) {
             if (line.trimmed() != kHeaderRow)
-                return refusedAt(lineNumber, QStringLiteral("нет строки заголовка %1, а есть %2")
-                                                 .arg(QString::fromLatin1(kHeaderRow),
-                                                      quoted(line.trimmed())));
+                return refusedAt(lineNumber,
+                                 QStringLiteral("нет строки заголовка %1, а есть %2")
+                                     .arg(QString::fromLatin1(kHeaderRow), quoted(line.trimmed())));
             headed = true;
             continue;
         }
         const auto expected = qint64(run->seconds.size()) + 1;
         if (expected > kLongestReferenceSeconds)
-            return refusedAt(lineNumber, QStringLiteral("прогон длиннее %1 с")
-                                             .arg(kLongestReferenceSeconds));
+            return refusedAt(lineNumber,
+                             QStringLiteral("прогон длиннее %1 с").arg(kLongestReferenceSeconds));
         if (const std::optional<QString> wrong = readRow(line, expected, run->seconds))
             return refusedAt(lineNumber, *wrong);
     }
     if (!headed)
-        return refused(QStringLiteral("нет строки заголовка %1")
-                           .arg(QString::fromLatin1(kHeaderRow)));
+        return refused(
+            QStringLiteral("нет строки заголовка %1").arg(QString::fromLatin1(kHeaderRow)));
     if (std::none_of(run->seconds.cbegin(), run->seconds.cend(),
                      [](const RunSecond& second) { return second.has_value(); }))
         return refused(QStringLiteral("в таблице нет ни одного показания"));
@@ -220,8 +220,8 @@ ReferenceLoad loadReferenceRun(const QString& path) {
     // The size again while reading: the file may have grown since it was looked at.
     const QByteArray text = file.read(kLargestReferenceBytes + 1);
     if (text.size() > kLargestReferenceBytes)
-        return refused(QStringLiteral("файл больше %1 МБ")
-                           .arg(kLargestReferenceBytes / (1024 * 1024)));
+        return refused(
+            QStringLiteral("файл больше %1 МБ").arg(kLargestReferenceBytes / (1024 * 1024)));
     if (file.error() != QFileDevice::NoError)
         return refused(QStringLiteral("не читается: %1").arg(file.errorString()));
     ReferenceLoad load = parseReferenceRun(text);
@@ -326,8 +326,7 @@ ReferenceComparison compareWithReference(const RunRecord& record, qsizetype firs
     // Past the reference's end there is nothing to compare.
     end = std::min<qsizetype>(end, first + qsizetype(reference.seconds.size()));
     ReferenceComparison comparison;
-    auto keepLargest = [](std::optional<LargestDeviation>& largest, qint64 degrees,
-                          qint64 second) {
+    auto keepLargest = [](std::optional<LargestDeviation>& largest, qint64 degrees, qint64 second) {
         if (!largest || std::abs(degrees) > std::abs(largest->degrees))
             largest = LargestDeviation{degrees, second};
     };

@@ -135,13 +135,13 @@ std::optional<RunReport> lastRunReport(const RunRecord& record, const RunLimits&
     const std::optional<RunAssessment> assessment = assessLastRun(record, limits, reference);
     if (!assessment)
         return std::nullopt;
-    return makeRunReport(record, record.runs().back().first, record.size(), *assessment,
-                         reference);
+    return makeRunReport(record, record.runs().back().first, record.size(), *assessment, reference);
 }
 
 ReportCurves referenceCurves(const ReferenceRun& reference, qint64 seconds) {
     ReportCurves curves{QStringLiteral("Эталон, верх"), QStringLiteral("Эталон, низ"), {}};
-    const auto count = std::size_t(std::clamp<qint64>(seconds, 0, qint64(reference.seconds.size())));
+    const auto count =
+        std::size_t(std::clamp<qint64>(seconds, 0, qint64(reference.seconds.size())));
     curves.seconds.assign(reference.seconds.begin(), reference.seconds.begin() + qsizetype(count));
     return curves;
 }

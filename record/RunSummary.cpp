@@ -277,7 +277,8 @@ struct Judge {
             rule.figure = QStringLiteral("%1 с из %2 вне %3")
                               .arg(number(comparison.outside), number(comparison.compared), band);
         } else {
-            rule.figure = QStringLiteral("%1 с в пределах %2").arg(number(comparison.compared), band);
+            rule.figure =
+                QStringLiteral("%1 с в пределах %2").arg(number(comparison.compared), band);
         }
         return rule;
     }
@@ -512,7 +513,8 @@ std::vector<SummaryRow> summaryRows(const RunAssessment& assessment) {
                    .arg(number(s.gapCount), number(s.gapSeconds), number(s.longestGap))},
     };
     if (const std::optional<ReferenceComparison>& reference = s.reference) {
-        rows.push_back({QStringLiteral("Наибольшее Δ верха от эталона"), largestText(reference->top)});
+        rows.push_back(
+            {QStringLiteral("Наибольшее Δ верха от эталона"), largestText(reference->top)});
         rows.push_back(
             {QStringLiteral("Наибольшее Δ низа от эталона"), largestText(reference->bottom)});
         rows.push_back({QStringLiteral("Вне допуска эталона") + band,

@@ -15,8 +15,8 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
-#include <QLineSeries>
 #include <QLabel>
+#include <QLineSeries>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTest>
@@ -78,8 +78,8 @@ QByteArray referenceFile(int length) {
         if (s == kReferenceGap)
             text += ',';
         else
-            text += QByteArray::number(referenceTop(s)) + ',' +
-                    QByteArray::number(referenceBottom(s));
+            text +=
+                QByteArray::number(referenceTop(s)) + ',' + QByteArray::number(referenceBottom(s));
         text += '\n';
     }
     return text;
@@ -109,8 +109,7 @@ record::RunRecord twoRuns(int secondRun) {
 }
 
 // The reference's points as the series should hold them: second s at x origin + s.
-QStringList referencePoints(int origin, int fromSecond, int toSecond,
-                            std::int32_t (*value)(int)) {
+QStringList referencePoints(int origin, int fromSecond, int toSecond, std::int32_t (*value)(int)) {
     QStringList points;
     for (int s = fromSecond; s <= toSecond; ++s)
         points << (s == kReferenceGap ? QStringLiteral("%1:gap").arg(origin + s)
@@ -537,8 +536,7 @@ void TestCursorReadout::referenceFollowsEachRunsStart() {
     console.chart->beginRun({});
     QCOMPARE(consoletest::curveText(top), referencePoints(7, 1, 20, referenceTop));
     console.chart->appendSample(102, 51);
-    QCOMPARE(console.chart->deviationLine()->text(),
-             QStringLiteral("Δ верх +1 °C  Δ низ −1 °C"));
+    QCOMPARE(console.chart->deviationLine()->text(), QStringLiteral("Δ верх +1 °C  Δ низ −1 °C"));
     console.chart->clearSamples();
     QCOMPARE(consoletest::curveText(top), referencePoints(0, 1, 20, referenceTop));
 }
@@ -548,8 +546,8 @@ void TestCursorReadout::referenceFollowsEachRunsStart() {
 void TestCursorReadout::deviationLineReadsTheNewestSecond() {
     Console console;
     QVERIFY(start(console));
-    QVERIFY(console.form->chooseReference(
-        writeReference(QStringLiteral("ref.csv"), referenceFile(6))));
+    QVERIFY(
+        console.form->chooseReference(writeReference(QStringLiteral("ref.csv"), referenceFile(6))));
     QLabel* line = console.chart->deviationLine();
     QVERIFY(line->isVisible());
     QCOMPARE(line->text(), QStringLiteral("Δ верх —  Δ низ —"));
@@ -665,8 +663,8 @@ void TestCursorReadout::keptReferenceLoadsAtStartWithoutABox() {
     const QString path = kept == QLatin1String("good")
                              ? writeReference(QStringLiteral("good.csv"), referenceFile(10))
                              : kept;
-    console.dir.writeSettings(consoletest::kFullSettings + "\r\n[Record]\r\nReference=" +
-                              path.toLatin1() + "\r\n");
+    console.dir.writeSettings(consoletest::kFullSettings +
+                              "\r\n[Record]\r\nReference=" + path.toLatin1() + "\r\n");
     testsupport::ModalWatcher boxes;
     console.form = consoletest::startConsole();
     QVERIFY(console.form);

@@ -689,9 +689,9 @@ void TestRunJournal::runAgainstAReferenceIsJudgedAndNamed() {
     }
     QCOMPARE(m_chart->deviationLine()->text(), QStringLiteral("Δ верх +8 °C  Δ низ 0 °C"));
     m_form->Stop();
-    QCOMPARE(control<QLabel>(*m_form, "RunVerdict")->text(),
-             QStringLiteral("Профиль не выполнен — в допуске эталона: 3 с из %1 вне ±5 °C")
-                 .arg(length));
+    QCOMPARE(
+        control<QLabel>(*m_form, "RunVerdict")->text(),
+        QStringLiteral("Профиль не выполнен — в допуске эталона: 3 с из %1 вне ±5 °C").arg(length));
 
     const QStringList files = runFiles();
     QCOMPARE(files.size(), 1);

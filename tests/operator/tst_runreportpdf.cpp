@@ -310,10 +310,9 @@ void TestRunReportPdf::referenceIsDrawnAndNamed() {
     for (const QColor& tone : {QColor(255, 90, 90), QColor(90, 90, 255)}) {
         const int with = pixelsNear(page, tone);
         const int alone = pixelsNear(without, tone);
-        QVERIFY2(with > alone + 100, qPrintable(QStringLiteral("%1: %2 against %3")
-                                                    .arg(tone.name())
-                                                    .arg(with)
-                                                    .arg(alone)));
+        QVERIFY2(
+            with > alone + 100,
+            qPrintable(QStringLiteral("%1: %2 against %3").arg(tone.name()).arg(with).arg(alone)));
     }
 }
 

@@ -126,9 +126,8 @@ void TestReferenceRun::badFilesAreRefusedNamingTheLine_data() {
                             << QStringLiteral("строка 3: двоичные данные, а не таблица прогона");
     QTest::newRow("only # lines") << QByteArray("# version: 1.0.0.2\n# profile: 2\n")
                                   << QStringLiteral("нет строки заголовка time_s,top_c,bottom_c");
-    QTest::newRow("only the header")
-        << QByteArray("# profile: 2\n") + head
-        << QStringLiteral("в таблице нет ни одного показания");
+    QTest::newRow("only the header") << QByteArray("# profile: 2\n") + head
+                                     << QStringLiteral("в таблице нет ни одного показания");
     QTest::newRow("only gaps") << head + "1,,\n2,,\n"
                                << QStringLiteral("в таблице нет ни одного показания");
     QTest::newRow("garbage top") << head + "1,100,50\n2,1x2,51\n"
@@ -222,8 +221,8 @@ void TestReferenceRun::filesOnTheDisk_data() {
     QTest::addColumn<qint64>("size"); // a sparse file of this size instead of the text
     QTest::addColumn<QString>("error");
     const QByteArray good = "# profile: 1\ntime_s,top_c,bottom_c\n1,25,24\n2,26,25\n";
-    QTest::newRow("non-ASCII name") << QStringLiteral("эталон №1 (плата).csv") << good << qint64(0)
-                                    << QString();
+    QTest::newRow("non-ASCII name")
+        << QStringLiteral("эталон №1 (плата).csv") << good << qint64(0) << QString();
     QTest::newRow("no such file") << QString() << QByteArray() << qint64(0)
                                   << QStringLiteral("файла нет");
     QTest::newRow("a folder") << QStringLiteral("runs.csv") << QByteArray() << qint64(-1)
@@ -366,10 +365,8 @@ void TestReferenceRun::deviationAtEachSecond_data() {
     QTest::addColumn<Deviation>("deviation");
     const Seconds run{at(103, 49), at(111, 60), at(120, 61), kGap, at(150, 70)};
     const Seconds reference{at(100, 50), at(110, 55), kGap, at(130, 65)};
-    QTest::newRow("first second") << 0 << run << reference << qsizetype(0)
-                                  << Deviation{3, -1};
-    QTest::newRow("second second") << 0 << run << reference << qsizetype(1)
-                                   << Deviation{1, 5};
+    QTest::newRow("first second") << 0 << run << reference << qsizetype(0) << Deviation{3, -1};
+    QTest::newRow("second second") << 0 << run << reference << qsizetype(1) << Deviation{1, 5};
     QTest::newRow("reference gap") << 0 << run << reference << qsizetype(2) << Deviation{};
     QTest::newRow("run gap") << 0 << run << reference << qsizetype(3) << Deviation{};
     QTest::newRow("reference shorter than the run")
@@ -407,8 +404,8 @@ void TestReferenceRun::deviationTextAndTolerance_data() {
                                  << QStringLiteral("Δ верх +5 °C  Δ низ −5 °C") << false;
     QTest::newRow("top past it") << Deviation{6, 0} << qint64(5)
                                  << QStringLiteral("Δ верх +6 °C  Δ низ 0 °C") << true;
-    QTest::newRow("bottom below it") << Deviation{-2, -6} << qint64(5)
-                                     << QStringLiteral("Δ верх −2 °C  Δ низ −6 °C") << true;
+    QTest::newRow("bottom below it")
+        << Deviation{-2, -6} << qint64(5) << QStringLiteral("Δ верх −2 °C  Δ низ −6 °C") << true;
     QTest::newRow("no tolerance") << Deviation{1, 0} << qint64(0)
                                   << QStringLiteral("Δ верх +1 °C  Δ низ 0 °C") << true;
     QTest::newRow("no value") << Deviation{} << qint64(0) << QStringLiteral("Δ верх —  Δ низ —")
@@ -433,27 +430,24 @@ void TestReferenceRun::runComparedWithTheReference_data() {
                                 << Seconds{at(100, 50), at(110, 55), at(120, 60)}
                                 << ReferenceComparison{3, 0, LargestDeviation{2, 2},
                                                        LargestDeviation{-1, 2}};
-    QTest::newRow("leaves it twice") << Seconds{at(107, 50), at(110, 55), at(120, 48)}
-                                     << Seconds{at(100, 50), at(110, 55), at(120, 60)}
-                                     << ReferenceComparison{3, 2, LargestDeviation{7, 1},
-                                                            LargestDeviation{-12, 3}};
-    QTest::newRow("the first of equal sizes") << Seconds{at(94, 50), at(116, 55)}
-                                              << Seconds{at(100, 50), at(110, 55)}
-                                              << ReferenceComparison{2, 2, LargestDeviation{-6, 1},
-                                                                     LargestDeviation{0, 1}};
-    QTest::newRow("gaps on either side") << Seconds{at(100, 50), kGap, at(130, 60)}
-                                         << Seconds{kGap, at(110, 55), at(120, 60)}
-                                         << ReferenceComparison{1, 1, LargestDeviation{10, 3},
-                                                                LargestDeviation{0, 3}};
+    QTest::newRow("leaves it twice")
+        << Seconds{at(107, 50), at(110, 55), at(120, 48)}
+        << Seconds{at(100, 50), at(110, 55), at(120, 60)}
+        << ReferenceComparison{3, 2, LargestDeviation{7, 1}, LargestDeviation{-12, 3}};
+    QTest::newRow("the first of equal sizes")
+        << Seconds{at(94, 50), at(116, 55)} << Seconds{at(100, 50), at(110, 55)}
+        << ReferenceComparison{2, 2, LargestDeviation{-6, 1}, LargestDeviation{0, 1}};
+    QTest::newRow("gaps on either side")
+        << Seconds{at(100, 50), kGap, at(130, 60)} << Seconds{kGap, at(110, 55), at(120, 60)}
+        << ReferenceComparison{1, 1, LargestDeviation{10, 3}, LargestDeviation{0, 3}};
     QTest::newRow("run longer") << Seconds{at(100, 50), at(200, 200)} << Seconds{at(100, 50)}
                                 << ReferenceComparison{1, 0, LargestDeviation{0, 1},
                                                        LargestDeviation{0, 1}};
-    QTest::newRow("reference longer") << Seconds{at(103, 50)}
-                                      << Seconds{at(100, 50), at(300, 300)}
-                                      << ReferenceComparison{1, 0, LargestDeviation{3, 1},
-                                                             LargestDeviation{0, 1}};
-    QTest::newRow("nothing in common") << Seconds{kGap, at(1, 1)} << Seconds{at(1, 1), kGap}
-                                       << ReferenceComparison{};
+    QTest::newRow("reference longer")
+        << Seconds{at(103, 50)} << Seconds{at(100, 50), at(300, 300)}
+        << ReferenceComparison{1, 0, LargestDeviation{3, 1}, LargestDeviation{0, 1}};
+    QTest::newRow("nothing in common")
+        << Seconds{kGap, at(1, 1)} << Seconds{at(1, 1), kGap} << ReferenceComparison{};
 }
 
 void TestReferenceRun::runComparedWithTheReference() {
@@ -462,8 +456,7 @@ void TestReferenceRun::runComparedWithTheReference() {
     QFETCH(ReferenceComparison, comparison);
     // After a stopped run of 4 seconds: the comparison starts at the run's own start.
     const RunRecord record = recordWith(4, run);
-    QCOMPARE(compareWithReference(record, 4, record.size(), referenceOf(reference), 5),
-             comparison);
+    QCOMPARE(compareWithReference(record, 4, record.size(), referenceOf(reference), 5), comparison);
 }
 
 void TestReferenceRun::verdictGainsTheReferenceRule_data() {
