@@ -22,6 +22,7 @@ const QByteArray kRunStart = QByteArrayLiteral("# run_start");
 // A cell quoted in a message is cut to this many characters.
 constexpr qsizetype kQuotedCell = 20;
 const QString kMinus = QStringLiteral("−");
+constexpr qint64 kMegabyte = qint64(1024) * 1024;
 
 template <typename Number> std::optional<Number> wholeNumber(QByteArrayView text) {
     Number value{};
@@ -212,8 +213,8 @@ ReferenceLoad loadReferenceRun(const QString& path) {
         return refused(QStringLiteral("это не файл"));
     if (info.size() > kLargestReferenceBytes)
         return refused(QStringLiteral("файл больше %1 МБ (%2 МБ)")
-                           .arg(kLargestReferenceBytes / (1024 * 1024))
-                           .arg(info.size() / (1024 * 1024)));
+                           .arg(kLargestReferenceBytes / kMegabyte)
+                           .arg(info.size() / kMegabyte));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return refused(QStringLiteral("не открывается: %1").arg(file.errorString()));
@@ -221,7 +222,7 @@ ReferenceLoad loadReferenceRun(const QString& path) {
     const QByteArray text = file.read(kLargestReferenceBytes + 1);
     if (text.size() > kLargestReferenceBytes)
         return refused(
-            QStringLiteral("файл больше %1 МБ").arg(kLargestReferenceBytes / (1024 * 1024)));
+            QStringLiteral("файл больше %1 МБ").arg(kLargestReferenceBytes / kMegabyte));
     if (file.error() != QFileDevice::NoError)
         return refused(QStringLiteral("не читается: %1").arg(file.errorString()));
     ReferenceLoad load = parseReferenceRun(text);
