@@ -94,7 +94,9 @@ RunChart::RunChart(QWidget* parent) : QChartView(new QChart, parent) {
     for (QLineSeries* series : {m_referenceTop, m_referenceBottom}) {
         QPen pen = series->pen();
         pen.setStyle(kReferenceStyle);
-        pen.setWidthF(1.5);
+        // A cosmetic pen: dashes along a long polyline stroke fast only that way.
+        pen.setCosmetic(true);
+        pen.setWidthF(1);
         series->setPen(pen);
         chart->addSeries(series);
         series->hide();
@@ -202,7 +204,12 @@ void RunChart::showDeviation() {
     const qsizetype newest = m_record.size() - 1;
     const record::Deviation deviation =
         record::deviationAt(m_record, *m_reference, record::referenceOrigin(m_record), newest);
-    colourNote(m_deviation, deviation.outside(m_tolerance) ? kOutsideColour : kWithinColour);
+    // A style sheet costs a restyle: set only when the colour changes.
+    const bool outside = deviation.outside(m_tolerance);
+    if (outside != m_deviationOutside || m_deviation->styleSheet().isEmpty()) {
+        colourNote(m_deviation, outside ? kOutsideColour : kWithinColour);
+        m_deviationOutside = outside;
+    }
     m_deviation->setText(record::deviationText(deviation));
     m_deviation->adjustSize();
     m_deviation->show();

@@ -169,6 +169,7 @@ private:
     qsizetype m_referenceOrigin = 0; // where the series' points were laid from
     QLabel* m_referenceNote = nullptr;
     QLabel* m_deviation = nullptr;
+    bool m_deviationOutside = false; // the colour the line has
     std::int32_t m_tolerance = 5;
 };
 

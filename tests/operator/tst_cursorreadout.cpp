@@ -23,6 +23,7 @@
 #include <QValueAxis>
 
 #include <cmath>
+#include <future>
 #include <limits>
 #include <optional>
 
@@ -144,6 +145,7 @@ private slots:
     void badReferenceChangesNothing();
     void keptReferenceLoadsAtStartWithoutABox_data();
     void keptReferenceLoadsAtStartWithoutABox();
+    void keptReferenceThatHangsDoesNotHoldTheStart();
 
 private:
     struct Console {
@@ -676,6 +678,38 @@ void TestCursorReadout::keptReferenceLoadsAtStartWithoutABox() {
     QVERIFY(boxes.boxes().isEmpty());
     // The key stays: the folder may come back.
     QCOMPARE(console::readReferencePath(config::SettingsFile()), path);
+}
+
+// A kept path on a network folder that does not answer: the window starts and
+// runs while the load waits, says so in the corner, and takes the reference
+// when the load comes back.
+void TestCursorReadout::keptReferenceThatHangsDoesNotHoldTheStart() {
+    Console console;
+    console.dir.writeSettings(consoletest::kFullSettings +
+                              "\r\n[Record]\r\nReference=/mnt/share/runs/run.csv\r\n");
+    auto release = std::make_shared<std::promise<void>>();
+    std::shared_future<void> released = release->get_future().share();
+    console.form = std::make_unique<TForm1>();
+    console.form->setReferenceLoader([released](const QString&) {
+        released.wait();
+        return record::parseReferenceRun(referenceFile(10));
+    });
+    console.form->show();
+    auto* works = control<QLabel>(*console.form, "Works");
+    QTRY_VERIFY(!works->text().isEmpty()); // the start-up initialisation has run
+    console.chart = control<console::RunChart>(*console.form, "Chart1");
+    QCOMPARE(console.chart->referenceNote()->text(),
+             QStringLiteral("Эталон загружается: run.csv"));
+    // The window goes on: the chart takes a run's seconds.
+    console.chart->beginRun({});
+    console.chart->appendSample(104, 50);
+    QVERIFY(!console.chart->reference());
+
+    release->set_value();
+    QTRY_VERIFY(console.chart->reference());
+    QCOMPARE(console.chart->referenceNote()->text(),
+             QStringLiteral("Эталон: профиль 2 «BGA», 09.12.2026 10:00"));
+    QCOMPARE(console.chart->deviationLine()->text(), QStringLiteral("Δ верх +3 °C  Δ низ −2 °C"));
 }
 
 QTEST_MAIN(TestCursorReadout)
