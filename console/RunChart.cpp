@@ -383,20 +383,26 @@ void RunChart::showReferenceSamples() {
     const qsizetype origin = record::referenceOrigin(m_record);
     if (needed == m_referenceShown && origin == m_referenceOrigin)
         return;
-    QList<QPointF> top;
-    QList<QPointF> bottom;
-    top.reserve(needed.end - needed.first);
-    bottom.reserve(needed.end - needed.first);
-    for (qsizetype j = needed.first; j < needed.end; ++j) {
-        const auto x = qreal(record::RunRecord::secondOf(origin + j));
-        const record::RunSecond& second = m_reference->seconds[std::size_t(j)];
-        top.append({x, second ? qreal(second->top) : qQNaN()});
-        bottom.append({x, second ? qreal(second->bottom) : qQNaN()});
-    }
-    m_referenceTop->replace(top);
-    m_referenceBottom->replace(bottom);
+    const std::vector<record::RunSecond>& seconds = m_reference->seconds;
+    m_referenceTop->replace(
+        referencePoints(seconds, origin, needed.first, needed.end, &record::RunSample::top));
+    m_referenceBottom->replace(
+        referencePoints(seconds, origin, needed.first, needed.end, &record::RunSample::bottom));
     m_referenceShown = needed;
     m_referenceOrigin = origin;
+}
+
+QList<QPointF> RunChart::referencePoints(const std::vector<record::RunSecond>& seconds,
+                                         qsizetype origin, qsizetype first, qsizetype end,
+                                         std::int32_t record::RunSample::*value) {
+    QList<QPointF> points;
+    points.reserve(end - first);
+    for (qsizetype j = first; j < end; ++j) {
+        const record::RunSecond& second = seconds[std::size_t(j)];
+        points.append({qreal(record::RunRecord::secondOf(origin + j)),
+                       second ? qreal((*second).*value) : qQNaN()});
+    }
+    return points;
 }
 
 void RunChart::replaceSeries(Span span) {

@@ -85,6 +85,12 @@ public:
     static QList<QPointF> curvePoints(const record::RunRecord& record, qsizetype first,
                                       qsizetype end, std::int32_t record::RunSample::*value);
 
+    // A reference's points for its entries [first, end), laid with entry 0 at the
+    // record's index `origin` (second origin + 1), a gap as NaN.
+    static QList<QPointF> referencePoints(const std::vector<record::RunSecond>& seconds,
+                                          qsizetype origin, qsizetype first, qsizetype end,
+                                          std::int32_t record::RunSample::*value);
+
     // The selected profile's targets, drawn as thin pale dashed lines under the
     // curves while shown.
     void setTargets(const ProfileTargets& targets);

@@ -135,16 +135,11 @@ RunPicture renderRunChart(const record::RunRecord& record, QSize size,
             series->attachAxis(time);
             series->attachAxis(temperature);
         }
-        QList<QPointF> topPoints;
-        QList<QPointF> bottomPoints;
-        for (std::size_t j = 0; j < curves.seconds.size(); ++j) {
-            const auto x = qreal(record::RunRecord::secondOf(origin + qsizetype(j)));
-            const record::RunSecond& second = curves.seconds[j];
-            topPoints.append({x, second ? qreal(second->top) : qQNaN()});
-            bottomPoints.append({x, second ? qreal(second->bottom) : qQNaN()});
-        }
-        referenceTop->replace(topPoints);
-        referenceBottom->replace(bottomPoints);
+        const auto count = qsizetype(curves.seconds.size());
+        referenceTop->replace(
+            RunChart::referencePoints(curves.seconds, origin, 0, count, &record::RunSample::top));
+        referenceBottom->replace(RunChart::referencePoints(curves.seconds, origin, 0, count,
+                                                           &record::RunSample::bottom));
     }
 
     QLineSeries* top = addSeries(chart, RunChart::kTopColour);

@@ -10,6 +10,7 @@
 #include "record/RunJournal.h"
 #include "tests/console/ConsoleFixture.h"
 #include "tests/support/ModalWatcher.h"
+#include "tests/support/Pixels.h"
 #include "tests/support/TestDirs.h"
 
 #include <QAction>
@@ -650,20 +651,6 @@ void TestRunJournal::reportFromTheMenuIsTheRunSoFarOrTheLastOne() {
     QVERIFY(!QFileInfo::exists(nowhere));
 }
 
-// The pixels of a picture close to `colour`.
-static int pixelsNear(const QImage& image, const QColor& colour) {
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor c = image.pixelColor(x, y);
-            count += std::abs(c.red() - colour.red()) < 20 &&
-                     std::abs(c.green() - colour.green()) < 20 &&
-                     std::abs(c.blue() - colour.blue()) < 20;
-        }
-    }
-    return count;
-}
-
 // A good run kept as the reference, and the same run again with the top 8 °C
 // hotter over its last three seconds: the verdict fails on the reference's
 // rule alone, the journal's file names the reference and ends with the
@@ -715,7 +702,8 @@ void TestRunJournal::runAgainstAReferenceIsJudgedAndNamed() {
     const QImage without = console::renderRunChart(m_chart->record()).image;
     for (const QColor& tone :
          {console::RunChart::kReferenceTopColour, console::RunChart::kReferenceBottomColour})
-        QVERIFY2(pixelsNear(with, tone) > pixelsNear(without, tone) + 200, qPrintable(tone.name()));
+        QVERIFY2(testsupport::pixelsNear(with, tone) > testsupport::pixelsNear(without, tone) + 200,
+                 qPrintable(tone.name()));
 }
 
 QTEST_MAIN(TestRunJournal)
