@@ -592,6 +592,20 @@ void TestCursorReadout::deviationLineReadsTheNewestSecond() {
     const QRect plot = console.chart->chart()->plotArea().toRect();
     QVERIFY(line->geometry().right() <= plot.right());
     QVERIFY(line->geometry().left() > console.chart->referenceNote()->geometry().right());
+
+    // With the run's verdict shown, the line goes under it, clear of it.
+    const std::optional<record::RunAssessment> assessment = record::assessLastRun(
+        console.chart->record(), record::RunLimits{}, console.chart->reference());
+    QVERIFY(assessment);
+    console.chart->showVerdict(*assessment);
+    QLabel* verdict = console.chart->verdictLine();
+    QVERIFY(verdict->isVisible());
+    QVERIFY(!verdict->geometry().intersects(line->geometry()));
+    QVERIFY(line->geometry().top() > verdict->geometry().bottom());
+    QVERIFY(line->geometry().right() <= plot.right());
+    // Kept among the test artefacts for a look.
+    console.chart->grab().save(
+        QDir(testsupport::artifactsDir()).filePath(QStringLiteral("reference-chart.png")));
 }
 
 void TestCursorReadout::badReferenceChangesNothing_data() {
@@ -698,8 +712,7 @@ void TestCursorReadout::keptReferenceThatHangsDoesNotHoldTheStart() {
     auto* works = control<QLabel>(*console.form, "Works");
     QTRY_VERIFY(!works->text().isEmpty()); // the start-up initialisation has run
     console.chart = control<console::RunChart>(*console.form, "Chart1");
-    QCOMPARE(console.chart->referenceNote()->text(),
-             QStringLiteral("Эталон загружается: run.csv"));
+    QCOMPARE(console.chart->referenceNote()->text(), QStringLiteral("Эталон загружается: run.csv"));
     // The window goes on: the chart takes a run's seconds.
     console.chart->beginRun({});
     console.chart->appendSample(104, 50);
