@@ -221,8 +221,7 @@ ReferenceLoad loadReferenceRun(const QString& path) {
     // The size again while reading: the file may have grown since it was looked at.
     const QByteArray text = file.read(kLargestReferenceBytes + 1);
     if (text.size() > kLargestReferenceBytes)
-        return refused(
-            QStringLiteral("файл больше %1 МБ").arg(kLargestReferenceBytes / kMegabyte));
+        return refused(QStringLiteral("файл больше %1 МБ").arg(kLargestReferenceBytes / kMegabyte));
     if (file.error() != QFileDevice::NoError)
         return refused(QStringLiteral("не читается: %1").arg(file.errorString()));
     ReferenceLoad load = parseReferenceRun(text);
