@@ -3,12 +3,14 @@
 // pan steps across a day-long run, resident memory, and the run clock against wall time;
 // for a run of readings, and for a run where the station misses every tenth second.
 //
-// usage: chart_bench ticks|pan|memory [gaps] | plain | memory-plain | drift SECONDS
+// usage: chart_bench ticks|pan|memory [gaps] | pan reference | reference | plain | memory-plain |
+//        drift SECONDS
 #include "bench/ResidentMemory.h"
 #include "bench/StepTimes.h"
 #include "config/SettingsFile.h"
 #include "console/Form.h"
 #include "console/RunChart.h"
+#include "record/ReferenceRun.h"
 #include "record/RunJournal.h"
 
 #include <QAction>
@@ -17,6 +19,8 @@
 #include <QChartView>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineSeries>
@@ -180,8 +184,35 @@ void benchTicks(Gaps gaps) {
     }
 }
 
-void benchPan(Gaps gaps) {
+// A reference file of `seconds` rows as the journal writes it, in `folder`.
+QString writeReferenceFile(const QString& folder, int seconds) {
+    QByteArray text = "# version: 1.0.0.2\n# start: 2026-12-09T10:00:00+03:00\n# profile: 2\n"
+                      "# Name: BGA\ntime_s,top_c,bottom_c\n";
+    for (int second = 1; second <= seconds; ++second)
+        text += QByteArray::number(second) + ',' + QByteArray::number(topAt(second) - 3) + ',' +
+                QByteArray::number(bottomAt(second) + 2) + '\n';
+    const QString path = QDir(folder).filePath(QStringLiteral("reference-%1.csv").arg(seconds));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+std::shared_ptr<const record::ReferenceRun> dayReference(const QString& folder) {
+    const record::ReferenceLoad load = record::loadReferenceRun(writeReferenceFile(folder, kDay));
+    if (!load.run)
+        qFatal("the day's reference did not load: %s", qPrintable(load.error));
+    return load.run;
+}
+
+void benchPan(Gaps gaps, bool withReference = false) {
     Console console(gaps);
+    if (withReference) {
+        // Laid from the run's start, as when a run goes on from the reset.
+        console.startRunOnStillClock();
+        console.form().runJournal().setOn(false);
+        console.chart()->setReference(dayReference(console.folder()));
+    }
     console.resetAndFillTo(kDay);
     console::RunChart* chart = console.chart();
     chart->timeAxis()->setRange(40000, 40900);
@@ -225,9 +256,9 @@ void benchPan(Gaps gaps) {
     const Figures d = figuresOf(drags);
     const Figures kc = figuresOf(keysCpu);
     const Figures dc = figuresOf(dragsCpu);
-    std::printf("One pan step at %d samples per series, %s, chart repainted, ms\n"
+    std::printf("One pan step at %d samples per series, %s%s, chart repainted, ms\n"
                 "(wall clock; and the processor time of the step):\n",
-                kDay, nameOf(gaps));
+                kDay, nameOf(gaps), withReference ? ", a 24-hour reference under it" : "");
     std::printf(
         "  arrow key (90 s):  median %.3f  p90 %.3f  max %.3f   cpu median %.3f  p90 %.3f\n",
         k.median, k.p90, k.max, kc.median, kc.p90);
@@ -283,6 +314,80 @@ void benchRecord() {
                 QDir(console.folder() + QStringLiteral("/runs")).entryList(QDir::Files);
             std::printf("%-8s journal files written: %lld\n", "",
                         static_cast<long long>(files.size()));
+        }
+    }
+}
+
+// A reference run: how long its file takes to load at 900 and 86,400 rows, and
+// the tick with a 24-hour reference under the chart against the tick without,
+// at 60 and 86,400 samples, for the window at the start and following the newest
+// second (a run going on from the reset: the reference lies from its start).
+void benchReference() {
+    QTemporaryDir dir;
+    constexpr int kLoads = 9;
+    std::printf("Loading a reference file (%d loads each), ms:\n", kLoads);
+    std::printf("%10s %10s %8s %8s %8s\n", "rows", "bytes", "median", "p90", "max");
+    for (int rows : {900, kDay}) {
+        const QString path = writeReferenceFile(dir.path(), rows);
+        std::vector<double> ms;
+        for (int load = 0; load < kLoads; ++load) {
+            QElapsedTimer clock;
+            clock.start();
+            const record::ReferenceLoad loaded = record::loadReferenceRun(path);
+            ms.push_back(msSince(clock));
+            if (!loaded.run || qsizetype(loaded.run->seconds.size()) != rows)
+                qFatal("the reference did not load whole");
+        }
+        const Figures f = figuresOf(ms);
+        std::printf("%10d %10lld %8.3f %8.3f %8.3f\n", rows,
+                    static_cast<long long>(QFileInfo(path).size()), f.median, f.p90, f.max);
+    }
+    // A file far past the limit is refused by its size alone.
+    {
+        const QString huge = QDir(dir.path()).filePath(QStringLiteral("huge.csv"));
+        QFile file(huge);
+        if (!file.open(QIODevice::WriteOnly) || !file.resize(qint64(100) * 1024 * 1024))
+            qFatal("cannot make the 100 MB file");
+        file.close();
+        QElapsedTimer clock;
+        clock.start();
+        const record::ReferenceLoad refused = record::loadReferenceRun(huge);
+        std::printf("A 100 MB file: refused in %.3f ms (%s)\n", msSince(clock),
+                    qPrintable(refused.error));
+    }
+
+    std::printf("One run-clock tick (%d runs each), a reading every second, ms; 'natural' and\n"
+                "'full' as above:\n",
+                kTickRepeats);
+    std::printf("%-10s %10s  %-10s %8s %8s %8s  %8s %8s %8s %8s\n", "reference", "samples",
+                "window", "natural", "p90", "max", "full", "p90", "max", "ref pts");
+    for (bool withReference : {false, true}) {
+        Console console;
+        console.startRunOnStillClock();
+        console.form().runJournal().setOn(false);
+        if (withReference)
+            console.chart()->setReference(dayReference(dir.path()));
+        for (View view : {View::Home, View::Following}) {
+            for (int size : {60, kDay}) {
+                StepTimes natural;
+                StepTimes full;
+                for (int run = 0; run < kTickRepeats; ++run) {
+                    for (bool fullRepaint : {false, true}) {
+                        console.resetAndFillTo(size - 1);
+                        if (view == View::Following)
+                            showFollowing(console.chart(), size);
+                        repaint(console.chart());
+                        tickAndPaint(console, fullRepaint ? full : natural, fullRepaint);
+                    }
+                }
+                const Figures n = figuresOf(natural.wall);
+                const Figures f = figuresOf(full.wall);
+                std::printf("%-10s %10d  %-10s %8.3f %8.3f %8.3f  %8.3f %8.3f %8.3f %8lld\n",
+                            withReference ? "24 h" : "none", size,
+                            view == View::Home ? "0..900 s" : "following", n.median, n.p90, n.max,
+                            f.median, f.p90, f.max,
+                            static_cast<long long>(console.chart()->referenceTopSeries()->count()));
+            }
         }
     }
 }
@@ -459,7 +564,9 @@ int main(int argc, char** argv) {
     if (mode == QLatin1String("ticks"))
         benchTicks(gaps);
     else if (mode == QLatin1String("pan"))
-        benchPan(gaps);
+        benchPan(gaps, argc > 2 && QByteArray(argv[2]) == "reference");
+    else if (mode == QLatin1String("reference"))
+        benchReference();
     else if (mode == QLatin1String("plain"))
         benchPlain();
     else if (mode == QLatin1String("memory"))

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Exporting a 24-hour run: the CSV text and file, the picture and the PNG file, timed.
+// Exporting a 24-hour run: the CSV text and file, the picture and the PNG file, timed; the
+// picture again with a 24-hour reference run under it.
 #include "bench/Repeated.h"
 #include "console/RunExport.h"
 
@@ -54,6 +55,15 @@ int main(int argc, char* argv[]) {
     const QString png = dir.filePath(QStringLiteral("run.png"));
     bench::reportRepeated("PNG file (render + encode + write)", kRepeats,
                           [&](int) { console::writeChartFile(png, record); });
+    // The same day laid under itself 10 °C cooler, as a reference.
+    record::ReferenceRun reference;
+    reference.fileName = QStringLiteral("reference.csv");
+    reference.seconds = record.samples();
+    for (record::RunSecond& second : reference.seconds)
+        *second = {second->top - 10, second->bottom - 10};
+    bench::reportRepeated("picture with a 24-hour reference", kRepeats, [&](int) {
+        console::renderRunChart(record, console::kRunPictureSize, std::nullopt, &reference);
+    });
     std::printf("CSV %lld bytes, PNG %lld bytes, %d x %d px\n", qlonglong(csvBytes),
                 qlonglong(QFileInfo(png).size()), console::kRunPictureSize.width(),
                 console::kRunPictureSize.height());

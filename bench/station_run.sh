@@ -12,7 +12,8 @@
 # own "Старт" and "Стоп" instead (AutoStart=0), so that no end of the station's own
 # run stops them. In the first, the station stops reading AT seconds into the run
 # for FOR seconds, once per AT:FOR (answers late or lost); AT in increasing order.
-# Needs xvfb-run and xdotool.
+# With REFERENCE=FILE in the environment, the console starts with that run file
+# kept as its reference run (key Reference). Needs xvfb-run and xdotool.
 set -euo pipefail
 
 build=$(cd "${1:?build dir}" && pwd)
@@ -34,6 +35,7 @@ AutoStart=$([ -n "${BUTTONS:-}" ] && echo 0 || echo 1)
 [Record]
 AutoSave=1
 INI
+if [ -n "${REFERENCE:-}" ]; then echo "Reference=$(realpath "$REFERENCE")" >>"$work/Iniprofil.ini"; fi
 
 mkfifo "$work/station.in"
 "$build/station-sim" --count-up --link "$work/com1" <"$work/station.in" >"$work/station.out" 2>&1 &

@@ -52,7 +52,8 @@ QString rateText(const std::optional<double>& rate) {
 
 } // namespace
 
-CursorReading readingAt(const record::RunRecord& record, double seconds) {
+CursorReading readingAt(const record::RunRecord& record, double seconds,
+                        const record::ReferenceRun* reference) {
     CursorReading reading;
     // A pointer far off the run still gets a second that fits the counters.
     constexpr double kLatestSecond = 1e12;
@@ -66,6 +67,13 @@ CursorReading readingAt(const record::RunRecord& record, double seconds) {
         reading.topRate = rate(reading.sample, before, &record::RunSample::top);
         reading.bottomRate = rate(reading.sample, before, &record::RunSample::bottom);
     }
+    if (reference) {
+        reading.withReference = true;
+        const qsizetype origin = record::referenceOrigin(record);
+        reading.reference = reference->at(reading.second - record::RunRecord::secondOf(origin) + 1);
+        reading.deviation = record::deviationAt(
+            record, *reference, origin, qsizetype(reading.second - record::RunRecord::secondOf(0)));
+    }
     return reading;
 }
 
@@ -73,10 +81,21 @@ QString readoutText(const CursorReading& reading) {
     auto degrees = [&reading](std::int32_t record::RunSample::*value) {
         return reading.sample ? QString::number((*reading.sample).*value) : kNone;
     };
-    return runTime(reading.second) + QLatin1Char('\n') + QStringLiteral("Верх: ") +
-           degrees(&record::RunSample::top) + QStringLiteral(" °C, ") + rateText(reading.topRate) +
-           QStringLiteral(" °C/с\nНиз: ") + degrees(&record::RunSample::bottom) +
-           QStringLiteral(" °C, ") + rateText(reading.bottomRate) + QStringLiteral(" °C/с");
+    QString text = runTime(reading.second) + QLatin1Char('\n') + QStringLiteral("Верх: ") +
+                   degrees(&record::RunSample::top) + QStringLiteral(" °C, ") +
+                   rateText(reading.topRate) + QStringLiteral(" °C/с\nНиз: ") +
+                   degrees(&record::RunSample::bottom) + QStringLiteral(" °C, ") +
+                   rateText(reading.bottomRate) + QStringLiteral(" °C/с");
+    if (!reading.withReference)
+        return text;
+    auto reference = [&reading](std::int32_t record::RunSample::*value) {
+        return reading.reference
+                   ? QString::number((*reading.reference).*value) + QStringLiteral(" °C")
+                   : kNone;
+    };
+    return text + QStringLiteral("\nЭталон: верх ") + reference(&record::RunSample::top) +
+           QStringLiteral(", низ ") + reference(&record::RunSample::bottom) + QLatin1Char('\n') +
+           record::deviationText(reading.deviation);
 }
 
 } // namespace console

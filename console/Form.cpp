@@ -105,6 +105,8 @@ const QString kTransferWhileSoldering =
 const QString kProfileValueOutOfRange =
     QStringLiteral("Значение %1 = %2 вне диапазона 0..255, профиль не передан!");
 const QString kReportFailed = QStringLiteral("Отчёт прогона не записан в %1: %2");
+const QString kReferenceFailed = QStringLiteral("Эталон не загружен: %1 — %2");
+const QString kReferenceLoading = QStringLiteral("Эталон загружается: %1");
 const QString kJournalFailed =
     QStringLiteral("Журнал прогона не записан в %1: %2. Прогон идёт дальше без журнала.");
 
@@ -462,6 +464,8 @@ void TForm1::bindHandlers() {
     connect(m_exportData, &QAction::triggered, this, guarded(&TForm1::exportDataClicked));
     connect(m_runLimits, &QAction::triggered, this, guarded(&TForm1::runLimitsClicked));
     connect(m_saveReport, &QAction::triggered, this, guarded(&TForm1::saveReportClicked));
+    connect(m_chooseReference, &QAction::triggered, this, guarded(&TForm1::chooseReferenceClicked));
+    connect(m_dropReference, &QAction::triggered, this, guarded(&TForm1::dropReferenceClicked));
     // Only the operator's click: the start-up reading sets the marks silently.
     connect(m_autoSave, &QAction::triggered, this, &TForm1::autoSaveTriggered);
     connect(m_showTargets, &QAction::triggered, this, &TForm1::targetsTriggered);
@@ -690,8 +694,9 @@ void TForm1::Start() {
 // A run's own record: the record notes where it starts and what it says about
 // itself, and the journal gives it a file of its own.
 void TForm1::beginRun() {
+    const record::ReferenceRun* reference = Chart1->reference();
     Chart1->beginRun({record::consoleVersion(), QDateTime::currentDateTime(), NumberPort, CorrectTB,
-                      CorrectTH, shownProfile()});
+                      CorrectTH, shownProfile(), reference ? reference->fileName : QString()});
     m_journal->runStarted();
 }
 
@@ -704,7 +709,7 @@ void TForm1::finishRun() {
         return console::readRunLimits(ini);
     }();
     const std::optional<record::RunAssessment> assessment =
-        record::assessLastRun(Chart1->record(), limits);
+        record::assessLastRun(Chart1->record(), limits, Chart1->reference());
     if (!assessment) {
         m_journal->runEnded();
         return;
@@ -712,7 +717,8 @@ void TForm1::finishRun() {
     Chart1->closeRun(record::closingLines(*assessment));
     Chart1->showVerdict(*assessment);
     const record::RunRecord& run = Chart1->record();
-    m_lastReport = record::makeRunReport(run, run.runs().back().first, run.size(), *assessment);
+    m_lastReport = record::makeRunReport(run, run.runs().back().first, run.size(), *assessment,
+                                         Chart1->reference());
     // The report goes beside the run's file once the file is on the disk.
     if (const std::optional<quint64> file = m_journal->runEnded())
         m_reportsDue.expect(*file, *m_lastReport);
@@ -734,7 +740,8 @@ bool TForm1::writeReport(const QString& path, const record::RunReport& report) {
 std::optional<record::RunReport> TForm1::reportToSave() const {
     if (m_monitor.runGoesOn()) {
         const config::SettingsFile ini;
-        return record::lastRunReport(Chart1->record(), console::readRunLimits(ini));
+        return record::lastRunReport(Chart1->record(), console::readRunLimits(ini),
+                                     Chart1->reference());
     }
     return m_lastReport;
 }
@@ -1082,6 +1089,11 @@ void TForm1::buildChartMenu() {
     m_chartMenu->addSeparator();
     m_runLimits = m_chartMenu->addAction(QStringLiteral("Допуски прогона..."));
     m_runLimits->setObjectName(QStringLiteral("ActionRunLimits"));
+    m_chartMenu->addSeparator();
+    m_chooseReference = m_chartMenu->addAction(QStringLiteral("Эталонный прогон..."));
+    m_chooseReference->setObjectName(QStringLiteral("ActionChooseReference"));
+    m_dropReference = m_chartMenu->addAction(QStringLiteral("Убрать эталон"));
+    m_dropReference->setObjectName(QStringLiteral("ActionDropReference"));
     // The right button opens the menu; the left one keeps panning the chart.
     Chart1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Chart1, &QWidget::customContextMenuRequested, this, &TForm1::showChartMenu);
@@ -1093,6 +1105,7 @@ void TForm1::showChartMenu(const QPoint& position) {
     m_saveChart->setEnabled(hasSamples);
     m_exportData->setEnabled(hasSamples);
     m_saveReport->setEnabled(m_lastReport.has_value() || (m_monitor.runGoesOn() && hasSamples));
+    m_dropReference->setEnabled(Chart1->reference() || !m_referencePath.isEmpty());
     // The menu takes the pointer: the box beside it would stay over the menu.
     Chart1->cursorReadout()->hide();
     m_chartMenu->popup(Chart1->viewport()->mapToGlobal(position));
@@ -1119,6 +1132,69 @@ void TForm1::saveReportClicked() {
 void TForm1::runLimitsClicked() {
     console::RunLimitsDialog dialog(this);
     dialog.exec();
+    // The deviation line is judged by the same tolerance from now on.
+    const config::SettingsFile ini;
+    Chart1->setTolerance(console::readTolerance(ini));
+}
+
+// The runs are where a good run to follow is found.
+void TForm1::chooseReferenceClicked() {
+    QFileDialog dialog(this, QStringLiteral("Эталонный прогон"), config::runsDirectory(),
+                       QStringLiteral("Таблица CSV (*.csv)"));
+    dialog.setObjectName(QStringLiteral("ReferenceDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    chooseReference(dialog.selectedFiles().constFirst());
+}
+
+void TForm1::dropReferenceClicked() {
+    dropReference();
+}
+
+bool TForm1::chooseReference(const QString& path) {
+    const record::ReferenceLoad load = record::loadReferenceRun(path);
+    if (!load.run) {
+        console::showError(this, kReferenceFailed.arg(path, load.error));
+        return false;
+    }
+    if (!console::runHandler(this, [&path] { console::saveReferencePath(path); }))
+        return false;
+    ++m_referenceLoad; // a kept reference still loading is not wanted any more
+    m_referencePath = path;
+    Chart1->setReference(load.run);
+    return true;
+}
+
+bool TForm1::dropReference() {
+    if (!console::runHandler(this, [] { console::saveReferencePath(QString()); }))
+        return false;
+    ++m_referenceLoad;
+    m_referencePath.clear();
+    Chart1->setReference(nullptr);
+    return true;
+}
+
+// The kept reference loads off the window's thread: a folder that does not
+// answer (a network share gone) must not hold the start. A file that does not
+// load is told in the chart's corner, never in a box at start.
+void TForm1::loadKeptReference(const QString& path) {
+    m_referencePath = path;
+    const quint64 load = ++m_referenceLoad;
+    const QString name = QFileInfo(path).fileName();
+    Chart1->showReferenceNote(kReferenceLoading.arg(name));
+    record::loadReferenceInBackground(
+        this, path,
+        [this, load, name](const record::ReferenceLoad& result) {
+            if (load != m_referenceLoad)
+                return;
+            if (result.run)
+                Chart1->setReference(result.run);
+            else
+                Chart1->showReferenceNote(kReferenceFailed.arg(name, result.error));
+        },
+        m_referenceLoader);
 }
 
 void TForm1::exportDataClicked() {
@@ -1153,7 +1229,7 @@ QString TForm1::chooseExportPath(const QString& caption, const QString& extensio
 bool TForm1::saveChartTo(const QString& path) {
     return console::runHandler(this, [&] {
         console::writeChartFile(path, Chart1->record(), console::kRunPictureSize,
-                                Chart1->shownTargets());
+                                Chart1->shownTargets(), Chart1->reference());
     });
 }
 
@@ -1179,6 +1255,9 @@ void TForm1::readRecordOptions(const config::SettingsFile& ini) {
     m_journal->setOn(autoSave);
     m_showTargets->setChecked(targets);
     Chart1->setTargetsShown(targets);
+    Chart1->setTolerance(console::readTolerance(ini));
+    if (const QString reference = console::readReferencePath(ini); !reference.isEmpty())
+        loadKeptReference(reference);
 }
 
 void TForm1::autoSaveTriggered(bool on) {

@@ -4,6 +4,7 @@
 
 #include "link/PortUnit.h"
 #include "link/StationMonitor.h"
+#include "record/ReferenceRun.h"
 #include "record/RunReport.h"
 
 #include <QMainWindow>
@@ -97,6 +98,17 @@ public:
     // The run's one-page PDF report (the run going on, else the last finished
     // one); false when there is none or it could not be written (the error box).
     bool saveReportTo(const QString& path);
+    // The reference run, the two commands of the chart's menu once a file is
+    // chosen: laid under the curves and kept as the Reference key, only once it
+    // has loaded and the key is written (else the error box, and nothing
+    // changes); dropped, and the key emptied. False when nothing changed.
+    bool chooseReference(const QString& path);
+    bool dropReference();
+    // How a kept reference is loaded at start, off the window's thread (a test
+    // puts a stand-in here before the window's first activation).
+    void setReferenceLoader(record::ReferenceLoader loader) {
+        m_referenceLoader = std::move(loader);
+    }
     // The run journal, which writes each run to the runs folder while on.
     record::RunJournal& runJournal() const { return *m_journal; }
 
@@ -179,6 +191,9 @@ private:
     void saveChartClicked();
     void exportDataClicked();
     void runLimitsClicked();
+    void chooseReferenceClicked();
+    void dropReferenceClicked();
+    void loadKeptReference(const QString& path);
     QString chooseExportPath(const QString& caption, const QString& extension,
                              const QString& filter, const QString& suggested = {});
     void saveReportClicked();
@@ -293,6 +308,13 @@ private:
     QAction* m_showTargets = nullptr;
     QAction* m_runLimits = nullptr;
     QAction* m_saveReport = nullptr;
+    QAction* m_chooseReference = nullptr;
+    QAction* m_dropReference = nullptr;
+    // The kept Reference key as last read or written, and which load of it the
+    // window waits for (a later choice makes an earlier load's result stale).
+    QString m_referencePath;
+    quint64 m_referenceLoad = 0;
+    record::ReferenceLoader m_referenceLoader = record::loadReferenceRun;
     // The last finished run's report, and the reports waiting for their run's
     // journal file to be on the disk, by file.
     std::optional<record::RunReport> m_lastReport;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Section Record of the settings file: the journal's and the targets' switches.
+// Section Record of the settings file: the journal's and the targets' switches, the run's limits
+// and the reference run.
 #include "console/RecordOptions.h"
 
 #include "config/SettingsFile.h"
@@ -16,6 +17,7 @@ const QString kSectionRecord = QStringLiteral("Record");
 constexpr int kOn = 1;
 constexpr int kOff = 0;
 
+const QString kReference = QStringLiteral("Reference");
 const QString kTolerance = QStringLiteral("Tolerance");
 const QString kLiquidus = QStringLiteral("Liquidus");
 const QString kMaxRise = QStringLiteral("MaxRise");
@@ -132,6 +134,16 @@ bool readRecordOption(const config::SettingsFile& settings, RecordOption option)
     if (option == RecordOption::AutoSave)
         return settings.ReadInteger(kSectionRecord, recordOptionKey(option), kOn) != kOff;
     return settings.ReadInteger(kSectionRecord, recordOptionKey(option), kOff) == kOn;
+}
+
+QString readReferencePath(const config::SettingsFile& settings) {
+    return settings.ReadString(kSectionRecord, kReference, QString()).trimmed();
+}
+
+void saveReferencePath(const QString& path) {
+    config::SettingsFile settings;
+    settings.WriteString(kSectionRecord, kReference, path);
+    settings.commit();
 }
 
 void saveRecordOption(RecordOption option, bool on) {

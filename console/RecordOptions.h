@@ -29,6 +29,13 @@ bool readRecordOption(const config::SettingsFile& settings, RecordOption option)
 // refused save raises config::WriteError and leaves the file as it was.
 void saveRecordOption(RecordOption option, bool on);
 
+// The reference run kept as key Reference of section Record: the path of its
+// file, empty when none is kept.
+QString readReferencePath(const config::SettingsFile& settings);
+// Saves the key as a change of the file of its own (an empty path: none kept);
+// a refused save raises config::WriteError and leaves the file as it was.
+void saveReferencePath(const QString& path);
+
 // What a run is judged by, keys Tolerance, Liquidus, MaxRise and MinLiquidusSeconds
 // of section Record. An absent key, or a value that is no number or out of its
 // range, takes the default: Tolerance 5 (0..100 °C), Liquidus 217 (1..500 °C);

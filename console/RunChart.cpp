@@ -14,6 +14,7 @@
 #include <QList>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPen>
 #include <QPointF>
 #include <QValueAxis>
 #include <QWheelEvent>
@@ -36,12 +37,33 @@ constexpr qreal kKeyPanShare = 0.1;
 constexpr int kReadoutOffset = 14;
 constexpr int kReadoutFontPx = 11;
 
+// The corner notes: the reference's name and the deviation.
+constexpr int kNoteFontPx = 12;
+constexpr int kNoteInset = 4;
+const QColor kWithinColour{60, 60, 60};
+const QColor kOutsideColour{200, 0, 0};
+
 QLineSeries* makeSeries(QChart* chart, const QColor& colour) {
     auto* series = new QLineSeries(chart);
     series->setColor(colour);
     series->setPointsVisible(false);
     series->setPointLabelsVisible(false);
     return series;
+}
+
+QLabel* makeNote(QWidget* parent, const QString& name) {
+    auto* note = new QLabel(parent);
+    note->setObjectName(name);
+    note->setFont(tahoma(kNoteFontPx));
+    note->setAttribute(Qt::WA_TransparentForMouseEvents);
+    note->hide();
+    return note;
+}
+
+void colourNote(QLabel* note, const QColor& colour) {
+    note->setStyleSheet(QStringLiteral("QLabel { background: rgba(255, 255, 255, 220); color: %1; "
+                                       "padding: 1px 4px; }")
+                            .arg(colour.name()));
 }
 
 } // namespace
@@ -64,25 +86,42 @@ RunChart::RunChart(QWidget* parent) : QChartView(new QChart, parent) {
     // The targets' lines first: the curves are drawn over them.
     m_targetLines = std::make_unique<TargetLines>(chart, m_time, m_temperature);
 
+    // Then the reference's, under the curves too.
+    m_referenceTop = makeSeries(chart, kReferenceTopColour);
+    m_referenceBottom = makeSeries(chart, kReferenceBottomColour);
+    m_referenceTop->setObjectName(QStringLiteral("ReferenceTop"));
+    m_referenceBottom->setObjectName(QStringLiteral("ReferenceBottom"));
+    for (QLineSeries* series : {m_referenceTop, m_referenceBottom}) {
+        QPen pen = series->pen();
+        pen.setStyle(kReferenceStyle);
+        // A cosmetic pen: dashes along a long polyline stroke fast only that way.
+        pen.setCosmetic(true);
+        pen.setWidthF(1);
+        series->setPen(pen);
+        chart->addSeries(series);
+        series->hide();
+    }
+
     m_top = makeSeries(chart, kTopColour);
     m_bottom = makeSeries(chart, kBottomColour);
     chart->addSeries(m_top);
     chart->addSeries(m_bottom);
-    for (QLineSeries* series : {m_top, m_bottom}) {
+    for (QLineSeries* series : {m_referenceTop, m_referenceBottom, m_top, m_bottom}) {
         series->attachAxis(m_time);
         series->attachAxis(m_temperature);
     }
 
     // The chart keeps the series, but they belong among the window's controls,
     // where they are looked up by name.
-    m_top->setParent(this);
-    m_bottom->setParent(this);
+    for (QLineSeries* series : {m_referenceTop, m_referenceBottom, m_top, m_bottom})
+        series->setParent(this);
     setRubberBand(QChartView::NoRubberBand);
     setFocusPolicy(Qt::StrongFocus);
 
     // Whatever moves the window (drag, keys, a reset) brings the series along.
     connect(m_time, &QValueAxis::rangeChanged, this, &RunChart::showNeededSamples);
     connect(m_time, &QValueAxis::rangeChanged, this, &RunChart::showTargetLines);
+    connect(m_time, &QValueAxis::rangeChanged, this, &RunChart::showReferenceSamples);
     // A resting pointer has another second under it once the window has moved.
     connect(m_time, &QValueAxis::rangeChanged, this, [this] {
         if (m_readout->isVisible())
@@ -102,12 +141,24 @@ RunChart::RunChart(QWidget* parent) : QChartView(new QChart, parent) {
     m_readout->hide();
 
     m_verdict = new RunVerdictLine(viewport());
+    m_referenceNote = makeNote(viewport(), QStringLiteral("ReferenceNote"));
+    colourNote(m_referenceNote, kWithinColour);
+    m_deviation = makeNote(viewport(), QStringLiteral("ReferenceDeviation"));
+    QFont bold = m_deviation->font();
+    bold.setBold(true);
+    m_deviation->setFont(bold);
     connect(chart, &QChart::plotAreaChanged, this, &RunChart::placeVerdict);
 }
 
 void RunChart::beginRun(const record::RunHeader& header) {
     m_record.beginRun(header);
     m_verdict->hide();
+    // The reference now lies from this run's first second.
+    showReferenceSamples();
+    showDeviation();
+    placeVerdict();
+    if (m_reference && m_readout->isVisible())
+        showReadoutAt(m_readoutAt);
 }
 
 void RunChart::showVerdict(const record::RunAssessment& assessment) {
@@ -115,15 +166,73 @@ void RunChart::showVerdict(const record::RunAssessment& assessment) {
     placeVerdict();
 }
 
+void RunChart::setReference(std::shared_ptr<const record::ReferenceRun> reference) {
+    m_reference = std::move(reference);
+    m_referenceShown = {};
+    m_referenceTop->clear();
+    m_referenceBottom->clear();
+    m_referenceTop->setVisible(bool(m_reference));
+    m_referenceBottom->setVisible(bool(m_reference));
+    showReferenceSamples();
+    showReferenceNote(m_reference ? m_reference->caption() : QString());
+    showDeviation();
+    // A resting pointer reads the reference now there (or no longer).
+    if (m_readout->isVisible())
+        showReadoutAt(m_readoutAt);
+}
+
+void RunChart::showReferenceNote(const QString& note) {
+    m_referenceNote->setText(note);
+    m_referenceNote->setToolTip(m_reference ? m_reference->path : QString());
+    m_referenceNote->adjustSize();
+    m_referenceNote->setVisible(!note.isEmpty());
+    placeVerdict();
+}
+
+void RunChart::setTolerance(std::int32_t tolerance) {
+    m_tolerance = tolerance;
+    showDeviation();
+}
+
+// The newest second against the reference's same second: only while the newest
+// second belongs to the run the reference lies under.
+void RunChart::showDeviation() {
+    if (!m_reference) {
+        m_deviation->hide();
+        return;
+    }
+    const qsizetype newest = m_record.size() - 1;
+    const record::Deviation deviation =
+        record::deviationAt(m_record, *m_reference, record::referenceOrigin(m_record), newest);
+    // A style sheet costs a restyle: set only when the colour changes.
+    const bool outside = deviation.outside(m_tolerance);
+    if (outside != m_deviationOutside || m_deviation->styleSheet().isEmpty()) {
+        colourNote(m_deviation, outside ? kOutsideColour : kWithinColour);
+        m_deviationOutside = outside;
+    }
+    m_deviation->setText(record::deviationText(deviation));
+    m_deviation->adjustSize();
+    m_deviation->show();
+    placeVerdict();
+}
+
 QLabel* RunChart::verdictLine() const {
     return m_verdict;
 }
 
-// Inside the plot's top right corner: where the curves rarely go (near 300 °C).
+// Inside the plot's top corners, where the curves rarely go (near 300 °C): the
+// verdict on the right with the deviation under it, the reference's name on the left.
 void RunChart::placeVerdict() {
-    constexpr int kInset = 4;
-    const QPoint corner = mapFromScene(chart()->mapToScene(chart()->plotArea().topRight()));
-    m_verdict->placeAt(corner.x() - kInset, corner.y() + kInset);
+    const QRectF plot = chart()->plotArea();
+    const QPoint right = mapFromScene(chart()->mapToScene(plot.topRight()));
+    const QPoint left = mapFromScene(chart()->mapToScene(plot.topLeft()));
+    m_verdict->placeAt(right.x() - kNoteInset, right.y() + kNoteInset);
+    const int below = m_verdict->isVisible() ? m_verdict->geometry().bottom() + 1 + kNoteInset
+                                             : right.y() + kNoteInset;
+    m_deviation->move(std::max(0, right.x() - kNoteInset - m_deviation->width()), below);
+    m_referenceNote->move(left.x() + kNoteInset, left.y() + kNoteInset);
+    m_deviation->raise();
+    m_referenceNote->raise();
 }
 
 void RunChart::appendSample(std::int32_t top, std::int32_t bottom) {
@@ -138,6 +247,8 @@ void RunChart::appendGap() {
 
 void RunChart::secondAdded() {
     showNeededSamples();
+    showReferenceSamples();
+    showDeviation();
     // The pointer may rest on the second just recorded.
     if (m_readout->isVisible())
         showReadoutAt(m_readoutAt);
@@ -151,6 +262,8 @@ void RunChart::clearSamples() {
     m_shown = {};
     m_time->setRange(0, kSecondsShown);
     m_verdict->hide();
+    showReferenceSamples();
+    showDeviation();
     if (m_readout->isVisible())
         showReadoutAt(m_readoutAt);
 }
@@ -192,7 +305,7 @@ void RunChart::showReadoutAt(QPointF position) {
     m_readoutAt = position;
     const double seconds = m_time->min() + (position.x() - plot.left()) / plot.width() *
                                                (m_time->max() - m_time->min());
-    m_readout->setText(readoutText(readingAt(m_record, seconds)));
+    m_readout->setText(readoutText(readingAt(m_record, seconds, m_reference.get())));
     m_readout->adjustSize();
 
     // Beside the pointer, on whichever side keeps the box inside the chart.
@@ -244,6 +357,52 @@ void RunChart::showNeededSamples() {
         }
     }
     replaceSeries(needed);
+}
+
+// The reference's seconds whose lines cross the window, as for the curves; its
+// entry j lies at the record's index origin + j.
+RunChart::Span RunChart::neededReferenceSpan() const {
+    if (!m_reference)
+        return {};
+    const auto size = qsizetype(m_reference->seconds.size());
+    const qsizetype origin = record::referenceOrigin(m_record);
+    const auto first = qsizetype(std::ceil(m_time->min())) - 2 - origin;
+    const auto end = qsizetype(std::floor(m_time->max())) + 1 - origin;
+    Span span;
+    span.first = std::clamp<qsizetype>(first, 0, size);
+    span.end = std::clamp<qsizetype>(end, span.first, size);
+    return span;
+}
+
+// Called on every move of the window and every second; replaces the points only
+// when the part shown or the place it lies from has changed.
+void RunChart::showReferenceSamples() {
+    if (!m_reference)
+        return;
+    const Span needed = neededReferenceSpan();
+    const qsizetype origin = record::referenceOrigin(m_record);
+    if (needed == m_referenceShown && origin == m_referenceOrigin)
+        return;
+    const std::vector<record::RunSecond>& seconds = m_reference->seconds;
+    m_referenceTop->replace(
+        referencePoints(seconds, origin, needed.first, needed.end, &record::RunSample::top));
+    m_referenceBottom->replace(
+        referencePoints(seconds, origin, needed.first, needed.end, &record::RunSample::bottom));
+    m_referenceShown = needed;
+    m_referenceOrigin = origin;
+}
+
+QList<QPointF> RunChart::referencePoints(const std::vector<record::RunSecond>& seconds,
+                                         qsizetype origin, qsizetype first, qsizetype end,
+                                         std::int32_t record::RunSample::*value) {
+    QList<QPointF> points;
+    points.reserve(end - first);
+    for (qsizetype j = first; j < end; ++j) {
+        const record::RunSecond& second = seconds[std::size_t(j)];
+        points.append({qreal(record::RunRecord::secondOf(origin + j)),
+                       second ? qreal((*second).*value) : qQNaN()});
+    }
+    return points;
 }
 
 void RunChart::replaceSeries(Span span) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "console/ProfileTargets.h"
+#include "record/ReferenceRun.h"
 #include "record/RunRecord.h"
 
 #include <QChartView>
@@ -45,6 +46,11 @@ public:
     // The look of the curves and axes, which a saved picture of the run shares.
     static inline const QColor kTopColour{255, 0, 0};
     static inline const QColor kBottomColour{0, 0, 255};
+    // A reference run: the curves' hues, lighter, dash-dotted and a little wider
+    // than the profile's thin dashed targets, so that neither is taken for the other.
+    static inline const QColor kReferenceTopColour{255, 90, 90};
+    static inline const QColor kReferenceBottomColour{90, 90, 255};
+    static constexpr Qt::PenStyle kReferenceStyle = Qt::DashDotLine;
     static inline const QString kTimeTitle = QStringLiteral("Время пайки (сек.)");
     static inline const QString kTemperatureTitle = QStringLiteral("Температура (°C)");
     static constexpr double kDegreesPerGridLine = 50;
@@ -79,6 +85,12 @@ public:
     static QList<QPointF> curvePoints(const record::RunRecord& record, qsizetype first,
                                       qsizetype end, std::int32_t record::RunSample::*value);
 
+    // A reference's points for its entries [first, end), laid with entry 0 at the
+    // record's index `origin` (second origin + 1), a gap as NaN.
+    static QList<QPointF> referencePoints(const std::vector<record::RunSecond>& seconds,
+                                          qsizetype origin, qsizetype first, qsizetype end,
+                                          std::int32_t record::RunSample::*value);
+
     // The selected profile's targets, drawn as thin pale dashed lines under the
     // curves while shown.
     void setTargets(const ProfileTargets& targets);
@@ -95,6 +107,21 @@ public:
     // record is reset.
     void showVerdict(const record::RunAssessment& assessment);
     QLabel* verdictLine() const;
+
+    // A saved run laid under the curves, its second 1 at the first second of the
+    // record's last run (record::referenceOrigin); none takes it away. As with
+    // the curves, the series hold only the part of it the window shows.
+    void setReference(std::shared_ptr<const record::ReferenceRun> reference);
+    const record::ReferenceRun* reference() const { return m_reference.get(); }
+    // The line in the plot's top left corner: the reference's caption once one
+    // is laid, or what the window says about it (loading, or why it did not load).
+    void showReferenceNote(const QString& note);
+    // What the deviation line calls too far from the reference (the verdict's tolerance).
+    void setTolerance(std::int32_t tolerance);
+    QLineSeries* referenceTopSeries() const { return m_referenceTop; }
+    QLineSeries* referenceBottomSeries() const { return m_referenceBottom; }
+    QLabel* referenceNote() const { return m_referenceNote; }
+    QLabel* deviationLine() const { return m_deviation; }
 
 signals:
     // The record has grown by one second (a reading or a gap).
@@ -123,6 +150,9 @@ private:
     void secondAdded();
     void showTargetLines();
     void placeVerdict();
+    Span neededReferenceSpan() const;
+    void showReferenceSamples();
+    void showDeviation();
 
     record::RunRecord m_record;
     QLineSeries* m_top = nullptr;
@@ -138,6 +168,15 @@ private:
     QLabel* m_readout = nullptr;
     QPointF m_readoutAt; // the pointer's last position over the plot
     RunVerdictLine* m_verdict = nullptr;
+    std::shared_ptr<const record::ReferenceRun> m_reference;
+    QLineSeries* m_referenceTop = nullptr;
+    QLineSeries* m_referenceBottom = nullptr;
+    Span m_referenceShown;
+    qsizetype m_referenceOrigin = 0; // where the series' points were laid from
+    QLabel* m_referenceNote = nullptr;
+    QLabel* m_deviation = nullptr;
+    bool m_deviationOutside = false; // the colour the line has
+    std::int32_t m_tolerance = 5;
 };
 
 } // namespace console

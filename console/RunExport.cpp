@@ -72,7 +72,8 @@ std::vector<TargetSpan> targetSpans(const record::RunRecord& record, double last
 } // namespace
 
 RunPicture renderRunChart(const record::RunRecord& record, QSize size,
-                          const std::optional<ProfileTargets>& targets) {
+                          const std::optional<ProfileTargets>& targets,
+                          const record::ReferenceRun* reference) {
     QGraphicsScene scene;
     auto* chart = new QChart; // the scene owns it
     scene.addItem(chart);
@@ -83,7 +84,11 @@ RunPicture renderRunChart(const record::RunRecord& record, QSize size,
     QFont titleFont = tahoma(textPixels * 5 / 4);
     titleFont.setBold(true);
     chart->setTitleFont(titleFont);
-    chart->setTitle(record::pictureTitle(record));
+    QString title = record::pictureTitle(record);
+    if (reference)
+        title += (title.isEmpty() ? QString() : QStringLiteral("; ")) +
+                 record::referenceTitle(*reference);
+    chart->setTitle(title);
     chart->legend()->setAlignment(Qt::AlignTop);
     chart->legend()->setFont(tahoma(textPixels));
     QMargins margins = chart->margins();
@@ -109,6 +114,32 @@ RunPicture renderRunChart(const record::RunRecord& record, QSize size,
         TargetLines lines(chart, time, temperature);
         lines.show(targetSpans(record, lastSecond, *targets));
         lines.nameInLegend(chart);
+    }
+
+    // The reference next, under the curves, over the record's seconds it lies under.
+    QLineSeries* referenceTop = nullptr;
+    QLineSeries* referenceBottom = nullptr;
+    if (reference) {
+        const qsizetype origin = record::referenceOrigin(record);
+        const record::ReportCurves curves =
+            record::referenceCurves(*reference, std::max<qint64>(record.size() - origin, 0));
+        referenceTop = addSeries(chart, RunChart::kReferenceTopColour);
+        referenceBottom = addSeries(chart, RunChart::kReferenceBottomColour);
+        referenceTop->setName(curves.topCaption);
+        referenceBottom->setName(curves.bottomCaption);
+        for (QLineSeries* series : {referenceTop, referenceBottom}) {
+            QPen pen = series->pen();
+            pen.setStyle(RunChart::kReferenceStyle);
+            pen.setWidthF(std::max(1.0, textPixels / 12.0));
+            series->setPen(pen);
+            series->attachAxis(time);
+            series->attachAxis(temperature);
+        }
+        const auto count = qsizetype(curves.seconds.size());
+        referenceTop->replace(
+            RunChart::referencePoints(curves.seconds, origin, 0, count, &record::RunSample::top));
+        referenceBottom->replace(RunChart::referencePoints(curves.seconds, origin, 0, count,
+                                                           &record::RunSample::bottom));
     }
 
     QLineSeries* top = addSeries(chart, RunChart::kTopColour);
@@ -148,8 +179,9 @@ void writeCsvFile(const QString& path, const record::RunRecord& record) {
 }
 
 void writeChartFile(const QString& path, const record::RunRecord& record, QSize size,
-                    const std::optional<ProfileTargets>& targets) {
-    const QImage image = renderRunChart(record, size, targets).image;
+                    const std::optional<ProfileTargets>& targets,
+                    const record::ReferenceRun* reference) {
+    const QImage image = renderRunChart(record, size, targets, reference).image;
     writeWhole(path, [&image](QIODevice& file) {
         QImageWriter writer(&file, QByteArrayLiteral("png"));
         return writer.write(image);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "console/ProfileTargets.h"
+#include "record/ReferenceRun.h"
 #include "record/RunCsv.h"
 #include "record/RunRecord.h"
 
@@ -30,15 +31,19 @@ struct RunPicture {
 // legend of the curves and the targets, text sized to the picture. Every sample is drawn; the
 // curves break where the record has a gap. With `targets` given (the targets are shown), the
 // picture draws the targets of the profiles the record says were shown, each over the seconds it
-// was shown for; a record that says none gets `targets` across the plot.
+// was shown for; a record that says none gets `targets` across the plot. With a
+// `reference`, its curves under the run's from the last run's first second (as
+// on screen), in the legend, and its name after the title.
 RunPicture renderRunChart(const record::RunRecord& record, QSize size = kRunPictureSize,
-                          const std::optional<ProfileTargets>& targets = std::nullopt);
+                          const std::optional<ProfileTargets>& targets = std::nullopt,
+                          const record::ReferenceRun* reference = nullptr);
 
 // Write the file whole or not at all (a temporary beside it, renamed at the end).
 // A refused write raises config::WriteError with the path.
 void writeCsvFile(const QString& path, const record::RunRecord& record);
 void writeChartFile(const QString& path, const record::RunRecord& record,
                     QSize size = kRunPictureSize,
-                    const std::optional<ProfileTargets>& targets = std::nullopt);
+                    const std::optional<ProfileTargets>& targets = std::nullopt,
+                    const record::ReferenceRun* reference = nullptr);
 
 } // namespace console

@@ -89,7 +89,10 @@ void drawChart(Page& page, const QRectF& area, const record::RunReport& report) 
     const QFont small = reportFont(kSmallPoints);
     painter.setFont(small);
     const QFontMetricsF metrics(small, painter.device());
-    const double legendHeight = page.mm(7);
+    // The legend takes one line, and a second for a reference's curves: one line
+    // of them all would run past the chart into the verdict's column.
+    const double legendLine = page.mm(5);
+    const double legendHeight = page.mm(7) + (report.extra ? legendLine : 0);
     const QRectF plot(area.left() + page.mm(14), area.top() + legendHeight,
                       area.width() - page.mm(16), area.height() - legendHeight - page.mm(13));
     const double seconds = double(report.lastSecond);
@@ -164,12 +167,12 @@ void drawChart(Page& page, const QRectF& area, const record::RunReport& report) 
     // As many points as the plot has dots across: the envelope keeps every peak.
     const int columns = std::max(1, int(plot.width()));
     if (report.extra) {
-        QPen top(RunChart::kTopColour.lighter(160), page.mm(0.3), Qt::DashDotLine);
+        QPen top(RunChart::kReferenceTopColour, page.mm(0.3), RunChart::kReferenceStyle);
         painter.setPen(top);
         drawCurve(painter,
                   record::curveEnvelope(report.extra->seconds, &record::RunSample::top, columns),
                   at);
-        QPen bottom(RunChart::kBottomColour.lighter(160), page.mm(0.3), Qt::DashDotLine);
+        QPen bottom(RunChart::kReferenceBottomColour, page.mm(0.3), RunChart::kReferenceStyle);
         painter.setPen(bottom);
         drawCurve(painter,
                   record::curveEnvelope(report.extra->seconds, &record::RunSample::bottom, columns),
@@ -196,16 +199,23 @@ void drawChart(Page& page, const QRectF& area, const record::RunReport& report) 
         {targetPen(kBottomTargetColour), Qt::NoBrush, QStringLiteral("Уставка TB")},
         {Qt::NoPen, QColor(225, 225, 225), QStringLiteral("Пропуск связи")},
     };
+    const std::size_t firstLine = entries.size();
     if (report.extra) {
-        entries.push_back({QPen(RunChart::kTopColour.lighter(160), page.mm(0.4), Qt::DashDotLine),
-                           Qt::NoBrush, report.extra->topCaption});
         entries.push_back(
-            {QPen(RunChart::kBottomColour.lighter(160), page.mm(0.4), Qt::DashDotLine), Qt::NoBrush,
-             report.extra->bottomCaption});
+            {QPen(RunChart::kReferenceTopColour, page.mm(0.4), RunChart::kReferenceStyle),
+             Qt::NoBrush, report.extra->topCaption});
+        entries.push_back(
+            {QPen(RunChart::kReferenceBottomColour, page.mm(0.4), RunChart::kReferenceStyle),
+             Qt::NoBrush, report.extra->bottomCaption});
     }
     double x = plot.left();
-    const double y = area.top() + legendHeight / 2;
-    for (const Entry& entry : entries) {
+    double y = area.top() + page.mm(3.5);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const Entry& entry = entries[i];
+        if (i == firstLine) {
+            x = plot.left();
+            y += legendLine;
+        }
         const QRectF swatch(x, y - page.mm(1.2), page.mm(8), page.mm(2.4));
         if (entry.fill.style() != Qt::NoBrush) {
             painter.fillRect(swatch, entry.fill);

@@ -92,6 +92,8 @@ QByteArray headerLines(const RunHeader& header) {
     appendKey(text, "S1", profile.S1);
     appendKey(text, "T3", profile.T3);
     appendKey(text, "S3", profile.S3);
+    if (!header.reference.isEmpty())
+        appendKey(text, "reference", lineValue(header.reference));
     return text;
 }
 

@@ -28,6 +28,7 @@ namespace record {
 //   # S1: 60
 //   # T3: 235
 //   # S3: 30
+//   # reference: 2026-12-09_10-00_profil2_BGA.csv   the run laid under this one, if any
 // Then the header row "time_s,top_c,bottom_c", and one row per second of run time:
 // the second and both temperatures as whole degrees, or two empty cells for a gap
 // ("37,,").

@@ -49,6 +49,7 @@ struct RunHeader {
     std::int32_t correct1 = 0; // the sensor corrections, Correct1 (top) and Correct2 (bottom)
     std::int32_t correct2 = 0;
     RunProfile profile;
+    QString reference = {}; // the file of the run laid under this one, if any
 
     friend bool operator==(const RunHeader&, const RunHeader&) = default;
 };

@@ -72,7 +72,7 @@ QString pictureTitle(const RunRecord& record) {
 }
 
 RunReport makeRunReport(const RunRecord& record, qsizetype first, qsizetype end,
-                        const RunAssessment& assessment) {
+                        const RunAssessment& assessment, const ReferenceRun* reference) {
     first = std::clamp<qsizetype>(first, 0, record.size());
     end = std::clamp<qsizetype>(end, first, record.size());
     const RunHeader& header = assessment.header;
@@ -113,6 +113,10 @@ RunReport makeRunReport(const RunRecord& record, qsizetype first, qsizetype end,
     report.targets = targetsOf(record, first, end);
     report.gaps = gapsOf(report.run.seconds);
     report.lastSecond = std::max<qint64>(end - first, kSecondsShownAtLeast);
+    if (reference) {
+        report.extra = referenceCurves(*reference, end - first);
+        report.extraCaption = referenceTitle(*reference);
+    }
     std::int32_t hottest = kDegreesShown;
     if (assessment.summary.peakTop)
         hottest = std::max(hottest, assessment.summary.peakTop->value);
@@ -126,11 +130,27 @@ RunReport makeRunReport(const RunRecord& record, qsizetype first, qsizetype end,
     return report;
 }
 
-std::optional<RunReport> lastRunReport(const RunRecord& record, const RunLimits& limits) {
-    const std::optional<RunAssessment> assessment = assessLastRun(record, limits);
+std::optional<RunReport> lastRunReport(const RunRecord& record, const RunLimits& limits,
+                                       const ReferenceRun* reference) {
+    const std::optional<RunAssessment> assessment = assessLastRun(record, limits, reference);
     if (!assessment)
         return std::nullopt;
-    return makeRunReport(record, record.runs().back().first, record.size(), *assessment);
+    return makeRunReport(record, record.runs().back().first, record.size(), *assessment, reference);
+}
+
+ReportCurves referenceCurves(const ReferenceRun& reference, qint64 seconds) {
+    ReportCurves curves{QStringLiteral("Эталон, верх"), QStringLiteral("Эталон, низ"), {}};
+    const auto count =
+        std::size_t(std::clamp<qint64>(seconds, 0, qint64(reference.seconds.size())));
+    curves.seconds.assign(reference.seconds.begin(), reference.seconds.begin() + qsizetype(count));
+    return curves;
+}
+
+QString referenceTitle(const ReferenceRun& reference) {
+    const QString caption = reference.caption();
+    return reference.fileName.isEmpty() || caption.endsWith(reference.fileName)
+               ? caption
+               : caption + QStringLiteral(" (") + reference.fileName + QLatin1Char(')');
 }
 
 std::vector<CurvePoint> curveEnvelope(const std::vector<RunSecond>& seconds,

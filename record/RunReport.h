@@ -67,11 +67,18 @@ QString runCaption(const RunProfile& profile);
 // "Прогон: профиль 2 «BGA», 10.12.2026 14:03:59"; empty without a run.
 QString pictureTitle(const RunRecord& record);
 
-// The report of the run [first, end) of `record` that `assessment` judged.
+// The report of the run [first, end) of `record` that `assessment` judged; with
+// a reference, its curves under the run's over the run's length, and its name.
 RunReport makeRunReport(const RunRecord& record, qsizetype first, qsizetype end,
-                        const RunAssessment& assessment);
+                        const RunAssessment& assessment, const ReferenceRun* reference = nullptr);
 // The report of the record's last run (going on or finished); none without a second.
-std::optional<RunReport> lastRunReport(const RunRecord& record, const RunLimits& limits);
+std::optional<RunReport> lastRunReport(const RunRecord& record, const RunLimits& limits,
+                                       const ReferenceRun* reference = nullptr);
+// The reference's curves over the run's first `seconds` seconds, and its name
+// for a legend: "Эталон, верх", "Эталон, низ".
+ReportCurves referenceCurves(const ReferenceRun& reference, qint64 seconds);
+// "Эталон: профиль 2 «BGA», 10.12.2026 14:03 (2026-12-10_14-03_profil2_BGA.csv)".
+QString referenceTitle(const ReferenceRun& reference);
 
 // A curve as at most two points per column of `columns` across its seconds:
 // the lowest and the highest reading of the column, in the order they came, so

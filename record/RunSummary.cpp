@@ -263,6 +263,26 @@ struct Judge {
         return rule;
     }
 
+    // Every second both sides measured lies within the tolerance of the reference.
+    RunRule withinReference(const ReferenceComparison& comparison) const {
+        RunRule rule{QStringLiteral("в допуске эталона"), Outcome::Met, {}};
+        if (comparison.compared == 0) {
+            rule.outcome = Outcome::Unchecked;
+            rule.figure = QStringLiteral("нет общих секунд с показаниями");
+            return rule;
+        }
+        const QString band = QStringLiteral("±%1 °C").arg(number(limits.tolerance));
+        if (comparison.outside > 0) {
+            rule.outcome = Outcome::Failed;
+            rule.figure = QStringLiteral("%1 с из %2 вне %3")
+                              .arg(number(comparison.outside), number(comparison.compared), band);
+        } else {
+            rule.figure =
+                QStringLiteral("%1 с в пределах %2").arg(number(comparison.compared), band);
+        }
+        return rule;
+    }
+
     RunRule liquidus(std::int32_t needed) const {
         RunRule rule{QStringLiteral("выше ликвидуса"), Outcome::Met, {}};
         rule.figure =
@@ -346,6 +366,8 @@ RunVerdict judge(const Judge& judge) {
     }
     if (judge.limits.minLiquidusSeconds)
         verdict.rules.push_back(judge.liquidus(*judge.limits.minLiquidusSeconds));
+    if (judge.summary.reference)
+        verdict.rules.push_back(judge.withinReference(*judge.summary.reference));
     if (const RunRule* reason = verdict.reason())
         verdict.outcome = reason->outcome;
     return verdict;
@@ -377,6 +399,18 @@ QString machineNumber(const std::optional<double>& value) {
 QString machinePeak(const std::optional<Peak>& peak) {
     return peak ? QStringLiteral("%1 second=%2").arg(number(peak->value), number(peak->second))
                 : QStringLiteral("none");
+}
+
+QString largestText(const std::optional<LargestDeviation>& largest) {
+    return largest ? QStringLiteral("%1 °C на %2 с")
+                         .arg(signedDegrees(largest->degrees), number(largest->second))
+                   : QStringLiteral("—");
+}
+
+QString machineLargest(const std::optional<LargestDeviation>& largest) {
+    return largest ? QStringLiteral("%1 second=%2")
+                         .arg(number(largest->degrees), number(largest->second))
+                   : QStringLiteral("none");
 }
 
 QString machineStretch(const Stretch& stretch) {
@@ -429,31 +463,36 @@ QString RunVerdict::line() const {
 }
 
 RunAssessment assessRun(const RunRecord& record, qsizetype first, qsizetype end,
-                        const RunHeader& header, const RunLimits& limits) {
+                        const RunHeader& header, const RunLimits& limits,
+                        const ReferenceRun* reference) {
     first = std::clamp<qsizetype>(first, 0, record.size());
     end = std::clamp<qsizetype>(end, first, record.size());
     const RunSpan run{record.samples(), first, end};
     const std::vector<Gap> gaps = gapsOf(run);
     RunAssessment assessment{header, limits, {}, {}};
     assessment.summary = summarise(run, header.profile, limits, gaps);
+    if (reference)
+        assessment.summary.reference =
+            compareWithReference(record, first, end, *reference, limits.tolerance);
     assessment.verdict = judge(Judge{run, header.profile, limits, assessment.summary, gaps});
     return assessment;
 }
 
-std::optional<RunAssessment> assessLastRun(const RunRecord& record, const RunLimits& limits) {
+std::optional<RunAssessment> assessLastRun(const RunRecord& record, const RunLimits& limits,
+                                           const ReferenceRun* reference) {
     if (record.runs().empty())
         return std::nullopt;
     const RunRecord::RunMark& last = record.runs().back();
     if (last.first >= record.size())
         return std::nullopt;
-    return assessRun(record, last.first, record.size(), last.header, limits);
+    return assessRun(record, last.first, record.size(), last.header, limits, reference);
 }
 
 std::vector<SummaryRow> summaryRows(const RunAssessment& assessment) {
     const RunSummary& s = assessment.summary;
     const QString band = QStringLiteral(" ±") + number(assessment.limits.tolerance);
     const QString none = QStringLiteral("—");
-    return {
+    std::vector<SummaryRow> rows{
         {QStringLiteral("Длительность"),
          QStringLiteral("%1 с, с показаниями %2 с").arg(number(s.length), number(s.measured))},
         {QStringLiteral("Пик верха"), optionalText(s.peakTop)},
@@ -473,6 +512,16 @@ std::vector<SummaryRow> summaryRows(const RunAssessment& assessment) {
              : QStringLiteral("%1, всего %2 с, самый долгий %3 с")
                    .arg(number(s.gapCount), number(s.gapSeconds), number(s.longestGap))},
     };
+    if (const std::optional<ReferenceComparison>& reference = s.reference) {
+        rows.push_back(
+            {QStringLiteral("Наибольшее Δ верха от эталона"), largestText(reference->top)});
+        rows.push_back(
+            {QStringLiteral("Наибольшее Δ низа от эталона"), largestText(reference->bottom)});
+        rows.push_back({QStringLiteral("Вне допуска эталона") + band,
+                        QStringLiteral("%1 с из %2")
+                            .arg(number(reference->outside), number(reference->compared))});
+    }
+    return rows;
 }
 
 QString ruleMark(RunRule::Outcome outcome) {
@@ -516,6 +565,13 @@ QByteArray closingLines(const RunAssessment& assessment) {
     appendLine(text, "gaps",
                QStringLiteral("%1 seconds=%2 longest=%3")
                    .arg(number(s.gapCount), number(s.gapSeconds), number(s.longestGap)));
+    if (const std::optional<ReferenceComparison>& reference = s.reference) {
+        appendLine(text, "reference_top", machineLargest(reference->top));
+        appendLine(text, "reference_bottom", machineLargest(reference->bottom));
+        appendLine(text, "reference_outside",
+                   QStringLiteral("%1 compared=%2")
+                       .arg(number(reference->outside), number(reference->compared)));
+    }
     appendLine(text, "tolerance", number(limits.tolerance));
     if (limits.maxRise)
         appendLine(text, "max_rise", machineNumber(limits.maxRise));

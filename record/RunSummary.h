@@ -2,6 +2,7 @@
 // What a finished run did: its peaks, holds, rates and gaps, and whether it followed its profile.
 #pragma once
 
+#include "record/ReferenceRun.h"
 #include "record/RunRecord.h"
 
 #include <QString>
@@ -65,6 +66,8 @@ struct RunSummary {
     qint64 gapCount = 0;        // stretches of seconds without a reading
     qint64 gapSeconds = 0;
     qint64 longestGap = 0;
+    // Against the reference run, when one was laid under the run.
+    std::optional<ReferenceComparison> reference;
 
     friend bool operator==(const RunSummary&, const RunSummary&) = default;
 };
@@ -107,12 +110,16 @@ struct RunAssessment {
     RunVerdict verdict;
 };
 
-// The run whose first second is `first` and which ends before `end`.
+// The run whose first second is `first` and which ends before `end`. With a
+// reference, the run is also compared with it second by second (its second 1
+// at `first`) and the verdict gains the rule "в допуске эталона".
 RunAssessment assessRun(const RunRecord& record, qsizetype first, qsizetype end,
-                        const RunHeader& header, const RunLimits& limits);
+                        const RunHeader& header, const RunLimits& limits,
+                        const ReferenceRun* reference = nullptr);
 // The record's last run (the run going on, or the last one finished); none
 // when the record holds no run with a second.
-std::optional<RunAssessment> assessLastRun(const RunRecord& record, const RunLimits& limits);
+std::optional<RunAssessment> assessLastRun(const RunRecord& record, const RunLimits& limits,
+                                           const ReferenceRun* reference = nullptr);
 
 // The summary as label and value pairs, in Russian, for the chart's hover box
 // and the report's table.

@@ -622,10 +622,10 @@ void TestRunExport::commandsAreDisabledWithoutSamples() {
 
     QMenu* menu = openChartMenu();
     QVERIFY(menu);
-    // The three commands, the record's two switches below a separator, and the
-    // run's limits below another.
+    // The three commands, the record's two switches below a separator, the
+    // run's limits below another, and the reference run's two commands below a third.
     const QList<QAction*> items = menu->actions();
-    QCOMPARE(items.size(), 8);
+    QCOMPARE(items.size(), 11);
     QCOMPARE(items.mid(0, 3), (QList<QAction*>{save, data, report}));
     QVERIFY(items.at(3)->isSeparator());
     QCOMPARE(items.at(4)->objectName(), QStringLiteral("ActionAutoSave"));
@@ -636,6 +636,11 @@ void TestRunExport::commandsAreDisabledWithoutSamples() {
     QVERIFY(!data->isEnabled());
     QVERIFY(!report->isEnabled());
     QVERIFY(items.at(7)->isEnabled());
+    QVERIFY(items.at(8)->isSeparator());
+    QCOMPARE(items.at(9)->text(), QStringLiteral("Эталонный прогон..."));
+    QCOMPARE(items.at(10)->text(), QStringLiteral("Убрать эталон"));
+    QVERIFY(items.at(9)->isEnabled());
+    QVERIFY(!items.at(10)->isEnabled()); // no reference to drop
     menu->close();
 
     // A second counted without a reading is already a run to keep.

@@ -10,6 +10,7 @@
 #include "record/RunJournal.h"
 #include "tests/console/ConsoleFixture.h"
 #include "tests/support/ModalWatcher.h"
+#include "tests/support/Pixels.h"
 #include "tests/support/TestDirs.h"
 
 #include <QAction>
@@ -101,6 +102,7 @@ private slots:
     void reportGoesBesideTheRunsFile_data();
     void reportGoesBesideTheRunsFile();
     void reportFromTheMenuIsTheRunSoFarOrTheLastOne();
+    void runAgainstAReferenceIsJudgedAndNamed();
 
 private:
     QString runsFolder() const { return QDir(m_dir->path()).filePath(QStringLiteral("runs")); }
@@ -647,6 +649,61 @@ void TestRunJournal::reportFromTheMenuIsTheRunSoFarOrTheLastOne() {
                  QStringLiteral("Отчёт прогона не записан в %1: ").arg(nowhere)),
              qPrintable(boxes.texts().constFirst()));
     QVERIFY(!QFileInfo::exists(nowhere));
+}
+
+// A good run kept as the reference, and the same run again with the top 8 °C
+// hotter over its last three seconds: the verdict fails on the reference's
+// rule alone, the journal's file names the reference and ends with the
+// comparison, and the picture draws it.
+void TestRunJournal::runAgainstAReferenceIsJudgedAndNamed() {
+    QVERIFY(startConsoleWith(consoletest::kFullSettings));
+    const Seconds good = followedProfile0();
+    QByteArray table = "time_s,top_c,bottom_c\n";
+    for (int s = 1; s <= good.size(); ++s)
+        table += QByteArray::number(s) + ',' + good.at(s - 1).toLatin1().replace('/', ',') + '\n';
+    const QString reference = QDir(m_dir->path()).filePath(QStringLiteral("эталон.csv"));
+    QFile file(reference);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(table) == table.size());
+    file.close();
+    QVERIFY(m_form->chooseReference(reference));
+
+    start();
+    const qsizetype length = good.size();
+    for (qsizetype s = 1; s <= length; ++s) {
+        const QStringList values = good.at(s - 1).split(QLatin1Char('/'));
+        m_chart->appendSample(values.at(0).toInt() + (s > length - 3 ? 8 : 0),
+                              values.at(1).toInt());
+    }
+    QCOMPARE(m_chart->deviationLine()->text(), QStringLiteral("Δ верх +8 °C  Δ низ 0 °C"));
+    m_form->Stop();
+    QCOMPARE(
+        control<QLabel>(*m_form, "RunVerdict")->text(),
+        QStringLiteral("Профиль не выполнен — в допуске эталона: 3 с из %1 вне ±5 °C").arg(length));
+
+    const QStringList files = runFiles();
+    QCOMPARE(files.size(), 1);
+    const QByteArray bytes = runFile(files.first());
+    QVERIFY2(headerOf(bytes).contains("# reference: эталон.csv"), bytes.left(600).constData());
+    QVERIFY2(bytes.contains("# reference_top: 8 second=" + QByteArray::number(length - 2) +
+                            "\n# reference_bottom: 0 second=1\n# reference_outside: 3 compared=" +
+                            QByteArray::number(length) + '\n'),
+             bytes.right(900).constData());
+    const QString exported = QDir(m_dir->path()).filePath(QStringLiteral("export.csv"));
+    QVERIFY(m_form->exportCsvTo(exported));
+    QCOMPARE(fileBytes(exported), bytes);
+
+    // The picture: the reference's tones where the reference lies apart from
+    // the run (here 30 °C lower all along).
+    record::ReferenceRun lower = *m_chart->reference();
+    for (record::RunSecond& second : lower.seconds)
+        *second = {second->top - 30, second->bottom - 30};
+    const QImage with =
+        console::renderRunChart(m_chart->record(), console::kRunPictureSize, {}, &lower).image;
+    const QImage without = console::renderRunChart(m_chart->record()).image;
+    for (const QColor& tone :
+         {console::RunChart::kReferenceTopColour, console::RunChart::kReferenceBottomColour})
+        QVERIFY2(testsupport::pixelsNear(with, tone) > testsupport::pixelsNear(without, tone) + 200,
+                 qPrintable(tone.name()));
 }
 
 QTEST_MAIN(TestRunJournal)

@@ -2,6 +2,7 @@
 // A run's one-page PDF report read as a reader would: its text through pdftotext, its page through
 // pdfinfo and pdftoppm; and the disks that refuse it (read-only, full) leaving nothing behind.
 #include "console/RunReportPdf.h"
+#include "tests/support/Pixels.h"
 #include "tests/support/SmallDisk.h"
 #include "tests/support/TestDirs.h"
 
@@ -83,6 +84,7 @@ private slots:
     void readerFindsTheVerdictAndTheFigures();
     void pageRendersWithBothCurves();
     void aDayLongRunStaysSmall();
+    void referenceIsDrawnAndNamed();
     void refusingDisksLeaveNothingBehind_data();
     void refusingDisksLeaveNothingBehind();
 
@@ -236,6 +238,71 @@ void TestRunReportPdf::refusingDisksLeaveNothingBehind() {
         QCOMPARE(written.reason, reason);
     QVERIFY(!QFileInfo::exists(path));
     QCOMPARE(testsupport::filesBelow(m_dir->path()), before);
+}
+
+// A run laid over a reference: the page names the reference, draws its two
+// curves in their own tones, and the rules and figures hold the comparison.
+void TestRunReportPdf::referenceIsDrawnAndNamed() {
+    const RunRecord record = followedRun();
+    // The reference: the same run, from second 120 on 7 °C cooler on the top and
+    // 20 °C on the bottom (else its curve would lie under the run's).
+    ReferenceRun reference;
+    reference.fileName = QStringLiteral("2026-12-09_10-00_profil2_BGA.csv");
+    reference.profile = RunProfile{2, QStringLiteral("BGA"), 0, 0, 0, 0, 0, 0};
+    reference.start = QDateTime(QDate(2026, 12, 9), QTime(10, 0), Qt::OffsetFromUTC, 3 * 3600);
+    reference.seconds = record.samples();
+    for (std::size_t i = 119; i < reference.seconds.size(); ++i) {
+        if (reference.seconds[i]) {
+            reference.seconds[i]->top -= 7;
+            reference.seconds[i]->bottom -= 20;
+        }
+    }
+    const std::optional<RunReport> report = lastRunReport(record, RunLimits{}, &reference);
+    QVERIFY(report);
+    const QString path = pathOf(QStringLiteral("reference.pdf"));
+    QVERIFY(console::writeRunReport(path, *report).written);
+
+    const QString text = run(QStringLiteral("pdftotext"), {path, QStringLiteral("-")}).simplified();
+    const QStringList expected{
+        // The facts' line wraps; "fi" is set as one glyph.
+        "Эталон: профиль 2 «BGA», 09.12.2026 10:00",
+        "(2026-12-09_10-00_pro",
+        "l2_BGA.csv)",
+        "Эталон, верх",
+        "Эталон, низ",
+        "Профиль не выполнен — в допуске эталона: 81 с из 195 вне ±5 °C",
+        "Наибольшее Δ верха от эталона",
+        "+7 °C на 120 с",
+        "+20 °C на 120 с",
+        "✗ в допуске эталона: 81 с из 195 вне ±5 °C",
+    };
+    for (const QString& line : expected)
+        QVERIFY2(text.contains(line), qPrintable(line + QStringLiteral(" not in:\n") + text));
+
+    // Rendered at 100 dpi as a viewer shows it: "name.pdf" to "name.png".
+    auto rendered = [this](const QString& name) {
+        const QString stem = pathOf(name);
+        const QString failed =
+            run(QStringLiteral("pdftoppm"),
+                {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-png"),
+                 QStringLiteral("-singlefile"), stem + QStringLiteral(".pdf"), stem});
+        if (!failed.isEmpty())
+            qWarning("%s", qPrintable(failed));
+        return QImage(stem + QStringLiteral(".png"));
+    };
+    const QImage page = rendered(QStringLiteral("reference"));
+    QVERIFY(!page.isNull());
+    QVERIFY(console::writeRunReport(pathOf(QStringLiteral("plain.pdf")), reportOf(record)).written);
+    const QImage without = rendered(QStringLiteral("plain"));
+    QVERIFY(!without.isNull());
+    // The reference's tones are on the page only with the reference.
+    for (const QColor& tone : {QColor(255, 90, 90), QColor(90, 90, 255)}) {
+        const int with = testsupport::pixelsNear(page, tone);
+        const int alone = testsupport::pixelsNear(without, tone);
+        QVERIFY2(
+            with > alone + 100,
+            qPrintable(QStringLiteral("%1: %2 against %3").arg(tone.name()).arg(with).arg(alone)));
+    }
 }
 
 QTEST_MAIN(TestRunReportPdf)
