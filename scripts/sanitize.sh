@@ -38,7 +38,7 @@ cmake --build "$build_dir" -j"$jobs"
 # stack use after return is checked. The fuzz targets run without either (each
 # costs them about nine inputs in ten): their tests carry their own ASAN_OPTIONS.
 # Under the sanitizers a test computes more than it waits, so two run at a time
-# per core (./test runs four); a fuzz run takes two of these places.
+# per core (./test runs eight); a fuzz run takes two of these places.
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 
