@@ -6,6 +6,7 @@
 #include "config/FileReplace.h"
 #include "config/IntegerText.h"
 
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -35,7 +36,31 @@ constexpr int kStaleLockMs = 5000;
 constexpr int kLockRetryMinMs = 1;
 constexpr int kLockRetryMaxMs = 4;
 
-bool takeLock(QLockFile& lock) {
+// Writing a lock file takes microseconds: one that is still empty, or a
+// take-over's helper that names no live console, this long after it was made
+// was left by a console killed while it made it.
+constexpr int kAbandonedLockMs = 1000;
+
+// A console takes a dead console's lock over under a helper lock
+// "<lock>.rmlock", for the microseconds the take-over lasts. A console killed
+// within them, or while it wrote the lock itself, leaves a file that names no
+// one: the helper would be honoured for 30 s and an empty lock for
+// kStaleLockMs, both longer than a save waits, and every save until then
+// refused. Such files are cleared, under the helper, once they are plainly
+// abandoned.
+void clearAbandonedLock(const QString& lockPath) {
+    QLockFile helper(lockPath + QStringLiteral(".rmlock"));
+    helper.setStaleLockTime(kAbandonedLockMs);
+    if (!helper.tryLock(0))
+        return; // a live console is taking the lock over right now
+    const QFileInfo lock(lockPath);
+    if (lock.exists() && lock.size() == 0 &&
+        lock.lastModified().msecsTo(QDateTime::currentDateTime()) > kAbandonedLockMs)
+        QFile::remove(lockPath);
+    helper.unlock();
+}
+
+bool takeLock(QLockFile& lock, const QString& lockPath) {
     lock.setStaleLockTime(kStaleLockMs);
     const QDeadlineTimer deadline(kLockWait);
     for (;;) {
@@ -43,6 +68,7 @@ bool takeLock(QLockFile& lock) {
             return true;
         if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired())
             return false;
+        clearAbandonedLock(lockPath);
         QThread::msleep(QRandomGenerator::global()->bounded(kLockRetryMinMs, kLockRetryMaxMs + 1));
     }
 }
@@ -125,8 +151,9 @@ void SettingsFile::commit() {
     // Whatever happens, later reads see what is on disk.
     m_text.reset();
     m_committed.clear();
-    QLockFile lock(replacedFile(fullPath(m_path)) + QStringLiteral(".lock"));
-    if (!takeLock(lock))
+    const QString lockPath = replacedFile(fullPath(m_path)) + QStringLiteral(".lock");
+    QLockFile lock(lockPath);
+    if (!takeLock(lock, lockPath))
         throw WriteError(fullPath(m_path));
     removeLeftoverTemporaries(m_path);
     const std::optional<QByteArray> onDisk = readFile(m_path);

@@ -247,6 +247,8 @@ private slots:
     void characterTheFileCannotHoldRefusesTheWholeSave();
     void saveReadsOnceReplacesOnceAndSyncsTheFolder();
     void killedSavesLeaveNoTemporaryBehind();
+    void lockLeftHalfMadeByAKilledConsole_data();
+    void lockLeftHalfMadeByAKilledConsole();
     void twoConsolesSavingTheEditorAndTheConnection();
 };
 
@@ -1028,6 +1030,42 @@ void TestSettingsFile::lockOfAnotherConsole() {
     holder->kill();
     holder->waitForFinished(30000);
 }
+// A console killed in the microseconds it creates the lock, or while it takes
+// a dead console's lock over (under Qt's helper lock "<lock>.rmlock"), leaves
+// a file that names no one. The next save clears it and is made.
+void TestSettingsFile::lockLeftHalfMadeByAKilledConsole_data() {
+    QTest::addColumn<bool>("deadHolder"); // a lock naming a console that is gone
+    QTest::addColumn<bool>("emptyLock");
+    QTest::addColumn<bool>("emptyHelper");
+    QTest::newRow("lock created, not yet written") << false << true << false;
+    QTest::newRow("take-over's helper created, not yet written") << true << false << true;
+    QTest::newRow("both left empty") << false << true << true;
+}
+
+void TestSettingsFile::lockLeftHalfMadeByAKilledConsole() {
+    QFETCH(bool, deadHolder);
+    QFETCH(bool, emptyLock);
+    QFETCH(bool, emptyHelper);
+    m_dir->writeSettings("[Profil0]\nName=Old\nT0=1\n");
+    const QString lockPath = m_dir->settingsPath() + QStringLiteral(".lock");
+    if (deadHolder) {
+        QProcess* holder = startWriter({QStringLiteral("hold-lock"), m_dir->settingsPath()}, this);
+        QTRY_VERIFY_WITH_TIMEOUT(holder->canReadLine(), 30000);
+        holder->kill();
+        QVERIFY(holder->waitForFinished(30000));
+        QVERIFY(readBytes(lockPath).size() > 0);
+    }
+    if (emptyLock)
+        writeBytes(lockPath, QByteArray());
+    if (emptyHelper)
+        writeBytes(lockPath + QStringLiteral(".rmlock"), QByteArray());
+
+    SettingsFile settings;
+    QCOMPARE(refusalOf(settings), QStringLiteral("written"));
+    QCOMPARE(fileBytes(), QByteArray("[Profil0]\nName=New\nT0=1\n"));
+    QCOMPARE(entriesOf(m_dir->path()), QStringList{"Iniprofil.ini"});
+}
+
 // Keys written are read back by the same accessor at once, but reach the file
 // only at the save; an accessor that goes without saving leaves the file alone
 // (and says so, unless an error is on its way out).
@@ -1187,7 +1225,8 @@ void TestSettingsFile::killedSavesLeaveNoTemporaryBehind() {
     SettingsFile settings;
     saveString(settings, "Profil0", "Name", QStringLiteral("Медь"));
     // (A console killed while it took over another's lock may leave the lock's
-    // own helper file, which the next such take-over deals with.)
+    // own helper file; a save that finds the lock taken clears it, and one that
+    // does not has no need to.)
     QCOMPARE(entriesOf(m_dir->path()).filter(QStringLiteral(".tmp")),
              QStringList{"Iniprofil.ini.tmp-notes.txt"});
     QVERIFY(entriesOf(m_dir->path()).contains(QStringLiteral("Iniprofil.ini")));
