@@ -193,13 +193,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         expected.insert(name, value);
     }
+    QSet<SettingsName> sections; // the sections the file holds keys in: their headers stay
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        sections.insert(it.key().first);
     for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
         const auto held = before.constFind(it.key());
         if (held != before.cend() && *held == *it)
             continue;
         // A U+FFFD in a name the file spells may stand for a NUL, which the
-        // save writes back as the file had it.
-        beyondAscii = beyondAscii || beyondAsciiIn(it.key().first.text, true) ||
+        // save writes back as the file had it. A section's name is written only
+        // with a new section's header.
+        const bool newSection = !sections.contains(it.key().first);
+        beyondAscii = beyondAscii || (newSection && beyondAsciiIn(it.key().first.text, true)) ||
                       beyondAsciiIn(it.key().second.text, true) || beyondAsciiIn(*it, false);
     }
     const bool anyAmbiguous = !ambiguous.isEmpty();
