@@ -2,6 +2,8 @@
 // A reference run: its file read back strictly, its place on the record and the deviation from it.
 #include "record/ReferenceRun.h"
 
+#include "record/RunCsv.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
@@ -17,8 +19,10 @@ namespace record {
 
 namespace {
 
-const QByteArray kHeaderRow = QByteArrayLiteral("time_s,top_c,bottom_c");
-const QByteArray kRunStart = QByteArrayLiteral("# run_start");
+// The header row as the record's own writer makes it (RunCsv), without its line end.
+QByteArray headerRow() {
+    return csvHeader().trimmed();
+}
 // A cell quoted in a message is cut to this many characters.
 constexpr qsizetype kQuotedCell = 20;
 const QString kMinus = QStringLiteral("−");
@@ -177,15 +181,15 @@ ReferenceLoad parseReferenceRun(const QByteArray& text) {
         if (line.startsWith('#')) {
             if (!headed)
                 readHeaderLine(line, *run);
-            else if (line.startsWith(kRunStart))
+            else if (line.startsWith(runStartTag()))
                 break; // the first run is the reference
             continue;
         }
         if (!headed) {
-            if (line.trimmed() != kHeaderRow)
-                return refusedAt(lineNumber,
-                                 QStringLiteral("нет строки заголовка %1, а есть %2")
-                                     .arg(QString::fromLatin1(kHeaderRow), quoted(line.trimmed())));
+            if (line.trimmed() != headerRow())
+                return refusedAt(
+                    lineNumber, QStringLiteral("нет строки заголовка %1, а есть %2")
+                                    .arg(QString::fromLatin1(headerRow()), quoted(line.trimmed())));
             headed = true;
             continue;
         }
@@ -198,7 +202,7 @@ ReferenceLoad parseReferenceRun(const QByteArray& text) {
     }
     if (!headed)
         return refused(
-            QStringLiteral("нет строки заголовка %1").arg(QString::fromLatin1(kHeaderRow)));
+            QStringLiteral("нет строки заголовка %1").arg(QString::fromLatin1(headerRow())));
     if (std::none_of(run->seconds.cbegin(), run->seconds.cend(),
                      [](const RunSecond& second) { return second.has_value(); }))
         return refused(QStringLiteral("в таблице нет ни одного показания"));

@@ -111,8 +111,12 @@ QByteArray profileChangeLine(qint64 second, const RunProfile& profile) {
     return text;
 }
 
+QByteArray runStartTag() {
+    return QByteArrayLiteral("# run_start");
+}
+
 QByteArray runStartLine(qint64 second, const QDateTime& start) {
-    QByteArray text = "# run_start: second=";
+    QByteArray text = runStartTag() + ": second=";
     appendNumber(text, second);
     text.append(" start=").append(isoTimeWithOffset(start).toUtf8()).append('\n');
     return text;

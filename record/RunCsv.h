@@ -48,10 +48,12 @@ QByteArray csvText(const RunRecord& record);
 QByteArray headerLines(const RunHeader& header);
 QByteArray profileChangeLine(qint64 second, const RunProfile& profile);
 QByteArray runStartLine(qint64 second, const QDateTime& start);
+// What a run_start line opens with: "# run_start".
+QByteArray runStartTag();
 // "2026-12-10T14:03:59+03:00": local time and its offset from UTC.
 QString isoTimeWithOffset(const QDateTime& time);
 
-// The table's header row.
+// The table's header row, with its line end.
 QByteArray csvHeader();
 // The rows of the record's seconds [first, end) appended to `text`, numbered from
 // 1 at index `origin`, each preceded by the "#" lines of what happened in it. A
