@@ -15,8 +15,10 @@ set(irconsole_pch_core_headers
 set(irconsole_pch_widgets_headers ${irconsole_pch_core_headers}
     <QAction> <QApplication> <QComboBox> <QDialog> <QLabel> <QLineEdit> <QMainWindow>
     <QPushButton> <QChart> <QChartView> <QLineSeries> <QValueAxis>)
-# Not Qt Test's: they look at QT_TESTCASE_BUILDDIR, which is each test's own.
-set(irconsole_pch_tests_headers ${irconsole_pch_widgets_headers})
+# Qt Test's too: they look at QT_TESTCASE_BUILDDIR and QT_TESTCASE_SOURCEDIR,
+# each test's own folders, which the tests leave undefined (no test finds its
+# data through them), so that one precompiled header serves every test.
+set(irconsole_pch_tests_headers ${irconsole_pch_widgets_headers} <QSignalSpy> <QTest>)
 
 if(IRCONSOLE_PCH AND NOT IRCONSOLE_FUZZ AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     set(irconsole_pch_source ${CMAKE_BINARY_DIR}/irconsole_pch.cpp)
