@@ -4,6 +4,10 @@
 
 #include <QByteArrayView>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 // Plain char storage: the text handed to the parser is always UTF-8, made by
 // us from the decoded lines, so the parser needs no converter of its own.
 // Debian's header compiles its template bodies only where asked; this is the
@@ -49,20 +53,30 @@ std::optional<QString> IniParser::stored(const QString& section, const QString& 
 }
 
 QList<SettingsEntry> IniParser::entries() const {
+    using Entry = CSimpleIniA::Entry;
     const CSimpleIniA& ini = m_ini->ini;
     CSimpleIniA::TNamesDepend sections;
     ini.GetAllSections(sections);
-    sections.sort(CSimpleIniA::Entry::LoadOrder());
+    sections.sort(Entry::LoadOrder());
     QList<SettingsEntry> entries;
-    for (const CSimpleIniA::Entry& section : sections) {
-        CSimpleIniA::TNamesDepend keys;
-        ini.GetAllKeys(section.pItem, keys);
-        keys.sort(CSimpleIniA::Entry::LoadOrder());
-        const QString sectionName = textFromParser(section.pItem);
-        for (const CSimpleIniA::Entry& key : keys) {
-            entries.append({sectionName, textFromParser(key.pItem),
-                            textFromParser(ini.GetValue(section.pItem, key.pItem, ""))});
+    std::vector<std::pair<Entry, const char*>> keys; // each key's first line and its value
+    for (const Entry& section : sections) {
+        const CSimpleIniA::TKeyVal* lines = ini.GetSection(section.pItem);
+        if (!lines)
+            continue;
+        // A repeated key's lines sit together, in the order read: the first
+        // of them is the one a read by name gets.
+        keys.clear();
+        for (const auto& [key, value] : *lines) {
+            if (keys.empty() || Entry::KeyOrder()(keys.back().first, key))
+                keys.emplace_back(key, value);
         }
+        std::sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) {
+            return Entry::LoadOrder()(a.first, b.first);
+        });
+        const QString sectionName = textFromParser(section.pItem);
+        for (const auto& [key, value] : keys)
+            entries.append({sectionName, textFromParser(key.pItem), textFromParser(value)});
     }
     return entries;
 }

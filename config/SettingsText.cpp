@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <utility>
 
 namespace config {
@@ -55,6 +56,13 @@ qsizetype unitSizeOf(const LineSpan& line) {
     return line.encoding == FileEncoding::Utf16LE || line.encoding == FileEncoding::Utf16BE ? 2 : 1;
 }
 
+// The UTF-16 code unit at `unit` of a UTF-16 line's bytes.
+char16_t utf16Unit(const char* bytes, qsizetype unit, FileEncoding encoding) {
+    const auto a = static_cast<unsigned char>(bytes[2 * unit]);
+    const auto b = static_cast<unsigned char>(bytes[2 * unit + 1]);
+    return encoding == FileEncoding::Utf16LE ? char16_t(a | b << 8) : char16_t(a << 8 | b);
+}
+
 } // namespace
 
 bool operator==(const SettingsName& a, const SettingsName& b) {
@@ -77,6 +85,10 @@ size_t qHash(const SettingsName& name, size_t seed) {
 }
 
 QString readBackForm(QString value) {
+    // Nearly every value holds none of these: it is then returned as it came, uncopied.
+    if (std::none_of(value.cbegin(), value.cend(),
+                     [](QChar c) { return c == u'\r' || c == u'\n' || c == QChar(0); }))
+        return value;
     for (QChar& c : value) {
         if (c == u'\r' || c == u'\n')
             c = u' ';
@@ -95,18 +107,17 @@ struct SettingsText::Shape {
     qsizetype valueTo = 0;
 };
 
-SettingsText::SettingsText() : m_sections{Section{}}, m_ids{{Name{}, 0}} {}
+SettingsText::SettingsText() : m_sections{Section{}} {}
 
 SettingsText::SettingsText(QByteArray bytes)
-    : m_bytes(std::move(bytes)),
-      m_lines(splitLines(m_bytes)), m_sections{Section{}}, m_ids{{Name{}, 0}} {
+    : m_bytes(std::move(bytes)), m_lines(splitLines(m_bytes)), m_sections{Section{}} {
     m_info.resize(m_lines.lines.size());
     int section = 0;
     for (qsizetype i = 0; i < m_lines.lines.size(); ++i) {
         const Shape shape = shapeOf(i);
         if (shape.kind == Kind::Header) {
             const QString name = textOf(i, shape.nameFrom, shape.nameTo);
-            section = m_ids.value(Name{name}, -1);
+            section = sectionId(name);
             if (section < 0) {
                 section = int(m_sections.size());
                 m_sections.append(Section{});
@@ -122,31 +133,30 @@ SettingsText::SettingsText(QByteArray bytes)
         current.lastContent = i;
         if (shape.kind != Kind::Key)
             continue;
+        if (current.keys.empty()) // a section holds a few keys: one allocation for them
+            current.keys.reserve(16);
         current.keys.push_back(KeyLine{keyHash(i, shape), i});
     }
 }
 
-// The hash qHash(SettingsName) gives the key's name (seed 0); a name of ASCII
-// bytes, as nearly every one is, is hashed from its bytes without decoding it.
+// The hash qHash(SettingsName) gives the key's name (seed 0). A name whose
+// units read as themselves (ASCII bytes, or UTF-16 without surrogates), as
+// nearly every one does, is hashed from its units without decoding it.
 size_t SettingsText::keyHash(qsizetype line, const Shape& shape) const {
     const LineSpan& span = m_lines.lines[line];
-    if (unitSizeOf(span) == 1) {
-        const char* name = m_bytes.constData() + span.start + shape.nameFrom;
-        const qsizetype length = shape.nameTo - shape.nameFrom;
-        if (std::all_of(name, name + length, [](char c) { return (c & 0x80) == 0; })) {
-            size_t hash = 0;
-            for (qsizetype i = 0; i < length; ++i) {
-                char32_t c = static_cast<unsigned char>(name[i]);
-                if (c >= u'A' && c <= u'Z')
-                    c += u'a' - u'A';
-                else if (c == 0) // read as U+FFFD
-                    c = QChar::ReplacementCharacter;
-                hash = combinedHash(hash, c);
-            }
-            return hash;
-        }
+    const char* bytes = m_bytes.constData() + span.start;
+    const bool utf16 = unitSizeOf(span) == 2;
+    size_t hash = 0;
+    for (qsizetype i = shape.nameFrom; i < shape.nameTo; ++i) {
+        char16_t c =
+            utf16 ? utf16Unit(bytes, i, span.encoding) : static_cast<unsigned char>(bytes[i]);
+        if (utf16 ? QChar::isSurrogate(c) : c >= 0x80)
+            return qHash(Name{textOf(line, shape.nameFrom, shape.nameTo)}, 0);
+        if (c == 0) // read as U+FFFD
+            c = QChar::ReplacementCharacter;
+        hash = combinedHash(hash, asciiLower(c));
     }
-    return qHash(Name{textOf(line, shape.nameFrom, shape.nameTo)}, 0);
+    return hash;
 }
 
 // The section's key lines whose name hashes as `key` does, in file order.
@@ -203,11 +213,7 @@ SettingsText::Shape SettingsText::shapeOf(qsizetype line) const {
     const bool utf16 = unitSizeOf(span) == 2;
     const char* bytes = m_bytes.constData() + span.start;
     const auto unit = [&](qsizetype i) -> char16_t {
-        if (!utf16)
-            return static_cast<unsigned char>(bytes[i]);
-        const auto a = static_cast<unsigned char>(bytes[2 * i]);
-        const auto b = static_cast<unsigned char>(bytes[2 * i + 1]);
-        return span.encoding == FileEncoding::Utf16LE ? char16_t(a | b << 8) : char16_t(a << 8 | b);
+        return utf16 ? utf16Unit(bytes, i, span.encoding) : static_cast<unsigned char>(bytes[i]);
     };
     const auto trimmed = [&](qsizetype& from, qsizetype& to) {
         while (from < to && isBlank(unit(from)))
@@ -291,7 +297,10 @@ QByteArray SettingsText::changedLine(qsizetype line, const QString& stored) cons
     return m_bytes.mid(span.start, shape.nameTo * unitSizeOf(span)) + encodedLine(u'=' + stored);
 }
 
+// The unnamed section ("" or "[]") is always there, first.
 int SettingsText::sectionId(const QString& name) const {
+    if (name.isEmpty())
+        return 0;
     return m_ids.value(Name{name}, -1);
 }
 
@@ -299,8 +308,10 @@ int SettingsText::sectionId(const QString& name) const {
 void SettingsText::appendForParser(std::string& text, qsizetype line) const {
     const LineSpan& span = m_lines.lines[line];
     if (span.encoding != FileEncoding::Utf8) {
-        text += decodeLine(QByteArrayView(m_bytes).sliced(span.start, span.length), span.encoding)
-                    .toStdString();
+        const QByteArray utf8 =
+            decodeLine(QByteArrayView(m_bytes).sliced(span.start, span.length), span.encoding)
+                .toUtf8();
+        text.append(utf8.constData(), size_t(utf8.size()));
         return;
     }
     const char* from = m_bytes.constData() + span.start;
@@ -370,6 +381,10 @@ std::optional<QString> SettingsText::value(const QString& section, const QString
     const int id = sectionId(section);
     if (id < 0)
         return std::nullopt;
+    // No line of the section may name the key: nothing for the parser to read.
+    const auto [begin, end] = linesHashed(id, key);
+    if (begin == end)
+        return std::nullopt;
     const std::optional<QString> stored = IniParser(parserTextOf(id, key)).stored(section, key);
     if (!stored)
         return std::nullopt;
@@ -390,11 +405,7 @@ char16_t SettingsText::breakUnit(qsizetype line, qsizetype unit) const {
     if ((unit + 1) * unitSize > span.breakLength)
         return 0;
     const char* at = m_bytes.constData() + span.start + span.length + unit * unitSize;
-    if (unitSize == 1)
-        return static_cast<unsigned char>(*at);
-    const auto a = static_cast<unsigned char>(at[0]);
-    const auto b = static_cast<unsigned char>(at[1]);
-    return span.encoding == FileEncoding::Utf16LE ? char16_t(a | b << 8) : char16_t(a << 8 | b);
+    return unitSize == 1 ? static_cast<unsigned char>(*at) : utf16Unit(at, 0, span.encoding);
 }
 
 bool SettingsText::endsWithLoneCr(qsizetype line) const {
@@ -452,8 +463,13 @@ SavedText SettingsText::withValues(const QList<Assignment>& assignments) const {
         }
     }
 
-    QHash<qsizetype, QByteArray> changed;      // line -> its new bytes, without the line break
-    QHash<qsizetype, QList<QByteArray>> added; // after line (-1: before the first) -> new lines
+    // What the save does at a line (by line, -1: before the first): the line's
+    // new bytes without the line break, and the lines it adds after it.
+    struct Edit {
+        std::optional<QByteArray> changed;
+        QList<QByteArray> added;
+    };
+    std::map<qsizetype, Edit> edits;
     QList<std::pair<QString, QList<QByteArray>>> newSections;
     QHash<Name, qsizetype> newSectionAt;
     for (const Assignment& w : writes) {
@@ -473,12 +489,12 @@ SavedText SettingsText::withValues(const QList<Assignment>& assignments) const {
         const Section& section = m_sections[id];
         const qsizetype line = firstKeyLine(id, w.key);
         if (line < 0) {
-            added[section.lastContent].append(encodedLine(w.key + u'=' + stored));
+            edits[section.lastContent].added.append(encodedLine(w.key + u'=' + stored));
             continue;
         }
         if (valueOf(line) == readBackForm(w.value))
             continue;
-        changed.insert(line, changedLine(line, stored));
+        edits[line].changed = changedLine(line, stored);
     }
 
     // The lines a save adds end as the file's first line does. A lone CR
@@ -487,7 +503,7 @@ SavedText SettingsText::withValues(const QList<Assignment>& assignments) const {
     const QString& fileBreak = m_lines.lineBreak;
     const QByteArray encodedBreak = encodedLine(fileBreak);
     SavedText out;
-    out.m_changes = !changed.isEmpty() || !added.isEmpty() || !newSections.isEmpty();
+    out.m_changes = !edits.empty() || !newSections.isEmpty();
     out.appendOriginal(QByteArrayView(m_bytes).first(m_lines.prefixLength));
     bool open = false;      // the last line written has no line break yet
     bool afterCr = false;   // the last line written ends with a lone CR
@@ -513,9 +529,6 @@ SavedText SettingsText::withValues(const QList<Assignment>& assignments) const {
 
     // The lines between the changed ones and those lines are added after stay
     // as they are, in one piece each.
-    QList<qsizetype> edited = changed.keys() + added.keys();
-    std::sort(edited.begin(), edited.end());
-    edited.erase(std::unique(edited.begin(), edited.end()), edited.end());
     qsizetype copied = m_lines.prefixLength; // bytes of the file already in `out`
     const auto copyUpTo = [&](qsizetype end) {
         out.appendOriginal(QByteArrayView(m_bytes).sliced(copied, end - copied));
@@ -526,19 +539,18 @@ SavedText SettingsText::withValues(const QList<Assignment>& assignments) const {
         afterCr = endsWithLoneCr(i);
         afterBlank = m_info[i].kind == Kind::Blank;
     };
-    for (const qsizetype i : edited) {
+    for (const auto& [i, edit] : edits) {
         if (i >= 0) {
             const LineSpan& span = m_lines.lines[i];
-            const auto own = changed.constFind(i);
-            if (own != changed.cend()) {
+            if (edit.changed) {
                 copyUpTo(span.start);
-                out.appendNew(own.value());
+                out.appendNew(*edit.changed);
                 copied = span.start + span.length;
             }
             copyUpTo(span.start + span.length + span.breakLength);
             passLine(i);
         }
-        addLines(added.value(i), i + 1);
+        addLines(edit.added, i + 1);
     }
     const qsizetype textEnd = m_bytes.size() - m_lines.suffixLength;
     if (copied < textEnd) {

@@ -155,7 +155,7 @@ private:
     TextLines m_lines;
     QList<Line> m_info;
     QList<Section> m_sections; // the unnamed section first
-    QHash<Name, int> m_ids;    // section name -> index in m_sections
+    QHash<Name, int> m_ids;    // named section -> index in m_sections
     // The parser's reading of the whole text, made at the first call of
     // entries(): a save needs only the lines, and a read of one key only the
     // lines that may hold it.
