@@ -254,6 +254,50 @@ QString decodeLine(QByteArrayView bytes, FileEncoding encoding) {
     return text;
 }
 
+void appendUtf8(std::string& out, QByteArrayView bytes, FileEncoding encoding) {
+    const auto appendCharacter = [&out](char16_t c) { // never a surrogate here
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | c >> 6);
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xE0 | c >> 12);
+            out += char(0x80 | (c >> 6 & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    };
+    switch (encoding) {
+    case FileEncoding::Utf8: {
+        // A UTF-8 line is valid UTF-8: its bytes are the text, each NUL aside.
+        const char* from = bytes.data();
+        const char* const end = from + bytes.size();
+        while (from < end) {
+            const char* nul = static_cast<const char*>(std::memchr(from, 0, size_t(end - from)));
+            out.append(from, nul ? nul : end);
+            if (!nul)
+                break;
+            appendCharacter(kReplacement);
+            from = nul + 1;
+        }
+        return;
+    }
+    case FileEncoding::Windows1251:
+        for (const char b : bytes) {
+            const auto byte = static_cast<unsigned char>(b);
+            appendCharacter(byte == 0     ? kReplacement
+                            : byte < 0x80 ? char16_t(byte)
+                                          : kWindows1251High[byte - 0x80]);
+        }
+        return;
+    case FileEncoding::Utf16LE:
+    case FileEncoding::Utf16BE:
+        break;
+    }
+    const QByteArray utf8 = decodeLine(bytes, encoding).toUtf8();
+    out.append(utf8.constData(), size_t(utf8.size()));
+}
+
 QByteArray encodeText(QStringView text, FileEncoding encoding) {
     switch (encoding) {
     case FileEncoding::Utf8:

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <string>
+
 namespace config {
 
 enum class FileEncoding { Utf8, Windows1251, Utf16LE, Utf16BE };
@@ -49,6 +51,10 @@ TextLines splitLines(QByteArrayView bytes);
 // reads as U+FFFD, so that nothing after it is lost, and so does half a UTF-16
 // character; a U+FEFF is text.
 QString decodeLine(QByteArrayView bytes, FileEncoding encoding);
+
+// Appends that text as UTF-8 (the INI parser's input) without making the
+// QString first: decodeLine(bytes, encoding).toUtf8(), byte for byte.
+void appendUtf8(std::string& out, QByteArrayView bytes, FileEncoding encoding);
 
 // Text in the given encoding. A character that Windows-1251 has no byte for
 // raises EncodingError naming it.

@@ -307,23 +307,7 @@ int SettingsText::sectionId(const QString& name) const {
 // A decoded line as UTF-8. A NUL, which would end the parser's text, reads as U+FFFD.
 void SettingsText::appendForParser(std::string& text, qsizetype line) const {
     const LineSpan& span = m_lines.lines[line];
-    if (span.encoding != FileEncoding::Utf8) {
-        const QByteArray utf8 =
-            decodeLine(QByteArrayView(m_bytes).sliced(span.start, span.length), span.encoding)
-                .toUtf8();
-        text.append(utf8.constData(), size_t(utf8.size()));
-        return;
-    }
-    const char* from = m_bytes.constData() + span.start;
-    const char* const end = from + span.length;
-    while (from < end) {
-        const char* nul = static_cast<const char*>(std::memchr(from, 0, size_t(end - from)));
-        text.append(from, nul ? nul : end);
-        if (!nul)
-            break;
-        text += "\xEF\xBF\xBD";
-        from = nul + 1;
-    }
+    appendUtf8(text, QByteArrayView(m_bytes).sliced(span.start, span.length), span.encoding);
 }
 
 // The decoded lines as UTF-8, one '\n' after each but the last. A line that

@@ -14,6 +14,8 @@ private slots:
     void decodesFileBytes_data();
     void decodesFileBytes();
     void windows1251TableMatchesTheCodePage();
+    void lineAppendsAsUtf8_data();
+    void lineAppendsAsUtf8();
     void linesKeepTheirBytes_data();
     void linesKeepTheirBytes();
     void newLinesFollowTheFile_data();
@@ -79,6 +81,51 @@ void TestFileText::windows1251TableMatchesTheCodePage() {
         QCOMPARE(config::decodeWindows1251(one), QString(reference.decode(one)));
     }
     QCOMPARE(config::decodeWindows1251(QByteArray(1, char(0x98))), QString(QChar(0x98)));
+}
+
+// What the INI parser is given for a line: its text in UTF-8, written out here
+// by hand, and the same as the decoded QString's UTF-8.
+void TestFileText::lineAppendsAsUtf8_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<config::FileEncoding>("encoding");
+    QTest::addColumn<QByteArray>("utf8");
+    using config::FileEncoding;
+    QTest::newRow("ASCII") << QByteArray("Name=1") << FileEncoding::Utf8 << QByteArray("Name=1");
+    QTest::newRow("UTF-8, NUL") << QByteArray("a\0b", 3) << FileEncoding::Utf8
+                                << QByteArray("a\xEF\xBF\xBD"
+                                              "b");
+    QTest::newRow("UTF-8, Cyrillic and a leading U+FEFF")
+        << QByteArray("\xEF\xBB\xBF\xD0\x98\xD0\xBC\xD1\x8F") << FileEncoding::Utf8
+        << QByteArray("\xEF\xBB\xBF\xD0\x98\xD0\xBC\xD1\x8F");
+    QTest::newRow("Windows-1251, Cyrillic")
+        << QByteArray("\xC8\xEC\xFF=\xE0") << FileEncoding::Windows1251
+        << QByteArray("\xD0\x98\xD0\xBC\xD1\x8F=\xD0\xB0");
+    QTest::newRow("Windows-1251, NUL, 0x98, euro, no-break space")
+        << QByteArray("\0\x98\x88\xA0", 4) << FileEncoding::Windows1251
+        << QByteArray("\xEF\xBF\xBD\xC2\x98\xE2\x82\xAC\xC2\xA0");
+    QByteArray everyByte;
+    for (int byte = 0; byte <= 0xFF; ++byte)
+        everyByte += char(byte);
+    QTest::newRow("Windows-1251, every byte")
+        << everyByte << FileEncoding::Windows1251
+        << config::decodeLine(everyByte, FileEncoding::Windows1251).toUtf8();
+    QTest::newRow("UTF-16LE, a pair and half a one")
+        << QByteArray("\x3D\xD8\x00\xDE\x3D\xD8\x41\x00", 8) << FileEncoding::Utf16LE
+        << QByteArray("\xF0\x9F\x98\x80\xEF\xBF\xBD"
+                      "A");
+    QTest::newRow("UTF-16BE, NUL") << QByteArray("\0\0\0\x41\x04\x18", 6) << FileEncoding::Utf16BE
+                                   << QByteArray("\xEF\xBF\xBD"
+                                                 "A\xD0\x98");
+}
+
+void TestFileText::lineAppendsAsUtf8() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(config::FileEncoding, encoding);
+    QFETCH(QByteArray, utf8);
+    std::string out = "kept ";
+    config::appendUtf8(out, bytes, encoding);
+    QCOMPARE(QByteArray::fromStdString(out), "kept " + utf8);
+    QCOMPARE(config::decodeLine(bytes, encoding).toUtf8(), utf8);
 }
 
 // Cut into lines and put together again, the file has its bytes back; a
