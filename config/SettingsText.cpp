@@ -160,9 +160,7 @@ size_t SettingsText::keyHash(qsizetype line, const Shape& shape) const {
 }
 
 // The section's key lines whose name hashes as `key` does, in file order.
-std::pair<std::vector<SettingsText::KeyLine>::const_iterator,
-          std::vector<SettingsText::KeyLine>::const_iterator>
-SettingsText::linesHashed(int section, const QString& key) const {
+SettingsText::KeyLines SettingsText::linesHashed(int section, const QString& key) const {
     const Section& s = m_sections[section];
     if (!s.sorted) {
         std::stable_sort(s.keys.begin(), s.keys.end(),
@@ -329,14 +327,13 @@ std::string SettingsText::parserText() const {
 }
 
 // The part of the text the parser needs to read one key: the section's lines
-// that may name it, each under the header that opens its part of the section
-// (lines above the first header have none). Other lines cannot change what the
+// that may name it (its candidates, from linesHashed()), each under the header that opens its part
+// of the section (lines above the first header have none). Other lines cannot change what the
 // parser reads for the key, and a file with a log pasted into it holds a
 // million of them.
-std::string SettingsText::parserTextOf(int section, const QString& key) const {
-    const auto [begin, end] = linesHashed(section, key);
+std::string SettingsText::parserTextOf(int section, KeyLines candidates) const {
     std::vector<qsizetype> lines;
-    for (auto it = begin; it != end; ++it)
+    for (auto it = candidates.first; it != candidates.second; ++it)
         lines.push_back(it->line);
     std::sort(lines.begin(), lines.end());
     const std::vector<qsizetype>& headers = m_sections[section].headers;
@@ -366,10 +363,11 @@ std::optional<QString> SettingsText::value(const QString& section, const QString
     if (id < 0)
         return std::nullopt;
     // No line of the section may name the key: nothing for the parser to read.
-    const auto [begin, end] = linesHashed(id, key);
-    if (begin == end)
+    const KeyLines candidates = linesHashed(id, key);
+    if (candidates.first == candidates.second)
         return std::nullopt;
-    const std::optional<QString> stored = IniParser(parserTextOf(id, key)).stored(section, key);
+    const std::optional<QString> stored =
+        IniParser(parserTextOf(id, candidates)).stored(section, key);
     if (!stored)
         return std::nullopt;
     return valueFromStored(*stored);

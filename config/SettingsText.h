@@ -135,8 +135,10 @@ private:
     Shape shapeOf(qsizetype line) const;
     QString textOf(qsizetype line, qsizetype from, qsizetype to) const;
     size_t keyHash(qsizetype line, const Shape& shape) const;
-    std::pair<std::vector<KeyLine>::const_iterator, std::vector<KeyLine>::const_iterator>
-    linesHashed(int section, const QString& key) const;
+    // The key lines of a section whose names hash alike, in file order.
+    using KeyLines =
+        std::pair<std::vector<KeyLine>::const_iterator, std::vector<KeyLine>::const_iterator>;
+    KeyLines linesHashed(int section, const QString& key) const;
     qsizetype firstKeyLine(int section, const QString& key) const;
     bool keyIs(qsizetype line, const QString& key) const;
     QString valueOf(qsizetype line) const;
@@ -148,7 +150,7 @@ private:
     QByteArray encodedLine(const QString& text) const;
     void appendForParser(std::string& text, qsizetype line) const;
     std::string parserText() const;
-    std::string parserTextOf(int section, const QString& key) const;
+    std::string parserTextOf(int section, KeyLines candidates) const;
     const IniParser& parsed() const;
 
     QByteArray m_bytes;
