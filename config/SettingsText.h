@@ -115,20 +115,15 @@ private:
         int section = 0;
     };
     using Name = SettingsName;
-    // A key line of a section and the hash of its name (qHash(SettingsName), seed 0).
+    // A key line, its section and the hash of its name (qHash(SettingsName), seed 0).
     struct KeyLine {
+        int section = 0;
         size_t hash = 0;
         qsizetype line = 0;
     };
     struct Section {
         QString name;
-        // In file order as read; sorted by hash (file order kept among equal
-        // ones) at the first look-up, so that a file of a million keys costs
-        // no more than a pass to read.
-        mutable std::vector<KeyLine> keys;
-        mutable bool sorted = false;
-        std::vector<qsizetype> headers; // the lines of its headers, in file order
-        qsizetype lastContent = -1;     // last line neither blank nor a comment; -1: none
+        qsizetype lastContent = -1; // last line neither blank nor a comment; -1: none
     };
     struct Shape;
 
@@ -150,7 +145,7 @@ private:
     QByteArray encodedLine(const QString& text) const;
     void appendForParser(std::string& text, qsizetype line) const;
     std::string parserText() const;
-    std::string parserTextOf(int section, KeyLines candidates) const;
+    std::string parserTextOf(KeyLines candidates) const;
     const IniParser& parsed() const;
 
     QByteArray m_bytes;
@@ -158,6 +153,14 @@ private:
     QList<Line> m_info;
     QList<Section> m_sections; // the unnamed section first
     QHash<Name, int> m_ids;    // named section -> index in m_sections
+    // Every key line, in file order as read; sorted by section, hash and line
+    // at the first look-up, so that a file of a million keys costs no more
+    // than a pass to read.
+    mutable std::vector<KeyLine> m_keys;
+    mutable bool m_keysSorted = false;
+    // The section headers' lines, in file order: the one above a key line opens its part of its
+    // section.
+    std::vector<qsizetype> m_headers;
     // The parser's reading of the whole text, made at the first call of
     // entries(): a save needs only the lines, and a read of one key only the
     // lines that may hold it.
