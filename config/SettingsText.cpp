@@ -150,7 +150,11 @@ SettingsText::SettingsText(QByteArray bytes)
             continue;
         if (m_keys.empty()) // as many as a file of the console's holds, in one allocation
             m_keys.reserve(128);
-        m_keys.push_back(KeyLine{section, keyHash(i, shape), i});
+        // Section numbers go up in the order the file first names them: one
+        // going down is a section named again.
+        if (!m_keys.empty() && section < m_keys.back().section)
+            m_keysInSectionOrder = false;
+        m_keys.push_back(KeyLine{quint32(keyHash(i, shape)), section, i});
     }
 }
 
@@ -175,18 +179,36 @@ size_t SettingsText::keyHash(qsizetype line, const Shape& shape) const {
 }
 
 // The section's key lines whose name hashes as `key` does, in file order.
-SettingsText::KeyLines SettingsText::linesHashed(int section, const QString& key) const {
-    if (!m_keysSorted) {
-        std::sort(m_keys.begin(), m_keys.end(), [](const KeyLine& a, const KeyLine& b) {
-            return std::tie(a.section, a.hash, a.line) < std::tie(b.section, b.hash, b.line);
-        });
-        m_keysSorted = true;
+void SettingsText::groupKeys() const {
+    if (m_keysGrouped)
+        return;
+    if (!m_keysInSectionOrder) {
+        std::stable_sort(m_keys.begin(), m_keys.end(),
+                         [](const KeyLine& a, const KeyLine& b) { return a.section < b.section; });
     }
-    const KeyLine wanted{section, qHash(Name{key}, 0)};
-    return std::equal_range(m_keys.cbegin(), m_keys.cend(), wanted,
-                            [](const KeyLine& a, const KeyLine& b) {
-                                return std::tie(a.section, a.hash) < std::tie(b.section, b.hash);
-                            });
+    for (qsizetype k = 0; k < qsizetype(m_keys.size()); ++k) {
+        const Section& s = m_sections[m_keys[size_t(k)].section];
+        if (s.endKey == 0)
+            s.firstKey = k;
+        s.endKey = k + 1;
+    }
+    m_keysGrouped = true;
+}
+
+SettingsText::KeyLines SettingsText::linesHashed(int section, const QString& key) const {
+    groupKeys();
+    const Section& s = m_sections[section];
+    const auto begin = m_keys.begin() + s.firstKey;
+    const auto end = m_keys.begin() + s.endKey;
+    if (!s.keysSorted) {
+        std::sort(begin, end, [](const KeyLine& a, const KeyLine& b) {
+            return std::tie(a.hash, a.line) < std::tie(b.hash, b.line);
+        });
+        s.keysSorted = true;
+    }
+    const KeyLine wanted{quint32(qHash(Name{key}, 0)), section};
+    return std::equal_range(KeyLines::first_type(begin), KeyLines::first_type(end), wanted,
+                            [](const KeyLine& a, const KeyLine& b) { return a.hash < b.hash; });
 }
 
 // Of a repeated key the first counts; the later ones are kept, unread.

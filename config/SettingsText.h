@@ -115,15 +115,22 @@ private:
         int section = 0;
     };
     using Name = SettingsName;
-    // A key line, its section and the hash of its name (qHash(SettingsName), seed 0).
+    // A key line, its section and the hash of its name (qHash(SettingsName),
+    // seed 0, its low 32 bits: a million keys fit in 16 MB).
     struct KeyLine {
+        quint32 hash = 0;
         int section = 0;
-        size_t hash = 0;
         qsizetype line = 0;
     };
     struct Section {
         QString name;
         qsizetype lastContent = -1; // last line neither blank nor a comment; -1: none
+        // Its key lines in m_keys once grouped, sorted by hash and line at its
+        // first look-up, so that a file of a million keys costs no more than a
+        // pass to read, and a look-up in one section no sort of the others.
+        mutable qsizetype firstKey = 0;
+        mutable qsizetype endKey = 0;
+        mutable bool keysSorted = false;
     };
     struct Shape;
 
@@ -134,6 +141,7 @@ private:
     using KeyLines =
         std::pair<std::vector<KeyLine>::const_iterator, std::vector<KeyLine>::const_iterator>;
     KeyLines linesHashed(int section, const QString& key) const;
+    void groupKeys() const;
     qsizetype firstKeyLine(int section, const QString& key) const;
     bool keyIs(qsizetype line, const QString& key) const;
     QString valueOf(qsizetype line) const;
@@ -153,11 +161,12 @@ private:
     QList<Line> m_info;
     QList<Section> m_sections; // the unnamed section first
     QHash<Name, int> m_ids;    // named section -> index in m_sections
-    // Every key line, in file order as read; sorted by section, hash and line
-    // at the first look-up, so that a file of a million keys costs no more
-    // than a pass to read.
+    // Every key line, in file order as read; at the first look-up grouped by
+    // section (file order kept), which they already are unless a section
+    // appears twice.
     mutable std::vector<KeyLine> m_keys;
-    mutable bool m_keysSorted = false;
+    mutable bool m_keysGrouped = false;
+    bool m_keysInSectionOrder = true;
     // The section headers' lines, in file order: the one above a key line opens its part of its
     // section.
     std::vector<qsizetype> m_headers;
