@@ -178,33 +178,34 @@ size_t SettingsText::keyHash(qsizetype line, const Shape& shape) const {
     return hash;
 }
 
-// The section's key lines whose name hashes as `key` does, in file order.
+// Groups the key lines by section, once.
 void SettingsText::groupKeys() const {
-    if (m_keysGrouped)
+    if (!m_slices.empty())
         return;
     if (!m_keysInSectionOrder) {
         std::stable_sort(m_keys.begin(), m_keys.end(),
                          [](const KeyLine& a, const KeyLine& b) { return a.section < b.section; });
     }
+    m_slices.resize(size_t(m_sections.size()));
     for (qsizetype k = 0; k < qsizetype(m_keys.size()); ++k) {
-        const Section& s = m_sections[m_keys[size_t(k)].section];
-        if (s.endKey == 0)
-            s.firstKey = k;
-        s.endKey = k + 1;
+        KeySlice& slice = m_slices[size_t(m_keys[size_t(k)].section)];
+        if (slice.end == 0)
+            slice.first = k;
+        slice.end = k + 1;
     }
-    m_keysGrouped = true;
 }
 
+// The section's key lines whose name hashes as `key` does, in file order.
 SettingsText::KeyLines SettingsText::linesHashed(int section, const QString& key) const {
     groupKeys();
-    const Section& s = m_sections[section];
-    const auto begin = m_keys.begin() + s.firstKey;
-    const auto end = m_keys.begin() + s.endKey;
-    if (!s.keysSorted) {
+    KeySlice& slice = m_slices[size_t(section)];
+    const auto begin = m_keys.begin() + slice.first;
+    const auto end = m_keys.begin() + slice.end;
+    if (!slice.sorted) {
         std::sort(begin, end, [](const KeyLine& a, const KeyLine& b) {
             return std::tie(a.hash, a.line) < std::tie(b.hash, b.line);
         });
-        s.keysSorted = true;
+        slice.sorted = true;
     }
     const KeyLine wanted{quint32(qHash(Name{key}, 0)), section};
     return std::equal_range(KeyLines::first_type(begin), KeyLines::first_type(end), wanted,

@@ -125,12 +125,14 @@ private:
     struct Section {
         QString name;
         qsizetype lastContent = -1; // last line neither blank nor a comment; -1: none
-        // Its key lines in m_keys once grouped, sorted by hash and line at its
-        // first look-up, so that a file of a million keys costs no more than a
-        // pass to read, and a look-up in one section no sort of the others.
-        mutable qsizetype firstKey = 0;
-        mutable qsizetype endKey = 0;
-        mutable bool keysSorted = false;
+    };
+    // A section's key lines in m_keys once grouped; sorted by hash and line at
+    // its first look-up, so that a file of a million keys costs no more than a
+    // pass to read, and a look-up in one section no sort of the others.
+    struct KeySlice {
+        qsizetype first = 0;
+        qsizetype end = 0;
+        bool sorted = false;
     };
     struct Shape;
 
@@ -165,7 +167,7 @@ private:
     // section (file order kept), which they already are unless a section
     // appears twice.
     mutable std::vector<KeyLine> m_keys;
-    mutable bool m_keysGrouped = false;
+    mutable std::vector<KeySlice> m_slices; // by section; empty until grouped
     bool m_keysInSectionOrder = true;
     // The section headers' lines, in file order: the one above a key line opens its part of its
     // section.
