@@ -115,33 +115,81 @@ void cutLines(qsizetype from, qsizetype end, qsizetype unitSize, const Unit& uni
         lines.append(LineSpan{start, end - start, 0, encoding});
 }
 
+// A line's break (CR, LF or CR LF, in any of the encodings) as text.
 QString breakText(QByteArrayView bytes, const LineSpan& line) {
-    return decodeLine(bytes.sliced(line.start + line.length, line.breakLength), line.encoding);
+    const bool utf16 =
+        line.encoding == FileEncoding::Utf16LE || line.encoding == FileEncoding::Utf16BE;
+    if (line.breakLength == (utf16 ? 4 : 2))
+        return QStringLiteral("\r\n");
+    const qsizetype at = line.start + line.length;
+    const char16_t unit = utf16 ? unitAt(bytes, at, line.encoding) : char16_t(bytes[at]);
+    return unit == u'\r' ? QStringLiteral("\r") : QStringLiteral("\n");
 }
 
-QString utf8Text(QByteArrayView bytes) {
-    if (isAscii(bytes))
-        return QString::fromLatin1(bytes);
+// Decodes the bytes with the decoder (stateless) straight onto the end of the text.
+void appendWith(QStringDecoder& decoder, QString& text, QByteArrayView bytes) {
+    const qsizetype from = text.size();
+    text.resize(from + decoder.requiredSpace(bytes.size()));
+    const QChar* end = decoder.appendToBuffer(text.data() + from, bytes);
+    text.truncate(end - text.constData());
+}
+
+void appendUtf8Text(QString& text, QByteArrayView bytes) {
+    if (isAscii(bytes)) {
+        text.append(QLatin1StringView(bytes));
+        return;
+    }
     QStringDecoder utf8(QStringDecoder::Utf8,
                         QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    return utf8.decode(bytes);
+    appendWith(utf8, text, bytes);
 }
 
-QString utf16Text(QByteArrayView bytes, FileEncoding encoding) {
+void appendUtf16Text(QString& text, QByteArrayView bytes, FileEncoding encoding) {
     QStringDecoder utf16(encoding == FileEncoding::Utf16LE ? QStringDecoder::Utf16LE
                                                            : QStringDecoder::Utf16BE,
                          QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    QString text = utf16.decode(bytes);
+    const qsizetype from = text.size();
+    appendWith(utf16, text, bytes);
     // Half a character (a surrogate without its other half) reads as U+FFFD, as
     // in UTF-8: it is no character, and no text could say it.
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+    for (qsizetype i = from; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
             ++i;
         else if (c.isSurrogate())
             text[i] = QChar(kReplacement);
     }
-    return text;
+}
+
+void appendWindows1251(QString& text, QByteArrayView bytes) {
+    const qsizetype from = text.size();
+    text.resize(from + bytes.size());
+    QChar* out = text.data() + from;
+    for (const char b : bytes) {
+        const auto byte = static_cast<unsigned char>(b);
+        *out++ = byte < 0x80 ? QChar(byte) : QChar(kWindows1251High[byte - 0x80]);
+    }
+}
+
+// The line's text onto the end of `text`, as decodeLine() reads it.
+void appendDecoded(QString& text, QByteArrayView bytes, FileEncoding encoding) {
+    const qsizetype from = text.size();
+    switch (encoding) {
+    case FileEncoding::Utf8:
+        appendUtf8Text(text, bytes);
+        break;
+    case FileEncoding::Windows1251:
+        appendWindows1251(text, bytes);
+        break;
+    case FileEncoding::Utf16LE:
+    case FileEncoding::Utf16BE:
+        appendUtf16Text(text, bytes, encoding);
+        break;
+    }
+    for (qsizetype i = from; i < text.size(); ++i) {
+        if (text.at(i).isNull())
+            text[i] = QChar(kReplacement);
+    }
 }
 
 char windows1251Byte(char32_t c) {
@@ -170,24 +218,34 @@ QByteArray windows1251Text(QStringView text) {
 } // namespace
 
 QString decodeWindows1251(QByteArrayView bytes) {
-    QString text(bytes.size(), Qt::Uninitialized);
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        text[i] = byte < 0x80 ? QChar(byte) : QChar(kWindows1251High[byte - 0x80]);
-    }
+    QString text;
+    appendWindows1251(text, bytes);
     return text;
+}
+
+qsizetype byteOrderMarksLength(QByteArrayView bytes) {
+    if (bytes.startsWith(kUtf16LEBom) || bytes.startsWith(kUtf16BEBom)) {
+        const FileEncoding encoding =
+            bytes.startsWith(kUtf16LEBom) ? FileEncoding::Utf16LE : FileEncoding::Utf16BE;
+        qsizetype at = kUtf16LEBom.size();
+        while (at + 1 < bytes.size() && unitAt(bytes, at, encoding) == kByteOrderMark)
+            at += 2;
+        return at;
+    }
+    qsizetype at = 0;
+    while (bytes.sliced(at).startsWith(kUtf8Bom))
+        at += kUtf8Bom.size();
+    return at;
 }
 
 TextLines splitLines(QByteArrayView bytes) {
     TextLines text;
+    text.prefixLength = byteOrderMarksLength(bytes);
     if (bytes.startsWith(kUtf16LEBom) || bytes.startsWith(kUtf16BEBom)) {
         const FileEncoding encoding =
             bytes.startsWith(kUtf16LEBom) ? FileEncoding::Utf16LE : FileEncoding::Utf16BE;
         text.encoding = encoding;
-        qsizetype at = kUtf16LEBom.size();
-        while (at + 1 < bytes.size() && unitAt(bytes, at, encoding) == kByteOrderMark)
-            at += 2;
-        text.prefixLength = at;
+        const qsizetype at = text.prefixLength;
         text.suffixLength = (bytes.size() - at) % 2;
         const qsizetype end = bytes.size() - text.suffixLength;
         const auto unit = [&](qsizetype i) {
@@ -200,10 +258,7 @@ TextLines splitLines(QByteArrayView bytes) {
         };
         cutLines(at, end, 2, unit, nextBreak, encoding, text.lines);
     } else {
-        qsizetype at = 0;
-        while (bytes.sliced(at).startsWith(kUtf8Bom))
-            at += kUtf8Bom.size();
-        text.prefixLength = at;
+        const qsizetype at = text.prefixLength;
         text.lines.reserve(bytes.count('\n') + 1);
         ByteBreaks breaks(bytes, bytes.size());
         cutLines(
@@ -238,31 +293,24 @@ TextLines splitLines(QByteArrayView bytes) {
 
 QString decodeLine(QByteArrayView bytes, FileEncoding encoding) {
     QString text;
-    switch (encoding) {
-    case FileEncoding::Utf8:
-        text = utf8Text(bytes);
-        break;
-    case FileEncoding::Windows1251:
-        text = decodeWindows1251(bytes);
-        break;
-    case FileEncoding::Utf16LE:
-    case FileEncoding::Utf16BE:
-        text = utf16Text(bytes, encoding);
-        break;
-    }
-    text.replace(QChar(0), QChar(kReplacement));
+    appendDecoded(text, bytes, encoding);
     return text;
 }
 
 void appendUtf8(std::string& out, QByteArrayView bytes, FileEncoding encoding) {
-    const auto appendCharacter = [&out](char16_t c) { // never a surrogate here
+    const auto appendCharacter = [&out](char32_t c) { // never a surrogate here
         if (c < 0x80) {
             out += char(c);
         } else if (c < 0x800) {
             out += char(0xC0 | c >> 6);
             out += char(0x80 | (c & 0x3F));
-        } else {
+        } else if (c < 0x10000) {
             out += char(0xE0 | c >> 12);
+            out += char(0x80 | (c >> 6 & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | c >> 18);
+            out += char(0x80 | (c >> 12 & 0x3F));
             out += char(0x80 | (c >> 6 & 0x3F));
             out += char(0x80 | (c & 0x3F));
         }
@@ -292,10 +340,22 @@ void appendUtf8(std::string& out, QByteArrayView bytes, FileEncoding encoding) {
         return;
     case FileEncoding::Utf16LE:
     case FileEncoding::Utf16BE:
-        break;
+        // A pair of surrogates is one character; half a pair, NUL and a last
+        // byte that is half a unit read as U+FFFD.
+        for (qsizetype at = 0; at + 1 < bytes.size(); at += 2) {
+            const char16_t unit = unitAt(bytes, at, encoding);
+            if (QChar::isHighSurrogate(unit) && at + 3 < bytes.size() &&
+                QChar::isLowSurrogate(unitAt(bytes, at + 2, encoding))) {
+                appendCharacter(QChar::surrogateToUcs4(unit, unitAt(bytes, at + 2, encoding)));
+                at += 2;
+            } else {
+                appendCharacter(unit == 0 || QChar::isSurrogate(unit) ? kReplacement : unit);
+            }
+        }
+        if (bytes.size() % 2 != 0)
+            appendCharacter(kReplacement);
+        return;
     }
-    const QByteArray utf8 = decodeLine(bytes, encoding).toUtf8();
-    out.append(utf8.constData(), size_t(utf8.size()));
 }
 
 QByteArray encodeText(QStringView text, FileEncoding encoding) {
@@ -322,9 +382,9 @@ QString decodeFileText(QByteArrayView bytes) {
                     [&](const LineSpan& line) { return line.encoding == lines.encoding; }))
         return decodeLine(body, lines.encoding);
     QString text;
-    text.reserve(body.size());
+    text.reserve(body.size() + 1); // a decoder asks one place more than it fills
     for (const LineSpan& line : lines.lines) {
-        text += decodeLine(bytes.sliced(line.start, line.length), line.encoding);
+        appendDecoded(text, bytes.sliced(line.start, line.length), line.encoding);
         // A line break of an 8-bit file is ASCII.
         text += QLatin1StringView(bytes.sliced(line.start + line.length, line.breakLength));
     }

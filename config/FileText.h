@@ -46,6 +46,8 @@ struct TextLines {
 };
 
 TextLines splitLines(QByteArrayView bytes);
+// The length of the byte-order marks the bytes start with: TextLines::prefixLength.
+qsizetype byteOrderMarksLength(QByteArrayView bytes);
 
 // A line's text (or any part of it between two of its ASCII characters). NUL
 // reads as U+FFFD, so that nothing after it is lost, and so does half a UTF-16

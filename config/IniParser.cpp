@@ -58,8 +58,16 @@ QList<SettingsEntry> IniParser::entries() const {
     CSimpleIniA::TNamesDepend sections;
     ini.GetAllSections(sections);
     sections.sort(Entry::LoadOrder());
+    // The key lines, repeats among them: as many entries at most.
+    size_t keyLines = 0;
+    for (const Entry& section : sections) {
+        if (const CSimpleIniA::TKeyVal* lines = ini.GetSection(section.pItem))
+            keyLines += lines->size();
+    }
     QList<SettingsEntry> entries;
+    entries.reserve(qsizetype(keyLines));
     std::vector<std::pair<Entry, const char*>> keys; // each key's first line and its value
+    keys.reserve(std::min<size_t>(keyLines, 64));
     for (const Entry& section : sections) {
         const CSimpleIniA::TKeyVal* lines = ini.GetSection(section.pItem);
         if (!lines)

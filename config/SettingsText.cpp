@@ -4,7 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
+#include <initializer_list>
+#include <tuple>
 #include <utility>
 
 namespace config {
@@ -27,6 +28,18 @@ bool isBlank(char16_t c) {
     return c == u' ' || c == u'\t';
 }
 
+// The parts one after the other, in one allocation.
+QString joined(std::initializer_list<QStringView> parts) {
+    qsizetype size = 0;
+    for (const QStringView part : parts)
+        size += part.size();
+    QString text;
+    text.reserve(size);
+    for (const QStringView part : parts)
+        text += part;
+    return text;
+}
+
 bool isQuoted(const QString& text) {
     return text.size() >= 2 && text.front() == u'"' && text.back() == u'"';
 }
@@ -35,7 +48,7 @@ QString storedForm(const QString& value) {
     QString stored = readBackForm(value);
     if (!stored.isEmpty() &&
         (isBlank(stored.front().unicode()) || isBlank(stored.back().unicode()) || isQuoted(stored)))
-        return u'"' + stored + u'"';
+        return joined({u"\"", stored, u"\""});
     return stored;
 }
 
@@ -124,7 +137,9 @@ SettingsText::SettingsText(QByteArray bytes)
                 m_sections.last().name = name;
                 m_ids.insert(Name{name}, section);
             }
-            m_sections[section].headers.push_back(i);
+            if (m_headers.empty()) // a file has a few headers: one allocation for them
+                m_headers.reserve(16);
+            m_headers.push_back(i);
         }
         m_info[i] = Line{shape.kind, section};
         if (shape.kind == Kind::Blank || shape.kind == Kind::Comment)
@@ -133,9 +148,13 @@ SettingsText::SettingsText(QByteArray bytes)
         current.lastContent = i;
         if (shape.kind != Kind::Key)
             continue;
-        if (current.keys.empty()) // a section holds a few keys: one allocation for them
-            current.keys.reserve(16);
-        current.keys.push_back(KeyLine{keyHash(i, shape), i});
+        if (m_keys.empty()) // as many as a file of the console's holds, in one allocation
+            m_keys.reserve(128);
+        // Section numbers go up in the order the file first names them: one
+        // going down is a section named again.
+        if (!m_keys.empty() && section < m_keys.back().section)
+            m_keysInSectionOrder = false;
+        m_keys.push_back(KeyLine{quint32(keyHash(i, shape)), section, i});
     }
 }
 
@@ -159,20 +178,38 @@ size_t SettingsText::keyHash(qsizetype line, const Shape& shape) const {
     return hash;
 }
 
+// Groups the key lines by section, once.
+void SettingsText::groupKeys() const {
+    if (!m_slices.empty())
+        return;
+    if (!m_keysInSectionOrder) {
+        std::stable_sort(m_keys.begin(), m_keys.end(),
+                         [](const KeyLine& a, const KeyLine& b) { return a.section < b.section; });
+    }
+    m_slices.resize(size_t(m_sections.size()));
+    for (qsizetype k = 0; k < qsizetype(m_keys.size()); ++k) {
+        KeySlice& slice = m_slices[size_t(m_keys[size_t(k)].section)];
+        if (slice.end == 0)
+            slice.first = k;
+        slice.end = k + 1;
+    }
+}
+
 // The section's key lines whose name hashes as `key` does, in file order.
 SettingsText::KeyLines SettingsText::linesHashed(int section, const QString& key) const {
-    const Section& s = m_sections[section];
-    if (!s.sorted) {
-        std::stable_sort(s.keys.begin(), s.keys.end(),
-                         [](const KeyLine& a, const KeyLine& b) { return a.hash < b.hash; });
-        s.sorted = true;
+    groupKeys();
+    KeySlice& slice = m_slices[size_t(section)];
+    const auto begin = m_keys.begin() + slice.first;
+    const auto end = m_keys.begin() + slice.end;
+    if (!slice.sorted) {
+        std::sort(begin, end, [](const KeyLine& a, const KeyLine& b) {
+            return std::tie(a.hash, a.line) < std::tie(b.hash, b.line);
+        });
+        slice.sorted = true;
     }
-    const size_t hash = qHash(Name{key}, 0);
-    const auto begin = std::lower_bound(s.keys.cbegin(), s.keys.cend(), hash,
-                                        [](const KeyLine& k, size_t h) { return k.hash < h; });
-    const auto end = std::upper_bound(begin, s.keys.cend(), hash,
-                                      [](size_t h, const KeyLine& k) { return h < k.hash; });
-    return {begin, end};
+    const KeyLine wanted{quint32(qHash(Name{key}, 0)), section};
+    return std::equal_range(KeyLines::first_type(begin), KeyLines::first_type(end), wanted,
+                            [](const KeyLine& a, const KeyLine& b) { return a.hash < b.hash; });
 }
 
 // Of a repeated key the first counts; the later ones are kept, unread.
@@ -291,8 +328,10 @@ QByteArray SettingsText::changedLine(qsizetype line, const QString& stored) cons
     const LineSpan& span = m_lines.lines[line];
     const Shape shape = shapeOf(line);
     if (span.encoding != m_lines.encoding && m_lines.encoding != FileEncoding::Windows1251)
-        return encodedLine(textOf(line, 0, shape.nameTo) + u'=' + stored);
-    return m_bytes.mid(span.start, shape.nameTo * unitSizeOf(span)) + encodedLine(u'=' + stored);
+        return encodedLine(joined({textOf(line, 0, shape.nameTo), u"=", stored}));
+    QByteArray changed = encodedLine(joined({u"=", stored}));
+    changed.prepend(QByteArrayView(m_bytes).sliced(span.start, shape.nameTo * unitSizeOf(span)));
+    return changed;
 }
 
 // The unnamed section ("" or "[]") is always there, first.
@@ -327,21 +366,17 @@ std::string SettingsText::parserText() const {
 }
 
 // The part of the text the parser needs to read one key: the section's lines
-// that may name it (its candidates, from linesHashed()), each under the header that opens its part
-// of the section (lines above the first header have none). Other lines cannot change what the
-// parser reads for the key, and a file with a log pasted into it holds a
-// million of them.
-std::string SettingsText::parserTextOf(int section, KeyLines candidates) const {
-    std::vector<qsizetype> lines;
-    for (auto it = candidates.first; it != candidates.second; ++it)
-        lines.push_back(it->line);
-    std::sort(lines.begin(), lines.end());
-    const std::vector<qsizetype>& headers = m_sections[section].headers;
+// that may name it (its candidates, from linesHashed(), in file order), each
+// under the header that opens its part of the section (lines above the first
+// header have none). Other lines cannot change what the parser reads for the
+// key, and a file with a log pasted into it holds a million of them.
+std::string SettingsText::parserTextOf(KeyLines candidates) const {
     std::string text(1, '\n');
     qsizetype lastHeader = -1;
-    for (const qsizetype line : lines) {
-        const auto above = std::upper_bound(headers.cbegin(), headers.cend(), line);
-        if (above != headers.cbegin() && *(above - 1) != lastHeader) {
+    for (auto it = candidates.first; it != candidates.second; ++it) {
+        const qsizetype line = it->line;
+        const auto above = std::upper_bound(m_headers.cbegin(), m_headers.cend(), line);
+        if (above != m_headers.cbegin() && *(above - 1) != lastHeader) {
             lastHeader = *(above - 1);
             appendForParser(text, lastHeader);
             text += '\n';
@@ -366,8 +401,7 @@ std::optional<QString> SettingsText::value(const QString& section, const QString
     const KeyLines candidates = linesHashed(id, key);
     if (candidates.first == candidates.second)
         return std::nullopt;
-    const std::optional<QString> stored =
-        IniParser(parserTextOf(id, candidates)).stored(section, key);
+    const std::optional<QString> stored = IniParser(parserTextOf(candidates)).stored(section, key);
     if (!stored)
         return std::nullopt;
     return valueFromStored(*stored);
@@ -433,7 +467,9 @@ void SavedText::appendNew(const QByteArray& bytes) {
 SavedText SettingsText::withValues(const QList<Assignment>& assignments) const {
     // The last value of each key, in the order the keys were first written.
     QList<Assignment> writes;
+    writes.reserve(assignments.size());
     QHash<std::pair<Name, Name>, qsizetype> written;
+    written.reserve(assignments.size());
     for (const Assignment& a : assignments) {
         const auto name = std::make_pair(Name{a.section}, Name{a.key});
         const qsizetype at = written.value(name, -1);
@@ -445,39 +481,59 @@ SavedText SettingsText::withValues(const QList<Assignment>& assignments) const {
         }
     }
 
-    // What the save does at a line (by line, -1: before the first): the line's
-    // new bytes without the line break, and the lines it adds after it.
+    // What the save does at a line (-1: before the first): the line's new
+    // bytes without the line break, or a line it adds after it.
     struct Edit {
-        std::optional<QByteArray> changed;
-        QList<QByteArray> added;
+        qsizetype line = -1;
+        bool adds = false;
+        qsizetype order = 0; // among the edits, as written
+        QByteArray bytes;
     };
-    std::map<qsizetype, Edit> edits;
-    QList<std::pair<QString, QList<QByteArray>>> newSections;
-    QHash<Name, qsizetype> newSectionAt;
+    std::vector<Edit> edits;
+    edits.reserve(size_t(writes.size()));
+    // The sections new to the file in the order first written, and their keys'
+    // lines. A save names few of them: they are looked up one by one.
+    QList<QString> newSections;
+    struct NewKey {
+        qsizetype section = 0; // in newSections
+        qsizetype order = 0;   // as written
+        QByteArray line;
+    };
+    std::vector<NewKey> newKeys;
     for (const Assignment& w : writes) {
         const QString stored = storedForm(w.value);
         const int id = sectionId(w.section);
         if (id < 0) {
-            const Name name{w.section};
-            qsizetype at = newSectionAt.value(name, -1);
-            if (at < 0) {
-                at = newSections.size();
-                newSectionAt.insert(name, at);
-                newSections.append({w.section, {}});
-            }
-            newSections[at].second.append(encodedLine(w.key + u'=' + stored));
+            const qsizetype at =
+                std::find_if(newSections.cbegin(), newSections.cend(),
+                             [&](const QString& s) { return Name{s} == Name{w.section}; }) -
+                newSections.cbegin();
+            if (at == newSections.size())
+                newSections.append(w.section);
+            newKeys.push_back(
+                {at, qsizetype(newKeys.size()), encodedLine(joined({w.key, u"=", stored}))});
             continue;
         }
         const Section& section = m_sections[id];
         const qsizetype line = firstKeyLine(id, w.key);
         if (line < 0) {
-            edits[section.lastContent].added.append(encodedLine(w.key + u'=' + stored));
+            edits.push_back({section.lastContent, true, qsizetype(edits.size()),
+                             encodedLine(joined({w.key, u"=", stored}))});
             continue;
         }
         if (valueOf(line) == readBackForm(w.value))
             continue;
-        edits[line].changed = changedLine(line, stored);
+        edits.push_back({line, false, qsizetype(edits.size()), changedLine(line, stored)});
     }
+    // By line; a line's own change before the lines added after it, which keep
+    // the order they were written in.
+    std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) {
+        return std::tie(a.line, a.adds, a.order) < std::tie(b.line, b.adds, b.order);
+    });
+    // Each new section's keys together, in the order written.
+    std::sort(newKeys.begin(), newKeys.end(), [](const NewKey& a, const NewKey& b) {
+        return std::tie(a.section, a.order) < std::tie(b.section, b.order);
+    });
 
     // The lines a save adds end as the file's first line does. A lone CR
     // followed by a LF would read as one line break, so next to each other they
@@ -486,6 +542,9 @@ SavedText SettingsText::withValues(const QList<Assignment>& assignments) const {
     const QByteArray encodedBreak = encodedLine(fileBreak);
     SavedText out;
     out.m_changes = !edits.empty() || !newSections.isEmpty();
+    // A run of the file and a new piece for each edit; the marks, the last
+    // run, the new sections, the end and a line break after the marks.
+    out.m_pieces.reserve(qsizetype(2 * edits.size()) + 5);
     out.appendOriginal(QByteArrayView(m_bytes).first(m_lines.prefixLength));
     bool open = false;      // the last line written has no line break yet
     bool afterCr = false;   // the last line written ends with a lone CR
@@ -504,10 +563,6 @@ SavedText SettingsText::withValues(const QList<Assignment>& assignments) const {
         afterCr = lineBreak == u"\r";
         afterBlank = line.isEmpty();
     };
-    const auto addLines = [&](const QList<QByteArray>& lines, qsizetype next) {
-        for (qsizetype k = 0; k < lines.size(); ++k)
-            addLine(lines[k], k + 1 == lines.size() && startsWithLineFeed(next));
-    };
 
     // The lines between the changed ones and those lines are added after stay
     // as they are, in one piece each.
@@ -521,29 +576,36 @@ SavedText SettingsText::withValues(const QList<Assignment>& assignments) const {
         afterCr = endsWithLoneCr(i);
         afterBlank = m_info[i].kind == Kind::Blank;
     };
-    for (const auto& [i, edit] : edits) {
-        if (i >= 0) {
+    for (size_t k = 0; k < edits.size(); ++k) {
+        const Edit& edit = edits[k];
+        const qsizetype i = edit.line;
+        if (i >= 0 && (k == 0 || edits[k - 1].line != i)) {
             const LineSpan& span = m_lines.lines[i];
-            if (edit.changed) {
+            if (!edit.adds) {
                 copyUpTo(span.start);
-                out.appendNew(*edit.changed);
+                out.appendNew(edit.bytes);
                 copied = span.start + span.length;
             }
             copyUpTo(span.start + span.length + span.breakLength);
             passLine(i);
         }
-        addLines(edit.added, i + 1);
+        if (edit.adds) {
+            const bool lastAdded = k + 1 == edits.size() || edits[k + 1].line != i;
+            addLine(edit.bytes, lastAdded && startsWithLineFeed(i + 1));
+        }
     }
     const qsizetype textEnd = m_bytes.size() - m_lines.suffixLength;
     if (copied < textEnd) {
         copyUpTo(textEnd);
         passLine(m_lines.lines.size() - 1);
     }
-    for (const auto& [name, keys] : newSections) {
+    auto newKey = newKeys.cbegin();
+    for (qsizetype n = 0; n < newSections.size(); ++n) {
         if (!afterBlank)
             addLine({}, false);
-        addLine(encodedLine(u'[' + name + u']'), false);
-        addLines(keys, -1);
+        addLine(encodedLine(joined({u"[", newSections[n], u"]"})), false);
+        for (; newKey != newKeys.cend() && newKey->section == n; ++newKey)
+            addLine(newKey->line, false);
     }
     out.appendOriginal(QByteArrayView(m_bytes).last(m_lines.suffixLength));
     // Text that starts right after the file's byte-order marks with bytes that
@@ -552,11 +614,13 @@ SavedText SettingsText::withValues(const QList<Assignment>& assignments) const {
     if (out.m_changes) {
         const qsizetype prefix = m_lines.prefixLength;
         QByteArray head;
+        head.reserve(prefix + 3);
         for (qsizetype k = 0; k < out.m_pieces.size() && head.size() < prefix + 3; ++k)
-            head += out.m_pieces[k].first(
-                std::min<qsizetype>(prefix + 3 - head.size(), out.m_pieces[k].size()));
+            head +=
+                QByteArrayView(out.m_pieces[k])
+                    .first(std::min<qsizetype>(prefix + 3 - head.size(), out.m_pieces[k].size()));
         // The marks are the first piece when there are any.
-        if (splitLines(head).prefixLength > prefix)
+        if (byteOrderMarksLength(head) > prefix)
             out.m_pieces.insert(prefix > 0 ? 1 : 0, encodedBreak);
     }
     return out;

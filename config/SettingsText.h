@@ -115,20 +115,24 @@ private:
         int section = 0;
     };
     using Name = SettingsName;
-    // A key line of a section and the hash of its name (qHash(SettingsName), seed 0).
+    // A key line, its section and the hash of its name (qHash(SettingsName),
+    // seed 0, its low 32 bits: a million keys fit in 16 MB).
     struct KeyLine {
-        size_t hash = 0;
+        quint32 hash = 0;
+        int section = 0;
         qsizetype line = 0;
     };
     struct Section {
         QString name;
-        // In file order as read; sorted by hash (file order kept among equal
-        // ones) at the first look-up, so that a file of a million keys costs
-        // no more than a pass to read.
-        mutable std::vector<KeyLine> keys;
-        mutable bool sorted = false;
-        std::vector<qsizetype> headers; // the lines of its headers, in file order
-        qsizetype lastContent = -1;     // last line neither blank nor a comment; -1: none
+        qsizetype lastContent = -1; // last line neither blank nor a comment; -1: none
+    };
+    // A section's key lines in m_keys once grouped; sorted by hash and line at
+    // its first look-up, so that a file of a million keys costs no more than a
+    // pass to read, and a look-up in one section no sort of the others.
+    struct KeySlice {
+        qsizetype first = 0;
+        qsizetype end = 0;
+        bool sorted = false;
     };
     struct Shape;
 
@@ -139,6 +143,7 @@ private:
     using KeyLines =
         std::pair<std::vector<KeyLine>::const_iterator, std::vector<KeyLine>::const_iterator>;
     KeyLines linesHashed(int section, const QString& key) const;
+    void groupKeys() const;
     qsizetype firstKeyLine(int section, const QString& key) const;
     bool keyIs(qsizetype line, const QString& key) const;
     QString valueOf(qsizetype line) const;
@@ -150,7 +155,7 @@ private:
     QByteArray encodedLine(const QString& text) const;
     void appendForParser(std::string& text, qsizetype line) const;
     std::string parserText() const;
-    std::string parserTextOf(int section, KeyLines candidates) const;
+    std::string parserTextOf(KeyLines candidates) const;
     const IniParser& parsed() const;
 
     QByteArray m_bytes;
@@ -158,6 +163,15 @@ private:
     QList<Line> m_info;
     QList<Section> m_sections; // the unnamed section first
     QHash<Name, int> m_ids;    // named section -> index in m_sections
+    // Every key line, in file order as read; at the first look-up grouped by
+    // section (file order kept), which they already are unless a section
+    // appears twice.
+    mutable std::vector<KeyLine> m_keys;
+    mutable std::vector<KeySlice> m_slices; // by section; empty until grouped
+    bool m_keysInSectionOrder = true;
+    // The section headers' lines, in file order: the one above a key line opens its part of its
+    // section.
+    std::vector<qsizetype> m_headers;
     // The parser's reading of the whole text, made at the first call of
     // entries(): a save needs only the lines, and a read of one key only the
     // lines that may hold it.

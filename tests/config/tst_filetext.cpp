@@ -116,6 +116,15 @@ void TestFileText::lineAppendsAsUtf8_data() {
     QTest::newRow("UTF-16BE, NUL") << QByteArray("\0\0\0\x41\x04\x18", 6) << FileEncoding::Utf16BE
                                    << QByteArray("\xEF\xBF\xBD"
                                                  "A\xD0\x98");
+    QTest::newRow("UTF-16LE, a low half alone, a high half last")
+        << QByteArray("\x00\xDC\x41\x00\x3D\xD8", 6) << FileEncoding::Utf16LE
+        << QByteArray("\xEF\xBF\xBD"
+                      "A\xEF\xBF\xBD");
+    QTest::newRow("UTF-16BE, U+FEFF first, a pair last")
+        << QByteArray("\xFE\xFF\xD8\x3D\xDE\x00", 6) << FileEncoding::Utf16BE
+        << QByteArray("\xEF\xBB\xBF\xF0\x9F\x98\x80");
+    QTest::newRow("UTF-16LE, half a unit at the end")
+        << QByteArray("\x41\x00\x42", 3) << FileEncoding::Utf16LE << QByteArray("A\xEF\xBF\xBD");
 }
 
 void TestFileText::lineAppendsAsUtf8() {

@@ -370,11 +370,14 @@ void TestSettingsFile::writeKeepsTheRestOfAHandEditedFile() {
     settings.WriteInteger("Global", "EditP1", 95);
     settings.WriteInteger("Global", "Hex", 1);
     settings.WriteString("Profil0", "Name", "New");
+    settings.WriteInteger("Profil0", "T0", 120);
+    settings.WriteInteger("Profil0", "S1", 2);
     settings.WriteInteger("Profil1", "T0", 150);
     settings.commit();
 
-    // Only the changed keys' lines are new; the new key goes after the last
-    // line of its section, the new section to the end, after an empty line.
+    // Only the changed keys' lines are new; new keys go after the last line of
+    // their section (a changed one too), in the order written, the new section
+    // to the end, after an empty line.
     const QByteArray expected = "; Station settings, edited by hand\n"
                                 "; second line\n"
                                 "\n"
@@ -390,6 +393,8 @@ void TestSettingsFile::writeKeepsTheRestOfAHandEditedFile() {
                                 "LastCheck=2024-05-01\n"
                                 "[Profil0]\n"
                                 "Name=New\n"
+                                "T0=120\n"
+                                "S1=2\n"
                                 "; end of file\n"
                                 "\n"
                                 "# really the end\n"
@@ -406,6 +411,7 @@ void TestSettingsFile::writeKeepsTheRestOfAHandEditedFile() {
         QCOMPARE(s->ReadString("Global", "Operator", ""), QStringLiteral("Ivanov"));
         QCOMPARE(s->ReadString("Service", "LastCheck", ""), QStringLiteral("2024-05-01"));
         QCOMPARE(s->ReadString("Profil0", "Name", ""), QStringLiteral("New"));
+        QCOMPARE(s->ReadInteger("Profil0", "S1", 0), 2);
         QCOMPARE(s->ReadInteger("Profil1", "T0", 0), 150);
     }
 

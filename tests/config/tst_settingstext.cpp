@@ -71,6 +71,7 @@ private slots:
     void parserReadsOddFiles();
     void saveChangesTheLineTheParserReads_data();
     void saveChangesTheLineTheParserReads();
+    void copyReadsAsItsOriginal();
 };
 
 // Each row: the file, every key the parser reads from it (written by hand,
@@ -209,6 +210,22 @@ void TestSettingsText::saveChangesTheLineTheParserReads() {
             // section; a line that lacked its line break gets one.
             QVERIFY2(gone <= 1 && added >= 1 && added - gone <= 3, what.constData());
         }
+    }
+}
+
+// A text's look-ups are prepared at the first read: a copy made before it
+// reads every key right whichever of the two is read first.
+void TestSettingsText::copyReadsAsItsOriginal() {
+    QByteArray bytes = "[A]\n";
+    for (int k = 39; k >= 0; --k) // names far from the order of their hashes
+        bytes += "k" + QByteArray::number(k) + "=" + QByteArray::number(k * 7) + "\n";
+    const SettingsText text(bytes);
+    const SettingsText copy = text; // NOLINT(performance-unnecessary-copy-initialization)
+    QCOMPARE(text.value(QStringLiteral("A"), QStringLiteral("k3")), QStringLiteral("21"));
+    for (int k = 0; k < 40; ++k) {
+        const QString key = u'k' + QString::number(k);
+        QCOMPARE(copy.value(QStringLiteral("A"), key), QString::number(k * 7));
+        QCOMPARE(text.value(QStringLiteral("A"), key), QString::number(k * 7));
     }
 }
 
