@@ -44,10 +44,7 @@ constexpr QByteArrayView kUtf16LEBom("\xFF\xFE");
 constexpr QByteArrayView kUtf16BEBom("\xFE\xFF");
 
 char16_t unitAt(QByteArrayView bytes, qsizetype at, FileEncoding encoding) {
-    const auto first = static_cast<unsigned char>(bytes[at]);
-    const auto second = static_cast<unsigned char>(bytes[at + 1]);
-    return encoding == FileEncoding::Utf16LE ? char16_t(first | second << 8)
-                                             : char16_t(first << 8 | second);
+    return utf16UnitAt(bytes.data() + at, encoding);
 }
 
 // Eight bytes at a time: large files are mostly ASCII.
@@ -216,6 +213,13 @@ QByteArray windows1251Text(QStringView text) {
 }
 
 } // namespace
+
+char16_t utf16UnitAt(const char* at, FileEncoding encoding) {
+    const auto first = static_cast<unsigned char>(at[0]);
+    const auto second = static_cast<unsigned char>(at[1]);
+    return encoding == FileEncoding::Utf16LE ? char16_t(first | second << 8)
+                                             : char16_t(first << 8 | second);
+}
 
 QString decodeWindows1251(QByteArrayView bytes) {
     QString text;

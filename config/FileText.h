@@ -46,6 +46,8 @@ struct TextLines {
 };
 
 TextLines splitLines(QByteArrayView bytes);
+// The UTF-16 code unit (little- or big-endian) whose two bytes start at `at`.
+char16_t utf16UnitAt(const char* at, FileEncoding encoding);
 // The length of the byte-order marks the bytes start with: TextLines::prefixLength.
 qsizetype byteOrderMarksLength(QByteArrayView bytes);
 

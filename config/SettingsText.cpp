@@ -69,13 +69,6 @@ qsizetype unitSizeOf(const LineSpan& line) {
     return line.encoding == FileEncoding::Utf16LE || line.encoding == FileEncoding::Utf16BE ? 2 : 1;
 }
 
-// The UTF-16 code unit at `unit` of a UTF-16 line's bytes.
-char16_t utf16Unit(const char* bytes, qsizetype unit, FileEncoding encoding) {
-    const auto a = static_cast<unsigned char>(bytes[2 * unit]);
-    const auto b = static_cast<unsigned char>(bytes[2 * unit + 1]);
-    return encoding == FileEncoding::Utf16LE ? char16_t(a | b << 8) : char16_t(a << 8 | b);
-}
-
 } // namespace
 
 bool operator==(const SettingsName& a, const SettingsName& b) {
@@ -150,10 +143,6 @@ SettingsText::SettingsText(QByteArray bytes)
             continue;
         if (m_keys.empty()) // as many as a file of the console's holds, in one allocation
             m_keys.reserve(128);
-        // Section numbers go up in the order the file first names them: one
-        // going down is a section named again.
-        if (!m_keys.empty() && section < m_keys.back().section)
-            m_keysInSectionOrder = false;
         m_keys.push_back(KeyLine{quint32(keyHash(i, shape)), section, i});
     }
 }
@@ -167,8 +156,8 @@ size_t SettingsText::keyHash(qsizetype line, const Shape& shape) const {
     const bool utf16 = unitSizeOf(span) == 2;
     size_t hash = 0;
     for (qsizetype i = shape.nameFrom; i < shape.nameTo; ++i) {
-        char16_t c =
-            utf16 ? utf16Unit(bytes, i, span.encoding) : static_cast<unsigned char>(bytes[i]);
+        char16_t c = utf16 ? utf16UnitAt(bytes + 2 * i, span.encoding)
+                           : static_cast<unsigned char>(bytes[i]);
         if (utf16 ? QChar::isSurrogate(c) : c >= 0x80)
             return qHash(Name{textOf(line, shape.nameFrom, shape.nameTo)}, 0);
         if (c == 0) // read as U+FFFD
@@ -182,10 +171,13 @@ size_t SettingsText::keyHash(qsizetype line, const Shape& shape) const {
 void SettingsText::groupKeys() const {
     if (!m_slices.empty())
         return;
-    if (!m_keysInSectionOrder) {
-        std::stable_sort(m_keys.begin(), m_keys.end(),
-                         [](const KeyLine& a, const KeyLine& b) { return a.section < b.section; });
-    }
+    // Section numbers go up in the order the file first names them: only a
+    // section named again puts them out of order.
+    const auto bySection = [](const KeyLine& a, const KeyLine& b) {
+        return a.section < b.section;
+    };
+    if (!std::is_sorted(m_keys.cbegin(), m_keys.cend(), bySection))
+        std::stable_sort(m_keys.begin(), m_keys.end(), bySection);
     m_slices.resize(size_t(m_sections.size()));
     for (qsizetype k = 0; k < qsizetype(m_keys.size()); ++k) {
         KeySlice& slice = m_slices[size_t(m_keys[size_t(k)].section)];
@@ -248,7 +240,8 @@ SettingsText::Shape SettingsText::shapeOf(qsizetype line) const {
     const bool utf16 = unitSizeOf(span) == 2;
     const char* bytes = m_bytes.constData() + span.start;
     const auto unit = [&](qsizetype i) -> char16_t {
-        return utf16 ? utf16Unit(bytes, i, span.encoding) : static_cast<unsigned char>(bytes[i]);
+        return utf16 ? utf16UnitAt(bytes + 2 * i, span.encoding)
+                     : static_cast<unsigned char>(bytes[i]);
     };
     const auto trimmed = [&](qsizetype& from, qsizetype& to) {
         while (from < to && isBlank(unit(from)))
@@ -421,7 +414,7 @@ char16_t SettingsText::breakUnit(qsizetype line, qsizetype unit) const {
     if ((unit + 1) * unitSize > span.breakLength)
         return 0;
     const char* at = m_bytes.constData() + span.start + span.length + unit * unitSize;
-    return unitSize == 1 ? static_cast<unsigned char>(*at) : utf16Unit(at, 0, span.encoding);
+    return unitSize == 1 ? static_cast<unsigned char>(*at) : utf16UnitAt(at, span.encoding);
 }
 
 bool SettingsText::endsWithLoneCr(qsizetype line) const {

@@ -168,7 +168,6 @@ private:
     // appears twice.
     mutable std::vector<KeyLine> m_keys;
     mutable std::vector<KeySlice> m_slices; // by section; empty until grouped
-    bool m_keysInSectionOrder = true;
     // The section headers' lines, in file order: the one above a key line opens its part of its
     // section.
     std::vector<qsizetype> m_headers;

@@ -197,30 +197,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // the line reads as a key of another name, which it may hide when it comes
     // first ("РЈHex=" reads as "УHex=" above the file's own "УHex=1").
     QHash<NameKey, QString> expected = before;
-    QSet<NameKey> ambiguous;
-    QMultiHash<NameKey, NameKey> readsAs; // an ambiguous key's line: the names it reads as
-    bool beyondAscii = false;             // a line the save changed holds more than ASCII
+    // A written key whose line may read as UTF-8, and the names it then reads as.
+    QMultiHash<NameKey, NameKey> readsAs;
+    bool beyondAscii = false; // a line the save changed holds more than ASCII
     for (const config::Assignment& a : save) {
         const NameKey name = nameKey(a.section, a.key);
         const QString value = config::readBackForm(a.value);
-        ambiguous.remove(name);
         readsAs.remove(name);
         if (text.encoding() == config::FileEncoding::Windows1251) {
             for (const QString& quote : {QString(), QStringLiteral("\"")}) {
                 const QByteArray line =
                     fuzzinput::toWindows1251(a.key + u'=' + quote + value + quote);
-                if (!isAscii(line) && line.isValidUtf8()) {
-                    ambiguous.insert(name);
+                if (!isAscii(line) && line.isValidUtf8())
                     readsAs.insert(
                         name, nameKey(a.section, fuzzinput::keyOfLine(QString::fromUtf8(line))));
-                }
             }
         }
         expected.insert(name, value);
     }
-    QSet<NameKey> unchecked = ambiguous; // and the keys their lines may hide
-    for (const NameKey& hidden : std::as_const(readsAs))
-        unchecked.insert(hidden);
+    QSet<NameKey> unchecked; // those keys, and the keys their lines may hide
+    for (auto it = readsAs.cbegin(); it != readsAs.cend(); ++it)
+        unchecked << it.key() << it.value();
     QSet<SettingsName> sections; // the sections the file holds keys in: their headers stay
     for (auto it = before.cbegin(); it != before.cend(); ++it)
         sections.insert(it.key().first);
@@ -235,7 +232,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         beyondAscii = beyondAscii || (newSection && beyondAsciiIn(it.key().first.text, true)) ||
                       beyondAsciiIn(it.key().second.text, true) || beyondAsciiIn(*it, false);
     }
-    const bool anyAmbiguous = !ambiguous.isEmpty();
+    const bool anyAmbiguous = !readsAs.isEmpty();
     const bool changes = expected != before;
     const QHash<NameKey, QString> read = valuesOf(after.entries());
     for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
@@ -263,7 +260,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // every input, all of them on the thorough ones.
     for (qsizetype w = 0; w < save.size() && (w == 0 || thorough); ++w) {
         const config::Assignment& a = save[w];
-        if (!ambiguous.contains(nameKey(a.section, a.key)))
+        if (!readsAs.contains(nameKey(a.section, a.key)))
             FUZZ_CHECK(after.value(a.section, a.key) == read.value(nameKey(a.section, a.key)));
     }
     if (!changes) {
